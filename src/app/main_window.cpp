@@ -1,0 +1,197 @@
+#include "app/main_window.h"
+
+#include <stdexcept>
+
+#include "app/command_line.h"
+#include "app/help_window.h"
+#include "dll/dll_page.h"
+#include "drive/drive_page.h"
+#include "process/process_page.h"
+#include "registry/browser_page.h"
+#include "registry/hijack_page.h"
+
+namespace wd::app {
+
+namespace L = wd::layout;
+
+std::string executableBaseName(const std::string& exePath) {
+    const std::size_t slash = exePath.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+MainWindow::MainWindow(Platform& platform, StartInfo start)
+    : platform_(platform), tk_(platform.toolkit), start_(std::move(start)) {}
+
+MainWindow::~MainWindow() = default;
+
+ui::Timer& MainWindow::timer(int n) {
+    switch (n) {
+        case 1: return *timer1_;
+        case 2: return *timer2_;
+        case 3: return *timer3_;
+        case 4: return *timer4_;
+        default: throw std::out_of_range("timer");
+    }
+}
+
+void MainWindow::createControls() {
+    window_ = tk_.window("Form1", {.border = ui::BorderStyle::FixedSingle,
+                                   .minimizeButton = true,
+                                   .showInTaskbar = true,
+                                   .hasIcon = true});
+    window_->setCaption(L::kMainCaption);
+
+    picture5_ = tk_.picture(*window_, L::kPicture5, false);
+    picture5_->setImage(ui::Image::Banner);
+    picture7_ = tk_.picture(*window_, L::kPicture7, false);
+    picture7_->setImage(ui::Image::HSeparator);
+    picture6_ = tk_.picture(*window_, L::kPicture6, false);
+    picture6_->setImage(ui::Image::VSeparator);
+    picico_ = tk_.picture(*window_, L::kPicico, false);
+    picico_->setImage(ui::Image::TrayIcon);
+    picico_->setVisible(false);
+
+    for (int i = 0; i < 6; ++i) {
+        pageBar_.push_back(tk_.button(*window_, L::kCommand2[i]));
+        pageBar_.back()->onClick = [this, i] { selectPage(i); };
+    }
+    for (int p = 0; p < L::kPageCount; ++p) containers_.push_back(tk_.picture(*window_, L::kPicture1[p], false));
+
+    timer1_ = tk_.timer(*window_, 100);
+    timer2_ = tk_.timer(*window_, 50);
+    timer3_ = tk_.timer(*window_, 200);
+    timer4_ = tk_.timer(*window_, 200);
+
+    drivePage_ = std::make_unique<drive::DrivePage>(*this, tk_, container(L::kDrive));
+    hijackPage_ = std::make_unique<registry::HijackPage>(*this, tk_, container(L::kHijack));
+    processPage_ = std::make_unique<process::ProcessPage>(*this, tk_, container(L::kProcess));
+    browserPage_ = std::make_unique<registry::BrowserPage>(*this, tk_, container(L::kBrowser));
+    dllPage_ = std::make_unique<dll::DllPage>(*this, tk_, container(L::kDll));
+
+    timer1_->onTick = [this] { drivePage_->Timer1_Timer(); };
+
+    mangerpro_ = tk_.popupMenu(*window_, "进程管理",
+                               {{"showfile", "查看文件属性", nullptr}, {"endpro", "结束进程", nullptr}});
+    listm_ = tk_.popupMenu(*window_, "列表管理", {{"clear", "清 除", nullptr}, {"clearall", "清除所有", nullptr}});
+    formma_ = tk_.popupMenu(*window_, "formma",
+                            {{"openform", "打开窗口", nullptr}, {"exitform", "退出监控", nullptr}});
+}
+
+void MainWindow::applyColours() {
+    window_->setBackColor(L::kFaceColor);
+    hijackPage_->Picture2->setBackColor(ui::kWhite);
+    browserPage_->Picture4->setBackColor(ui::kWhite);
+    const ui::Rgb face = window_->backColor();
+    hijackPage_->Check1->setBackColor(face);
+    processPage_->Check2->setBackColor(face);
+    browserPage_->Check3->setBackColor(face);
+    for (int p = 0; p < L::kPageCount; ++p) container(p).setBackColor(face);
+    drivePage_->Check4->setBackColor(face);
+    processPage_->Picture3->setBackColor(face);
+    processPage_->List1->setBackColor(face);
+}
+
+void MainWindow::formLoad() {
+    applyColours();
+    window_->setOuterSize(L::kMainWidth, L::kMainHeight);
+    for (int p = 0; p < L::kPageCount; ++p) {
+        container(p).setVisible(false);
+        state_.pageNeedsRefill[static_cast<std::size_t>(p)] = true;
+    }
+    state_.hijackCount = 0;
+    state_.browserCount = 0;
+    state_.processCount = 0;
+    for (int n = 1; n <= 4; ++n) timer(n).setEnabled(false);
+    ui::ComboBox& combo1 = *drivePage_->Combo1;
+    for (int k = 0; k <= 22; ++k) combo1.insertItem(k, std::string(1, static_cast<char>(68 + k)) + ":");
+    state_.hijackSelectAllNext = true;
+    state_.browserSelectAllNext = true;
+    state_.currentRow = 0;
+    state_.baselineCount = 0;
+
+    const WatchRequest watch = parseWatchArgument(start_.argument);
+    if (watch.watch) {
+        combo1.setText(watch.driveText);
+        EnterBackgroundMode();
+    }
+    RefreshAutostartBox(kRunKeyPath, executableBaseName(start_.exePath));
+    exitChoice_ = kExitNoAnswer;
+    ui::Picture& drive = container(L::kDrive);
+    drive.setTop(L::kPagePlacement[L::kDrive].top);
+    drive.setLeft(L::kPagePlacement[L::kDrive].left);
+    drive.setVisible(true);
+}
+
+void MainWindow::start() {
+    tk_.initCommonControls();
+    createControls();
+    formLoad();
+    // With the `watch` argument the load step has hidden the window already.
+    if (!parseWatchArgument(start_.argument).watch) window_->show();
+}
+
+void MainWindow::selectPage(int index) {
+    if (index == L::kHelp) {
+        showHelp();
+        return;
+    }
+    if (index < 0 || index >= L::kPageCount) return;
+    const L::PagePlacement& place = L::kPagePlacement[index];
+    window_->setOuterSize(place.windowWidth, place.windowHeight);
+    ui::Picture& page = container(index);
+    page.setTop(place.top);
+    page.setLeft(place.left);
+
+    auto& refill = state_.pageNeedsRefill;
+    switch (index) {
+        case L::kHijack:
+            if (refill[L::kHijack]) {
+                refill[L::kHijack] = false;
+                hijackPage_->rows->clear();
+                hijackPage_->ScanHijacks();
+                hijackPage_->rows->recomputeScrollRange(2);
+            }
+            break;
+        case L::kProcess:
+            processPage_->rows->clear();
+            processPage_->ListProcesses();
+            break;
+        case L::kBrowser:
+            if (refill[L::kBrowser]) {
+                refill[L::kBrowser] = false;
+                browserPage_->rows->clear();
+                browserPage_->ScanExtensions(registry::kExtensionsPath);
+                browserPage_->ScanToolbars(registry::kToolbarPath);
+            }
+            browserPage_->rows->recomputeScrollRange(2);
+            break;
+        default:
+            break;
+    }
+
+    page.setVisible(true);
+    for (int p = 0; p < L::kPageCount; ++p)
+        if (p != index) container(p).setVisible(false);
+}
+
+void MainWindow::showHelp() {
+    HelpWindow help(tk_);
+    help.showModal(*window_);
+}
+
+void MainWindow::EnterBackgroundMode() {
+    timer(1).setEnabled(true);
+    drivePage_->Command1->setCaption(L::kMonitorStop);
+    window_->minimize();
+    window_->hide();
+}
+
+void MainWindow::RefreshAutostartBox(const std::string&, const std::string&) {
+    // Reading the Run value is added with the registry layer; until then the
+    // box keeps the state it was made with.
+}
+
+}  // namespace wd::app

@@ -1,0 +1,62 @@
+// A list of check-box rows inside a bordered box: the findings of the Hijack,
+// Browser and Process pages. Rows are copies of a hidden template row
+// (element 0), made and destroyed whole at every refill.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace wd::app {
+
+class RowBoxList {
+public:
+    enum class Columns {
+        One,  // rows 30 twips apart, Tag = unscrolled Top, scrolled by a bar
+        Two,  // two columns of 16 rows with no gap, Tag = caller's text
+    };
+
+    // `count` is the row count the main window keeps for this list; `bar` is
+    // null for a list that does not scroll; `rowWidth` is the width given to
+    // one-column rows.
+    RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
+               ui::VScrollBar* bar, Columns columns, int rowWidth);
+
+    // Destroys rows 1 to count; the template stays.
+    void clear();
+    // Adds row count + 1 with this caption. For a two-column list `tag` is the
+    // row's Tag; a one-column row's Tag is its unscrolled Top.
+    void append(std::string_view caption, std::string_view tag = {});
+    // Sets the scroll bar's maximum from the last row's Tag.
+    void recomputeScrollRange(int extra);
+    // The scroll bar's change action: every row to its Tag less value × 180.
+    void scrollRows();
+    // The select-all button's action.
+    void tickAll(bool& selectAllNext, ui::Button& button);
+
+    std::int32_t count() const { return count_; }
+    // Row k, 1-based; element 0 is the template.
+    ui::CheckBox& row(int k);
+    bool hasRow(int k) const { return k >= 1 && k <= count_; }
+    ui::CheckBox& element0() { return element0_; }
+
+    // Called with the row number whenever a mouse button goes down on a row.
+    std::function<void(int row, ui::MouseButton, int x, int y)> onRowMouseDown;
+
+private:
+    ui::CheckBox& element(int k);
+
+    ui::Toolkit& tk_;
+    ui::Picture& box_;
+    ui::CheckBox& element0_;
+    std::int32_t& count_;
+    ui::VScrollBar* bar_;
+    Columns columns_;
+    int rowWidth_;
+    std::vector<std::unique_ptr<ui::CheckBox>> rows_;  // rows_[k - 1] is row k
+};
+
+}  // namespace wd::app

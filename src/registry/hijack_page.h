@@ -1,0 +1,35 @@
+// The Hijack page: programs with an "Image File Execution Options" entry.
+#pragma once
+
+#include <memory>
+
+#include "app/row_list.h"
+#include "platform/ui.h"
+
+namespace wd::app { class MainWindow; }
+
+namespace wd::registry {
+
+class HijackPage {
+public:
+    HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
+
+    // Fills the (cleared) list from the registry.
+    void ScanHijacks();
+    void Command3_Click();
+    void Command4_Click();
+    void VScroll2_Change();
+
+    std::unique_ptr<ui::Label> Label2;
+    std::unique_ptr<ui::Picture> Picture2;
+    std::unique_ptr<ui::CheckBox> Check1;  // element 0, the template row
+    std::unique_ptr<ui::VScrollBar> VScroll2;
+    std::unique_ptr<ui::Button> Command4;
+    std::unique_ptr<ui::Button> Command3;
+    std::unique_ptr<app::RowBoxList> rows;
+
+private:
+    app::MainWindow& form_;
+};
+
+}  // namespace wd::registry

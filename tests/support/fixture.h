@@ -1,0 +1,29 @@
+// A main window started on the headless toolkit.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/main_window.h"
+#include "support/headless.h"
+
+namespace wd::test {
+
+struct App {
+    explicit App(std::string argument = {}, std::string exePath = "C:\\Tools\\wardeck.exe")
+        : platform{tk}, form(platform, StartInfo{std::move(argument), std::move(exePath)}) {
+        form.start();
+    }
+    HWindow& window() { return dynamic_cast<HWindow&>(form.window()); }
+    HButton& pageButton(int i) { return dynamic_cast<HButton&>(form.pageButton(i)); }
+    HPicture& container(int p) { return dynamic_cast<HPicture&>(form.container(p)); }
+    HTimer& timer(int n) { return dynamic_cast<HTimer&>(form.timer(n)); }
+    template <class T>
+    T& byId(int id) { return tk.byId<T>(id); }
+
+    HeadlessToolkit tk;
+    Platform platform;
+    app::MainWindow form;
+};
+
+}  // namespace wd::test

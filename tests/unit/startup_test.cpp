@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/layout.h"
+#include "drive/drive_page.h"
+#include "support/fixture.h"
+
+namespace wd::test {
+namespace {
+
+namespace L = wd::layout;
+
+TEST(StartUp, WithoutArgumentShowsTheDrivePageAndFirstState) {
+    App app;
+    auto& w = app.window();
+    EXPECT_EQ(app.tk.commonControlsInits, 1);
+    EXPECT_TRUE(w.visible());
+    EXPECT_FALSE(w.minimized());
+    EXPECT_EQ(w.caption(), "Skorrin助手——Wardeck");
+    EXPECT_EQ(w.outerWidth(), 7260);
+    EXPECT_EQ(w.outerHeight(), 5280);
+    EXPECT_EQ(w.backColor(), (ui::Rgb{236, 233, 216}));
+
+    const auto& s = app.form.state();
+    EXPECT_EQ(s.hijackCount, 0);
+    EXPECT_EQ(s.browserCount, 0);
+    EXPECT_EQ(s.processCount, 0);
+    EXPECT_EQ(s.baselineCount, 0);
+    EXPECT_TRUE(s.hijackSelectAllNext);
+    EXPECT_TRUE(s.browserSelectAllNext);
+    EXPECT_EQ(s.currentRow, 0);
+    for (bool b : s.pageNeedsRefill) EXPECT_TRUE(b);
+    EXPECT_EQ(app.form.exitChoice(), 10);
+
+    for (int n = 1; n <= 4; ++n) EXPECT_FALSE(app.timer(n).enabled()) << "Timer" << n;
+    EXPECT_EQ(app.timer(1).interval(), 100);
+    EXPECT_EQ(app.timer(2).interval(), 50);
+    EXPECT_EQ(app.timer(3).interval(), 200);
+    EXPECT_EQ(app.timer(4).interval(), 200);
+
+    auto& combo = app.byId<HComboBox>(L::kCombo1.id);
+    EXPECT_EQ(combo.text(), "H:");
+    ASSERT_EQ(combo.itemCount(), 23);
+    for (int k = 0; k < 23; ++k) EXPECT_EQ(combo.item(k), std::string(1, static_cast<char>('D' + k)) + ":");
+
+    auto& drive = app.container(L::kDrive);
+    EXPECT_TRUE(drive.visible());
+    EXPECT_EQ(drive.rect().top, 1200);
+    EXPECT_EQ(drive.rect().left, 1920);
+    for (int p = 1; p < L::kPageCount; ++p) EXPECT_FALSE(app.container(p).visible()) << p;
+    EXPECT_EQ(app.byId<HButton>(L::kCommand1.id).caption(), "开启优盘监控");
+}
+
+struct WatchCase {
+    const char* argument;
+    bool background;
+    const char* driveText;
+};
+
+class WatchArgument : public ::testing::TestWithParam<WatchCase> {};
+
+TEST_P(WatchArgument, DecidesBackgroundModeAndTheDrive) {
+    const WatchCase& c = GetParam();
+    App app(c.argument);
+    auto& combo = app.byId<HComboBox>(L::kCombo1.id);
+    EXPECT_EQ(combo.text(), c.driveText);
+    EXPECT_EQ(combo.itemCount(), 23);
+    EXPECT_EQ(app.window().visible(), !c.background);
+    EXPECT_EQ(app.window().minimized(), c.background);
+    EXPECT_EQ(app.timer(1).enabled(), c.background);
+    EXPECT_EQ(app.byId<HButton>(L::kCommand1.id).caption(), c.background ? "停止 监控" : "开启优盘监控");
+    EXPECT_FALSE(app.timer(2).enabled());
+    EXPECT_EQ(app.form.exitChoice(), 10);
+    EXPECT_TRUE(app.container(L::kDrive).visible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WatchArgument,
+                         ::testing::Values(WatchCase{"", false, "H:"}, WatchCase{"watchG", true, "G:"},
+                                           WatchCase{"watch", true, "h:"}, WatchCase{"Watch", false, "H:"},
+                                           WatchCase{"WATCHG", false, "H:"}, WatchCase{" watchG", false, "H:"},
+                                           WatchCase{"xwatchG", false, "H:"}, WatchCase{"watchG ", true, " :"},
+                                           WatchCase{"watc", false, "H:"}, WatchCase{"watch優", true, "優:"},
+                                           WatchCase{"ｗatchG", false, "H:"}, WatchCase{"watchGH", true, "H:"}));
+
+TEST(WatchArgument, TenThousandCharacters) {
+    std::string longArg(10000, 'x');
+    App plain(longArg);
+    EXPECT_TRUE(plain.window().visible());
+    EXPECT_EQ(plain.byId<HComboBox>(L::kCombo1.id).text(), "H:");
+
+    App watching("watch" + std::string(9994, 'a') + "Q");
+    EXPECT_FALSE(watching.window().visible());
+    EXPECT_EQ(watching.byId<HComboBox>(L::kCombo1.id).text(), "Q:");
+}
+
+TEST(WatchArgument, BrokenUtf8TailIsOneCharacter) {
+    // A stray continuation byte at the end is taken as it is, never read past.
+    auto r = app::parseWatchArgument(std::string("watch\x80", 6));
+    EXPECT_TRUE(r.watch);
+    EXPECT_EQ(r.driveText, std::string("\x80:", 2));
+    r = app::parseWatchArgument(std::string("watch\xE5\xAE", 7));
+    EXPECT_EQ(r.driveText, std::string("\xAE:", 2));
+}
+
+TEST(CommandLine, ArgumentIsTheTextAfterTheProgramPath) {
+    using app::argumentFromCommandLine;
+    EXPECT_EQ(argumentFromCommandLine(R"("C:\Program Files\Wardeck\wardeck.exe" watchG)"), "watchG");
+    EXPECT_EQ(argumentFromCommandLine(R"(C:\Tools\wardeck.exe watchG)"), "watchG");
+    EXPECT_EQ(argumentFromCommandLine(R"("C:\x\wardeck.exe"watchG)"), "watchG");
+    EXPECT_EQ(argumentFromCommandLine(R"(C:\Tools\wardeck.exe)"), "");
+    EXPECT_EQ(argumentFromCommandLine(R"("C:\Tools\wardeck.exe")"), "");
+    EXPECT_EQ(argumentFromCommandLine(R"(wardeck.exe watchG )"), "watchG ");
+    EXPECT_EQ(argumentFromCommandLine(R"(wardeck.exe  watchG)"), " watchG");
+    EXPECT_EQ(argumentFromCommandLine(R"("C:\unterminated watchG)"), "");
+    EXPECT_EQ(argumentFromCommandLine(""), "");
+}
+
+TEST(CommandLine, ExecutableBaseName) {
+    EXPECT_EQ(app::executableBaseName(R"(C:\Tools\Wardeck.exe)"), "Wardeck");
+    EXPECT_EQ(app::executableBaseName(R"(C:\a.b\guard.v2.EXE)"), "guard.v2");
+    EXPECT_EQ(app::executableBaseName("noext"), "noext");
+    EXPECT_EQ(app::executableBaseName(R"(C:\Tools\)"), "");
+}
+
+}  // namespace
+}  // namespace wd::test
