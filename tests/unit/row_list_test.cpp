@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include "app/layout.h"
+#include "process/process_page.h"
+#include "registry/browser_page.h"
+#include "registry/hijack_page.h"
+#include "support/fixture.h"
+
+namespace wd::test {
+namespace {
+
+namespace L = wd::layout;
+
+void fill(app::RowBoxList& rows, int n) {
+    for (int i = 1; i <= n; ++i) rows.append("row" + std::to_string(i), "C:\\p" + std::to_string(i) + ".exe");
+}
+
+TEST(ScrollingList, RowsStand285TwipsApartAndCopyTheTemplate) {
+    App app;
+    auto& rows = *app.form.hijackPage().rows;
+    fill(rows, 20);
+    EXPECT_EQ(app.form.state().hijackCount, 20);
+    for (int k : {1, 8, 9, 16, 17, 20}) {
+        auto& r = dynamic_cast<HCheckBox&>(rows.row(k));
+        const int top = 35 + 285 * (k - 1);
+        EXPECT_EQ(r.rect(), (ui::Rect{30, top, 4515, 255})) << k;
+        EXPECT_EQ(r.tag(), std::to_string(top));
+        EXPECT_EQ(r.caption(), "row" + std::to_string(k));
+        EXPECT_TRUE(r.visible());
+        EXPECT_EQ(r.value(), 0);
+        EXPECT_EQ(r.backColor(), L::kFaceColor);
+        EXPECT_EQ(r.parent, static_cast<ui::Container*>(app.form.hijackPage().Picture2.get()));
+        EXPECT_EQ(r.id(), L::kCheck1.id + k);
+    }
+    // The browser template sits 10 twips further left; its rows copy that.
+    auto& browser = *app.form.browserPage().rows;
+    fill(browser, 1);
+    EXPECT_EQ(browser.row(1).rect(), (ui::Rect{20, 35, 4515, 255}));
+}
+
+struct RangeCase {
+    int rows, extra, max;
+};
+class ScrollRange : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(ScrollRange, MaximumFollowsTheLastRow) {
+    const RangeCase& c = GetParam();
+    App app;
+    auto& rows = *app.form.hijackPage().rows;
+    fill(rows, c.rows);
+    rows.recomputeScrollRange(c.extra);
+    auto& bar = app.byId<HVScrollBar>(L::kVScroll2.id);
+    EXPECT_EQ(bar.min(), 0);
+    EXPECT_EQ(bar.max(), c.max);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, ScrollRange,
+                         ::testing::Values(RangeCase{0, 2, 0}, RangeCase{1, 2, 0}, RangeCase{8, 2, 0},
+                                           RangeCase{8, 1, 0}, RangeCase{9, 2, 2}, RangeCase{9, 1, 1},
+                                           RangeCase{10, 1, 3}, RangeCase{20, 2, 20}, RangeCase{20, 1, 19},
+                                           RangeCase{123, 1, 181 + 1}, RangeCase{500, 2, 778 + 2}));
+
+TEST(ScrollingList, ScrollingMovesRowsFromTheirTagsWithoutDrift) {
+    App app;
+    auto& rows = *app.form.hijackPage().rows;
+    fill(rows, 20);
+    rows.recomputeScrollRange(2);
+    auto& bar = app.byId<HVScrollBar>(L::kVScroll2.id);
+    EXPECT_EQ(bar.smallChange(), 1);
+    EXPECT_EQ(bar.largeChange(), 11);
+    bar.setValue(20);
+    EXPECT_EQ(rows.row(1).rect().top, -3565);
+    EXPECT_EQ(rows.row(20).rect().top, 35 + 285 * 19 - 3600);
+    for (int v : {3, 17, 5, 0}) bar.setValue(v);
+    EXPECT_EQ(rows.row(1).rect().top, 35);
+    EXPECT_EQ(rows.row(20).rect().top, 35 + 285 * 19);
+    EXPECT_EQ(rows.row(7).tag(), std::to_string(35 + 285 * 6));
+}
+
+TEST(ScrollingList, OffsetsBeyondSixteenBits) {
+    App app;
+    auto& rows = *app.form.browserPage().rows;
+    fill(rows, 400);
+    rows.recomputeScrollRange(1);
+    auto& bar = app.byId<HVScrollBar>(L::kVScroll1.id);
+    bar.setValue(bar.max());
+    const int last = 35 + 285 * 399;
+    EXPECT_EQ(rows.row(400).rect().top, last - bar.max() * 180);
+    EXPECT_GT(bar.max() * 180, 32767);
+    EXPECT_LT(rows.row(400).rect().top, 2415);  // the last row is reachable
+}
+
+TEST(ScrollingList, RefillWithFewerRowsClampsTheValueAndScrolls) {
+    App app;
+    auto& rows = *app.form.hijackPage().rows;
+    auto& bar = app.byId<HVScrollBar>(L::kVScroll2.id);
+    fill(rows, 20);
+    rows.recomputeScrollRange(2);
+    bar.setValue(3);
+    rows.clear();
+    EXPECT_EQ(app.form.state().hijackCount, 0);
+    fill(rows, 9);
+    // New rows stand unscrolled until the value changes.
+    EXPECT_EQ(rows.row(1).rect().top, 35);
+    rows.recomputeScrollRange(1);
+    EXPECT_EQ(bar.max(), 1);
+    EXPECT_EQ(bar.value(), 1);
+    EXPECT_EQ(rows.row(1).rect().top, 35 - 180);
+    // A maximum that stays above the value leaves rows where they are.
+    rows.clear();
+    fill(rows, 20);
+    rows.recomputeScrollRange(1);
+    EXPECT_EQ(bar.value(), 1);
+    EXPECT_EQ(rows.row(1).rect().top, 35);
+}
+
+TEST(ScrollingList, ClearDestroysEveryRowButTheTemplate) {
+    App app;
+    auto& rows = *app.form.hijackPage().rows;
+    const std::size_t before = app.tk.nodes.size();
+    fill(rows, 30);
+    EXPECT_EQ(app.tk.nodes.size(), before + 30);
+    rows.clear();
+    EXPECT_EQ(app.tk.nodes.size(), before);
+    EXPECT_EQ(app.byId<HCheckBox>(L::kCheck1.id).caption(), "Check1");
+    EXPECT_EQ(app.byId<HCheckBox>(L::kCheck1.id).tag(), "0");
+}
+
+TEST(TickAll, TogglesTicksCaptionAndFlag) {
+    App app;
+    auto& page = app.form.hijackPage();
+    auto& button = dynamic_cast<HButton&>(*page.Command4);
+    fill(*page.rows, 5);
+    page.rows->row(2).setValue(1);
+    button.click();
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(page.rows->row(k).value(), 1);
+    EXPECT_EQ(button.caption(), "取消全部");
+    EXPECT_FALSE(app.form.state().hijackSelectAllNext);
+    // A refill keeps the flag: the next click clears whatever is ticked.
+    page.rows->clear();
+    fill(*page.rows, 3);
+    page.rows->row(1).setValue(1);
+    button.click();
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(page.rows->row(k).value(), 0);
+    EXPECT_EQ(button.caption(), "选定全部");
+    EXPECT_TRUE(app.form.state().hijackSelectAllNext);
+}
+
+TEST(TickAll, OnAnEmptyListStillFlips) {
+    App app;
+    auto& button = dynamic_cast<HButton&>(*app.form.browserPage().Command9);
+    button.click();
+    EXPECT_EQ(button.caption(), "取消全部");
+    EXPECT_FALSE(app.form.state().browserSelectAllNext);
+    EXPECT_TRUE(app.form.state().hijackSelectAllNext);
+    button.click();
+    EXPECT_EQ(button.caption(), "选定全部");
+    EXPECT_TRUE(app.form.state().browserSelectAllNext);
+}
+
+TEST(TickAll, ClickingARowTogglesIt) {
+    App app;
+    auto& rows = *app.form.hijackPage().rows;
+    fill(rows, 2);
+    auto& r = dynamic_cast<HCheckBox&>(rows.row(2));
+    r.click();
+    EXPECT_EQ(r.value(), 1);
+    r.click();
+    EXPECT_EQ(r.value(), 0);
+}
+
+TEST(ProcessList, TwoColumnsOfSixteen) {
+    App app;
+    auto& rows = *app.form.processPage().rows;
+    fill(rows, 40);
+    EXPECT_EQ(app.form.state().processCount, 40);
+    struct Expect {
+        int k, left, top;
+    };
+    for (Expect e : {Expect{1, 30, 5}, Expect{8, 30, 5 + 255 * 7}, Expect{16, 30, 3830}, Expect{17, 1800, 5},
+                     Expect{20, 1800, 5 + 255 * 3}, Expect{32, 1800, 3830}, Expect{33, 1800, 4085},
+                     Expect{40, 1800, 4085 + 255 * 7}}) {
+        auto& r = rows.row(e.k);
+        EXPECT_EQ(r.rect(), (ui::Rect{e.left, e.top, 1750, 255})) << e.k;
+        EXPECT_EQ(r.tag(), "C:\\p" + std::to_string(e.k) + ".exe");
+        EXPECT_TRUE(r.visible());
+    }
+}
+
+}  // namespace
+}  // namespace wd::test
