@@ -111,6 +111,8 @@ inline constexpr Layout kCommand6{"Command6", 408, {3960, 3000, 1695, 375}, "自
 inline constexpr Layout kCommand8{"Command8", 409, {3960, 3420, 1695, 375}, "寻找可疑进程"};
 inline constexpr Layout kCommand7{"Command7", 410, {3960, 3840, 1695, 375}, "循环结束疑进程"};
 inline constexpr Layout kCheck2{"Check2", 200000, {30, -250, 1750, 255}, "Check2"};
+// Scrolls the Process list once rows lie below the box; along its right edge.
+inline constexpr Layout kVScroll3{"VScroll3", 411, {3225, 270, 260, 4035}, ""};
 
 // ---- Browser page (Picture1 element 3) ---------------------------------------
 inline constexpr Layout kLabel5{"Label5", 501, {240, 0, 2535, 255}, "傍附在IE浏览器的流氓程序"};

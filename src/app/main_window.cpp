@@ -72,10 +72,17 @@ void MainWindow::createControls() {
     dllPage_ = std::make_unique<dll::DllPage>(*this, tk_, container(L::kDll));
 
     timer1_->onTick = [this] { drivePage_->Timer1_Timer(); };
+    timer2_->onTick = [this] { processPage_->LoopKillPass(); };
+    timer3_->onTick = [this] { processPage_->RefreshProcessList(); };
+    timer4_->onTick = [this] { processPage_->SearchSuspects(); };
 
+    process::ProcessPage* pp = processPage_.get();
     mangerpro_ = tk_.popupMenu(*window_, "进程管理",
-                               {{"showfile", "查看文件属性", nullptr}, {"endpro", "结束进程", nullptr}});
-    listm_ = tk_.popupMenu(*window_, "列表管理", {{"clear", "清 除", nullptr}, {"clearall", "清除所有", nullptr}});
+                               {{"showfile", "查看文件属性", [pp] { pp->showfile_Click(); }},
+                                {"endpro", "结束进程", [pp] { pp->endpro_Click(); }}});
+    listm_ = tk_.popupMenu(*window_, "列表管理",
+                           {{"clear", "清 除", [pp] { pp->clear_Click(); }},
+                            {"clearall", "清除所有", [pp] { pp->clearall_Click(); }}});
     formma_ = tk_.popupMenu(*window_, "formma",
                             {{"openform", "打开窗口", nullptr}, {"exitform", "退出监控", nullptr}});
 }

@@ -54,6 +54,7 @@ public:
     std::int32_t exitChoice() const { return exitChoice_; }
     const StartInfo& startInfo() const { return start_; }
     ui::Toolkit& toolkit() { return tk_; }
+    Platform& platform() { return platform_; }
 
     // The page bar's action: element `index` of Command2.
     void selectPage(int index);

@@ -3,12 +3,26 @@
 
 #include <string>
 
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "platform/tray.h"
 #include "platform/ui.h"
 
 namespace wd {
 
+// The services are set by the program's entry point; each is used only by the
+// features that need it.
 struct Platform {
     ui::Toolkit& toolkit;
+    platform::Processes* processes = nullptr;
+    platform::Text* text = nullptr;
+    platform::Shell* shell = nullptr;
+    platform::Files* files = nullptr;
+    platform::Registry* registry = nullptr;
+    platform::Tray* tray = nullptr;
 };
 
 struct StartInfo {

@@ -1,5 +1,6 @@
 #include "app/row_list.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -31,6 +32,7 @@ ui::CheckBox& RowBoxList::row(int k) { return *rows_.at(static_cast<std::size_t>
 void RowBoxList::clear() {
     // Newest first, so a toolkit that keeps its children in a list pops them.
     while (!rows_.empty()) rows_.pop_back();
+    baseTops_.clear();
     count_ = 0;
 }
 
@@ -49,14 +51,17 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
         row.setTag(std::to_string(r.top));
     } else {
         row.setVisible(true);
+        const int beforeTop = k == 1 ? before.top : baseTops_.back();
         if (k == layout::kProcessColumnRows + 1) {
             const ui::Rect first = element0_.rect();
             r.top = first.top + first.height;
             r.left = layout::kProcessSecondColumnLeft;
         } else {
-            r.top = before.top + before.height;
+            r.top = beforeTop + before.height;
             r.left = before.left;
         }
+        baseTops_.push_back(r.top);
+        if (bar_ && columns_ == Columns::Two) r.top -= bar_->value() * r.height;
         row.setRect(r);
         row.setTag(tag);
     }
@@ -68,7 +73,7 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
 }
 
 void RowBoxList::recomputeScrollRange(int extra) {
-    if (!bar_) return;
+    if (!bar_ || columns_ != Columns::One) return;
     const ui::CheckBox& last = count_ > 0 ? row(count_) : element0_;
     const long long overflow = tagNumber(last.tag()) + element0_.rect().height - box_.rect().height;
     const long long maximum = overflow > 0 ? overflow / layout::kRowStep + extra : 0;
@@ -78,11 +83,33 @@ void RowBoxList::recomputeScrollRange(int extra) {
 
 void RowBoxList::scrollRows() {
     if (!bar_) return;
+    if (columns_ == Columns::Two) {
+        const int step = element0_.rect().height;
+        for (int k = 1; k <= count_; ++k) row(k).setTop(baseTops_[static_cast<std::size_t>(k - 1)] - bar_->value() * step);
+        return;
+    }
     const long long offset = static_cast<long long>(bar_->value()) * layout::kRowStep;
     for (int k = 1; k <= count_; ++k) {
         ui::CheckBox& r = row(k);
         r.setTop(static_cast<int>(tagNumber(r.tag()) - offset));
     }
+}
+
+void RowBoxList::setColumnScrollBar(ui::VScrollBar* bar) {
+    bar_ = bar;
+    if (bar_) bar_->setVisible(false);
+}
+
+void RowBoxList::fitScrollBar() {
+    if (!bar_ || columns_ != Columns::Two) return;
+    const int step = element0_.rect().height;
+    long long bottom = 0;
+    for (int top : baseTops_) bottom = std::max<long long>(bottom, top + step);
+    const long long overflow = bottom - box_.rect().height;
+    // One unit more than the overflow, so the last row clears the border.
+    const long long maximum = overflow > 0 ? (overflow + step - 1) / step + 1 : 0;
+    bar_->setVisible(maximum > 0);
+    bar_->setRange(0, static_cast<int>(maximum));
 }
 
 void RowBoxList::tickAll(bool& selectAllNext, ui::Button& button) {

@@ -34,6 +34,12 @@ public:
     void recomputeScrollRange(int extra);
     // The scroll bar's change action: every row to its Tag less value × 180.
     void scrollRows();
+
+    // Two-column lists: a scroll bar that shows only while rows lie below the
+    // box, one row (255 twips) per unit. fitScrollBar sets its range after a
+    // fill and moves the new rows to the current value.
+    void setColumnScrollBar(ui::VScrollBar* bar);
+    void fitScrollBar();
     // The select-all button's action.
     void tickAll(bool& selectAllNext, ui::Button& button);
 
@@ -57,6 +63,7 @@ private:
     Columns columns_;
     int rowWidth_;
     std::vector<std::unique_ptr<ui::CheckBox>> rows_;  // rows_[k - 1] is row k
+    std::vector<int> baseTops_;                        // two columns: unscrolled Tops
 };
 
 }  // namespace wd::app

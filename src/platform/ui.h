@@ -173,6 +173,9 @@ public:
     virtual void setImage(Image img) = 0;
     virtual Image image() const = 0;
     virtual bool bordered() const = 0;
+    // Stops and restarts drawing while many children change; restarting
+    // repaints the picture once.
+    virtual void setRedraw(bool on) { (void)on; }
 };
 
 // An interval timer owned by a window; it is made disabled.

@@ -2,17 +2,46 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "process/file_work.h"
 
 namespace wd::process {
 
 namespace L = wd::layout;
 
-ProcessPage::ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {
+std::string processName(platform::Text& text, const std::string& exeName) {
+    const std::size_t nul = exeName.find('\0');
+    return text.lowerCase(nul == std::string::npos ? exeName : exeName.substr(0, nul));
+}
+
+std::string ownNameKey(const std::string& exeBaseName) {
+    std::string key = exeBaseName;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key + ".exe";
+}
+
+std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, platform::Text& text,
+                                              const std::string& name) {
+    const auto snapshot = processes.snapshot();
+    if (!snapshot) return std::nullopt;
+    for (const platform::ProcessEntry& e : *snapshot) {
+        if (processName(text, e.exeName) == name) {
+            processes.terminate(e.pid);
+            return e.pid;
+        }
+    }
+    return std::nullopt;
+}
+
+ProcessPage::ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
+    : form_(form), processes_(*form.platform().processes), text_(*form.platform().text) {
     Label3[0] = tk.label(c, L::kLabel3[0]);
     Picture3 = tk.picture(c, L::kPicture3, true);
     Check2 = tk.checkBox(*Picture3, L::kCheck2);
     Check2->setTag("0");
     Check2->setVisible(false);
+    VScroll3 = tk.vScrollBar(c, L::kVScroll3);
+    VScroll3->setSteps(1, L::kProcessColumnRows);
     Label3[1] = tk.label(c, L::kLabel3[1]);
     List1 = tk.listBox(c, L::kList1);
     Command5 = tk.button(c, L::kCommand5);
@@ -25,11 +54,151 @@ ProcessPage::ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
 
     rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, form.state().processCount, nullptr,
                                              app::RowBoxList::Columns::Two, L::kCheck2.rect.width);
+    rows->setColumnScrollBar(VScroll3.get());
+    rows->onRowMouseDown = [this](int row, ui::MouseButton b, int, int) { Check2_MouseDown(row, b); };
+
+    VScroll3->onChange = [this] { rows->scrollRows(); };
+    Command5->onClick = [this] { Command5_Click(); };
+    Command6->onClick = [this] { Command6_Click(); };
+    Command7->onClick = [this] { Command7_Click(); };
+    Command8->onClick = [this] { Command8_Click(); };
+    Text1->onKeyPress = [this](int key) { Text1_KeyPress(key); };
+    List1->onMouseDown = [this](ui::MouseButton b, int, int) { List1_MouseDown(b); };
 }
 
 void ProcessPage::ListProcesses() {
-    // Walking the process snapshot is added with the process manager.
-    form_.state().processCount = rows->count();
+    const std::string key = ownNameKey(app::executableBaseName(form_.startInfo().exePath));
+    int k = 0;
+    Picture3->setRedraw(false);
+    if (const auto snapshot = processes_.snapshot()) {
+        for (const platform::ProcessEntry& e : *snapshot) {
+            const std::string name = processName(text_, e.exeName);
+            if (name == key) continue;
+            const std::string path = processes_.mainModulePath(e.pid);
+            rows->append(name, path);
+            rows->row(rows->count()).setToolTip(path);
+            ++k;
+        }
+    }
+    form_.state().processCount = k;
+    rows->fitScrollBar();
+    Picture3->setRedraw(true);
+}
+
+void ProcessPage::RefreshProcessList() {
+    Picture3->setRedraw(false);
+    rows->clear();
+    ListProcesses();
+}
+
+int ProcessPage::selectMatching(const std::string& name) {
+    for (int i = 0; i < List1->count(); ++i) {
+        List1->setSelectedIndex(i);
+        if (List1->item(i) == name) return i;
+    }
+    return -1;
+}
+
+void ProcessPage::Command5_Click() {
+    for (int n = 1; n <= form_.state().processCount && rows->hasRow(n); ++n) {
+        ui::CheckBox& row = rows->row(n);
+        if (row.value() != 1) continue;
+        const std::string caption = row.caption();
+        if (selectMatching(caption) >= 0) continue;
+        List1->addItem(caption);
+        List1->setSelectedIndex(List1->count() - 1);
+    }
+}
+
+void ProcessPage::Text1_KeyPress(int keyAscii) {
+    if (keyAscii != 13) return;
+    const std::string typed = Text1->text();
+    if (typed.empty()) return;
+    List1->addItem(typed + ".exe");
+    Text1->setText("");
+    List1->setSelectedIndex(List1->count() - 1);
+}
+
+void ProcessPage::SearchSuspects() {
+    const auto snapshot = processes_.snapshot();
+    if (!snapshot) return;
+    const bool recording = form_.state().baselineCount == 0;
+    for (const platform::ProcessEntry& e : *snapshot) {
+        const std::string name = processName(text_, e.exeName);
+        if (recording) {
+            baseline_.push_back(name);
+            baselineNames_.insert(name);
+            continue;
+        }
+        if (baselineNames_.count(name) != 0) continue;
+        if (selectMatching(name) >= 0) continue;
+        List1->addItem(name);
+    }
+    form_.state().baselineCount = static_cast<std::int32_t>(baseline_.size());
+}
+
+void ProcessPage::LoopKillPass() {
+    const int count = List1->count();
+    for (int i = 0; i < count && i < List1->count(); ++i) {
+        List1->setSelectedIndex(i);
+        EndProcessByName(processes_, text_, List1->item(i));
+    }
+}
+
+namespace {
+
+// A switch button: toggles its timer and swaps its caption.
+void toggle(ui::Timer& timer, ui::Button& button, const char* action, const char* stop) {
+    if (timer.enabled()) {
+        timer.setEnabled(false);
+        button.setCaption(action);
+    } else {
+        timer.setEnabled(true);
+        button.setCaption(stop);
+    }
+}
+
+}  // namespace
+
+void ProcessPage::Command6_Click() { toggle(form_.timer(3), *Command6, L::kCommand6.caption, "停止 刷新"); }
+void ProcessPage::Command7_Click() { toggle(form_.timer(2), *Command7, L::kCommand7.caption, "停止 结束"); }
+void ProcessPage::Command8_Click() { toggle(form_.timer(4), *Command8, L::kCommand8.caption, "停止 寻找"); }
+
+void ProcessPage::List1_MouseDown(ui::MouseButton button) {
+    if (button == ui::MouseButton::Right) form_.listm().popup();
+}
+
+void ProcessPage::clear_Click() {
+    const int selected = List1->selectedIndex();
+    if (selected >= 0 && List1->count() > 0) List1->removeItem(selected);
+}
+
+void ProcessPage::clearall_Click() { List1->clear(); }
+
+void ProcessPage::Check2_MouseDown(int index, ui::MouseButton button) {
+    if (button != ui::MouseButton::Right || index <= 5 || index > INT16_MAX) return;
+    form_.state().currentRow = static_cast<std::int16_t>(index);
+    form_.mangerpro().popup();
+}
+
+void ProcessPage::showfile_Click() {
+    // The list may have been rebuilt with fewer rows while the menu was open.
+    const int n = form_.state().currentRow;
+    if (!rows->hasRow(n)) return;
+    const std::string path = rows->row(n).tag();
+    ShowFileProperties(*form_.platform().shell, path, form_.window().nativeHandle());
+}
+
+void ProcessPage::endpro_Click() {
+    const int n = form_.state().currentRow;
+    if (!rows->hasRow(n)) return;
+    const std::string caption = rows->row(n).caption();
+    const int answer = form_.toolkit().messageBox(&form_.window(), std::string(kEndConfirmText) + caption,
+                                                  kEndConfirmTitle, ui::kMbOkCancel);
+    if (answer != ui::kIdOk) return;
+    // Timers run while the box is open: read the row again as it stands now.
+    if (!rows->hasRow(n)) return;
+    EndProcessByName(processes_, text_, rows->row(n).caption());
 }
 
 }  // namespace wd::process

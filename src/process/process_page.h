@@ -1,14 +1,38 @@
 // The Process page: every running process, the Suspect list and its switches.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "app/row_list.h"
+#include "platform/processes.h"
+#include "platform/shell.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 
 namespace wd::app { class MainWindow; }
 
 namespace wd::process {
+
+inline constexpr char kEndConfirmText[] = "某些进程是系统进程，结束会引起系统不稳定，真的要结束进程";
+inline constexpr char kEndConfirmTitle[] = "结束进程";
+
+// A process's name as the page compares it: the snapshot's executable name up
+// to its first NUL, lower-cased.
+std::string processName(platform::Text& text, const std::string& exeName);
+
+// The name under which the program itself runs: its executable's base name
+// with only A-Z folded to lower case, then ".exe".
+std::string ownNameKey(const std::string& exeBaseName);
+
+// Ends the first process, in the order of a new snapshot, whose name equals
+// `name` exactly. Returns its id when one was found and asked to end.
+std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, platform::Text& text,
+                                              const std::string& name);
 
 class ProcessPage {
 public:
@@ -16,10 +40,28 @@ public:
 
     // Appends one row per running process to the (cleared) Process list.
     void ListProcesses();
+    void RefreshProcessList();
+    void SearchSuspects();
+    void LoopKillPass();
+
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command8_Click();
+    void Text1_KeyPress(int keyAscii);
+    void List1_MouseDown(ui::MouseButton button);
+    void Check2_MouseDown(int index, ui::MouseButton button);
+    void clear_Click();
+    void clearall_Click();
+    void showfile_Click();
+    void endpro_Click();
+
+    const std::vector<std::string>& baseline() const { return baseline_; }
 
     std::unique_ptr<ui::Label> Label3[3];
     std::unique_ptr<ui::Picture> Picture3;
     std::unique_ptr<ui::CheckBox> Check2;  // element 0, the template row
+    std::unique_ptr<ui::VScrollBar> VScroll3;
     std::unique_ptr<ui::ListBox> List1;
     std::unique_ptr<ui::Button> Command5;
     std::unique_ptr<ui::TextBox> Text1;
@@ -29,7 +71,15 @@ public:
     std::unique_ptr<app::RowBoxList> rows;
 
 private:
+    // Selects entries one by one from the top; the index of the first equal
+    // to `name`, or -1 with the last entry left selected.
+    int selectMatching(const std::string& name);
+
     app::MainWindow& form_;
+    platform::Processes& processes_;
+    platform::Text& text_;
+    std::vector<std::string> baseline_;
+    std::unordered_set<std::string> baselineNames_;
 };
 
 }  // namespace wd::process

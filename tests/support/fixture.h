@@ -6,12 +6,13 @@
 
 #include "app/main_window.h"
 #include "support/headless.h"
+#include "support/memory_platform.h"
 
 namespace wd::test {
 
 struct App {
     explicit App(std::string argument = {}, std::string exePath = "C:\\Tools\\wardeck.exe")
-        : platform{tk}, form(platform, StartInfo{std::move(argument), std::move(exePath)}) {
+        : platform{tk, &processes, &text, &shell}, form(platform, StartInfo{std::move(argument), std::move(exePath)}) {
         form.start();
     }
     HWindow& window() { return dynamic_cast<HWindow&>(form.window()); }
@@ -22,6 +23,9 @@ struct App {
     T& byId(int id) { return tk.byId<T>(id); }
 
     HeadlessToolkit tk;
+    MemoryProcesses processes;
+    MemoryText text;
+    MemoryShell shell;
     Platform platform;
     app::MainWindow form;
 };

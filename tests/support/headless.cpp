@@ -175,6 +175,7 @@ std::unique_ptr<ui::CheckBox> HeadlessToolkit::copyCheckBox(const ui::CheckBox& 
 
 int HeadlessToolkit::messageBox(ui::Window*, std::string_view text, std::string_view title, int style) {
     messageBoxes.push_back({std::string(text), std::string(title), style});
+    if (onMessageBox) onMessageBox(messageBoxes.back());
     if (messageBoxAnswers.empty()) return ui::kIdOk;
     const int answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();

@@ -261,6 +261,8 @@ public:
     };
     std::vector<MessageBoxCall> messageBoxes;
     std::deque<int> messageBoxAnswers;  // answered in order; kIdOk when empty
+    // Runs while a message box is shown (its message loop runs timers).
+    std::function<void(const MessageBoxCall&)> onMessageBox;
     // Runs while a pop-up menu is shown; returns the index of the item chosen, or -1.
     std::function<int(HPopupMenu&)> onPopup;
     // Runs while a window is shown modally; the window stays "open" until it returns.

@@ -1,0 +1,34 @@
+// Running processes, as the process manager needs them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wd::platform {
+
+struct ProcessEntry {
+    std::uint32_t pid = 0;
+    std::string exeName;  // the executable's file name as the snapshot reports it
+};
+
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // Every running process, in the snapshot's order; nothing when no
+    // snapshot can be taken.
+    virtual std::optional<std::vector<ProcessEntry>> snapshot() = 0;
+    // The full path of the process's main module exactly as the system
+    // reports it; empty when the process cannot be opened or read.
+    virtual std::string mainModulePath(std::uint32_t pid) = 0;
+    // Ends the process with exit code 0. False when it cannot be opened or
+    // the termination is refused.
+    virtual bool terminate(std::uint32_t pid) = 0;
+    // Waits until the process has exited, at most `timeoutMs`. True when it
+    // is gone (or never existed).
+    virtual bool waitForExit(std::uint32_t pid, int timeoutMs) = 0;
+};
+
+}  // namespace wd::platform

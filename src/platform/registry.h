@@ -1,0 +1,67 @@
+// The Windows registry, as thin as the registry access layer needs it.
+// Names and string data are UTF-8 here; every other value type is raw bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wd::platform {
+
+enum class RootKey : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x80000002u };
+
+// Registry value types with the numbers Windows gives them.
+enum class ValueType : std::uint32_t {
+    None = 0,
+    String = 1,
+    ExpandString = 2,
+    Binary = 3,
+    Dword = 4,
+    DwordBigEndian = 5,
+    Link = 6,
+    MultiString = 7,
+    ResourceList = 8,
+    FullResourceDescriptor = 9,
+    ResourceRequirementsList = 10,
+    Qword = 11,
+};
+
+struct RegValue {
+    std::string name;
+    std::uint32_t type = 0;
+    // The data exactly as stored; string types are UTF-16LE with their NULs.
+    std::vector<std::uint8_t> data;
+};
+
+// Status codes with the values Windows gives them.
+inline constexpr long kSuccess = 0;
+inline constexpr long kFileNotFound = 2;
+inline constexpr long kAccessDenied = 5;
+inline constexpr long kMoreData = 234;
+inline constexpr long kNoMoreItems = 259;
+
+// An open key; destroying it closes it.
+class RegKey {
+public:
+    virtual ~RegKey() = default;
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual std::unique_ptr<RegKey> open(RootKey root, std::string_view path, long& status) = 0;
+    // Opens the key, making it (and missing parents) when it is absent.
+    virtual std::unique_ptr<RegKey> create(RootKey root, std::string_view path, long& status) = 0;
+    // Entry `index` of the key's direct subkeys; kNoMoreItems past the end.
+    virtual long enumSubkey(RegKey& key, std::uint32_t index, std::string& name) = 0;
+    // Entry `index` of the key's values, whole; kNoMoreItems past the end.
+    virtual long enumValue(RegKey& key, std::uint32_t index, RegValue& value) = 0;
+    // Deletes a direct subkey that has no subkeys of its own.
+    virtual long deleteSubkey(RegKey& key, std::string_view name) = 0;
+    virtual long deleteValue(RegKey& key, std::string_view name) = 0;
+    virtual long setValue(RegKey& key, const RegValue& value) = 0;
+};
+
+}  // namespace wd::platform

@@ -1,0 +1,99 @@
+// In-memory processes, text and shell for the unit tests.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/processes.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+
+namespace wd::test {
+
+class MemoryProcesses : public platform::Processes {
+public:
+    struct Proc {
+        std::uint32_t pid;
+        std::string exeName;
+        std::string path;
+        bool pathReadable = true;
+        bool terminable = true;
+    };
+
+    std::uint32_t start(std::string exeName, std::string path = {}, bool pathReadable = true,
+                        bool terminable = true) {
+        const std::uint32_t pid = nextPid_;
+        nextPid_ += 4;
+        if (path.empty() && pathReadable) path = "C:\\Apps\\" + exeName;
+        procs.push_back({pid, std::move(exeName), std::move(path), pathReadable, terminable});
+        return pid;
+    }
+    bool running(std::uint32_t pid) const {
+        return std::any_of(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
+    }
+    int countNamed(const std::string& exeName) const {
+        return static_cast<int>(
+            std::count_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.exeName == exeName; }));
+    }
+
+    std::optional<std::vector<platform::ProcessEntry>> snapshot() override {
+        ++snapshots;
+        if (snapshotFails) return std::nullopt;
+        std::vector<platform::ProcessEntry> out;
+        for (const Proc& p : procs) out.push_back({p.pid, p.exeName});
+        return out;
+    }
+    std::string mainModulePath(std::uint32_t pid) override {
+        for (const Proc& p : procs)
+            if (p.pid == pid) return p.pathReadable ? p.path : std::string();
+        return {};
+    }
+    bool terminate(std::uint32_t pid) override {
+        terminateCalls.push_back(pid);
+        auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
+        if (it == procs.end() || !it->terminable) return false;
+        procs.erase(it);
+        return true;
+    }
+    bool waitForExit(std::uint32_t pid, int timeoutMs) override {
+        waits.push_back({pid, timeoutMs});
+        return !running(pid);
+    }
+
+    std::vector<Proc> procs;
+    bool snapshotFails = false;
+    int snapshots = 0;
+    std::vector<std::uint32_t> terminateCalls;
+    std::vector<std::pair<std::uint32_t, int>> waits;
+
+private:
+    std::uint32_t nextPid_ = 100;
+};
+
+// Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals; the ANSI code page
+// is taken to be UTF-8.
+class MemoryText : public platform::Text {
+public:
+    std::string lowerCase(std::string_view utf8) override;
+    std::string fromAnsi(std::string_view bytes) override { return std::string(bytes); }
+};
+
+class MemoryShell : public platform::Shell {
+public:
+    std::intptr_t execute(const platform::ShellExecuteRequest& r) override {
+        requests.push_back(r);
+        return result;
+    }
+    bool startProgram(std::string_view fileName, platform::StartStyle style) override {
+        started.push_back({std::string(fileName), style});
+        return true;
+    }
+    std::vector<platform::ShellExecuteRequest> requests;
+    std::vector<std::pair<std::string, platform::StartStyle>> started;
+    std::intptr_t result = 42;
+};
+
+}  // namespace wd::test
