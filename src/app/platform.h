@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
@@ -23,6 +24,7 @@ struct Platform {
     platform::Files* files = nullptr;
     platform::Registry* registry = nullptr;
     platform::Tray* tray = nullptr;
+    platform::Environment* environment = nullptr;
 };
 
 struct StartInfo {

@@ -1,0 +1,18 @@
+// Where the program may keep files of its own, and the local time.
+#pragma once
+
+#include <string>
+
+namespace wd::platform {
+
+class Environment {
+public:
+    virtual ~Environment() = default;
+    // The user's local application-data folder (%LOCALAPPDATA%), UTF-8,
+    // without a trailing backslash; empty when unknown.
+    virtual std::string localAppDataFolder() = 0;
+    // The local date and time as "YYYY-MM-DD_HH-MM-SS".
+    virtual std::string localTimestamp() = 0;
+};
+
+}  // namespace wd::platform
