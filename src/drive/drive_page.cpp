@@ -2,6 +2,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "drive/quarantine.h"
 
 namespace wd::drive {
 
@@ -41,7 +42,8 @@ void DrivePage::Command1_Click() {
 void DrivePage::Command12_Click() { form_.EnterBackgroundMode(); }
 
 void DrivePage::Timer1_Timer() {
-    // The quarantine run on the drive in Combo1 is added with the drive monitor.
+    Platform& p = form_.platform();
+    QuarantineDrive(*p.files, *p.text, Combo1->text());
 }
 
 void DrivePage::Check4_Click() {

@@ -6,13 +6,19 @@
 
 #include "app/main_window.h"
 #include "support/headless.h"
+#include "support/memory_files.h"
 #include "support/memory_platform.h"
 
 namespace wd::test {
 
 struct App {
     explicit App(std::string argument = {}, std::string exePath = "C:\\Tools\\wardeck.exe")
-        : platform{tk, &processes, &text, &shell}, form(platform, StartInfo{std::move(argument), std::move(exePath)}) {
+        : platform{tk}, form(platform, StartInfo{std::move(argument), std::move(exePath)}) {
+        platform.processes = &processes;
+        platform.text = &text;
+        platform.shell = &shell;
+        platform.files = &files;
+        platform.environment = &environment;
         form.start();
     }
     HWindow& window() { return dynamic_cast<HWindow&>(form.window()); }
@@ -26,6 +32,8 @@ struct App {
     MemoryProcesses processes;
     MemoryText text;
     MemoryShell shell;
+    MemoryFiles files;
+    MemoryEnvironment environment;
     Platform platform;
     app::MainWindow form;
 };

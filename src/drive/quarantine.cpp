@@ -1,0 +1,121 @@
+#include "drive/quarantine.h"
+
+namespace wd::drive {
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string fromUtf16le(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&](std::size_t i) {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> autorunLines(platform::Text& text, std::string_view bytes) {
+    std::string decoded;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        decoded = fromUtf16le(bytes.substr(2));
+    } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        decoded = std::string(bytes.substr(3));
+    } else {
+        decoded = text.fromAnsi(bytes);
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        const char c = decoded[i];
+        if (c != '\r' && c != '\n') continue;
+        lines.emplace_back(decoded, start, i - start);
+        if (c == '\r' && i + 1 < decoded.size() && decoded[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < decoded.size()) lines.emplace_back(decoded, start);
+    return lines;
+}
+
+std::optional<std::string> nameOnLine(std::string_view line) {
+    const std::size_t sep = line.find_last_of("= ");
+    // The first character never separates ("=" and " " are one byte each,
+    // so byte 0 is exactly the first character).
+    if (sep == std::string_view::npos || sep == 0) return std::nullopt;
+    return std::string(line.substr(sep + 1));
+}
+
+bool nameStaysOnDrive(std::string_view name) {
+    if (name.empty() || name.find(':') != std::string_view::npos || name.find('\0') != std::string_view::npos)
+        return false;
+    if (name.front() == '\\' || name.front() == '/') return false;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = name.size();
+        const std::string_view part = name.substr(start, end - start);
+        // Windows drops trailing dots and blanks, so "..", ". ." and "..."
+        // all lead up or stay put.
+        if (!part.empty() && part.find_first_not_of(". ") == std::string_view::npos) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+void QuarantineDrive(platform::Files& files, platform::Text& text, const std::string& drive) {
+    const std::string autorun = drive + "\\autorun.inf";
+    const std::string folder = drive + "\\" + kQuarantineFolder;
+    const std::string copy = folder + "\\" + kAutorunCopy;
+
+    if (!files.exists(autorun)) return;
+    if (!files.exists(folder + "\\") && !files.makeFolder(folder)) return;
+    if (files.exists(copy) && !(files.setNormalAttributes(copy) && files.deleteFile(copy))) return;
+    if (!files.setNormalAttributes(autorun)) return;
+    if (!files.rename(autorun, copy)) return;
+
+    const std::optional<std::string> content = files.readAll(copy, kAutorunReadLimit);
+    if (!content) return;
+    for (const std::string& line : autorunLines(text, *content)) {
+        const std::optional<std::string> name = nameOnLine(line);
+        if (!name || !nameStaysOnDrive(*name)) continue;
+        const std::string source = drive + "\\" + *name;
+        if (!files.exists(source)) continue;
+        const std::string target = folder + "\\" + *name + kQuarantineExtension;
+        if (files.exists(target) && !(files.setNormalAttributes(target) && files.deleteFile(target))) continue;
+        if (!files.setNormalAttributes(source)) continue;
+        files.rename(source, target);
+    }
+}
+
+}  // namespace wd::drive

@@ -1,0 +1,242 @@
+#include "support/memory_files.h"
+
+#include <algorithm>
+
+namespace wd::test {
+
+namespace {
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::vector<std::string> split(std::string_view s) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : s) {
+        if (c == '\\' || c == '/') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    return parts;
+}
+
+}  // namespace
+
+std::string MemoryFiles::key(std::string_view path, bool* trailingSlash) const {
+    if (trailingSlash) *trailingSlash = !path.empty() && (path.back() == '\\' || path.back() == '/');
+    if (path.find('\0') != std::string_view::npos) return {};
+    std::string p(path);
+    std::string drive;
+    if (p.size() >= 2 && p[1] == ':') {
+        drive = upper(p.substr(0, 2));
+        p = p.substr(2);
+    } else if (!p.empty() && (p[0] == '\\' || p[0] == '/')) {
+        if (p.size() >= 2 && (p[1] == '\\' || p[1] == '/')) return {};  // a network path: not ours
+        drive = upper(currentDrive);
+    } else {
+        return {};  // relative paths are not used by the program
+    }
+    std::vector<std::string> out;
+    for (std::string part : split(p)) {
+        // Windows drops trailing dots and blanks of a name.
+        if (part != "." && part != "..")
+            while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!out.empty()) out.pop_back();
+            continue;
+        }
+        out.push_back(upper(part));
+    }
+    std::string k = drive;
+    for (const auto& part : out) k += "\\" + part;
+    return k;
+}
+
+std::string MemoryFiles::parentKey(const std::string& k) const {
+    const std::size_t slash = k.rfind('\\');
+    return slash == std::string::npos ? std::string() : k.substr(0, slash);
+}
+
+bool MemoryFiles::isDevice(const std::string& k) const {
+    const std::size_t slash = k.rfind('\\');
+    if (slash == std::string::npos) return false;
+    std::string name = k.substr(slash + 1);
+    const std::size_t dot = name.find('.');
+    if (dot != std::string::npos) name.resize(dot);
+    static const std::set<std::string> devices{"CON", "NUL", "PRN", "AUX", "COM1", "LPT1"};
+    return devices.count(name) != 0;
+}
+
+bool MemoryFiles::writable(const std::string& k) const {
+    const std::string drive = k.substr(0, 2);
+    return drives_.count(drive) != 0 && writeProtected_.count(drive) == 0;
+}
+
+void MemoryFiles::addDrive(const std::string& drive) { drives_.insert(upper(drive)); }
+
+void MemoryFiles::removeDrive(const std::string& drive) {
+    const std::string d = upper(drive);
+    drives_.erase(d);
+    for (auto it = entries_.begin(); it != entries_.end();)
+        it = it->first.rfind(d, 0) == 0 ? entries_.erase(it) : std::next(it);
+}
+
+void MemoryFiles::setWriteProtected(const std::string& drive, bool on) {
+    if (on) writeProtected_.insert(upper(drive));
+    else writeProtected_.erase(upper(drive));
+}
+
+MemoryFiles::Entry& MemoryFiles::addFile(const std::string& path, std::string data) {
+    Entry& e = entries_[key(path)];
+    e.path = path;
+    e.folder = false;
+    e.data = std::move(data);
+    return e;
+}
+
+MemoryFiles::Entry& MemoryFiles::addFolder(const std::string& path) {
+    Entry& e = entries_[key(path)];
+    e.path = path;
+    e.folder = true;
+    return e;
+}
+
+MemoryFiles::Entry* MemoryFiles::find(const std::string& path) {
+    auto it = entries_.find(key(path));
+    return it == entries_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> MemoryFiles::listing(const std::string& drive) const {
+    std::vector<std::string> out;
+    const std::string d = upper(drive);
+    for (const auto& [k, e] : entries_)
+        if (k.rfind(d, 0) == 0) out.push_back(e.path + (e.folder ? "\\" : ""));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool MemoryFiles::exists(std::string_view path) {
+    bool slash = false;
+    const std::string k = key(path, &slash);
+    if (k.empty() || drives_.count(k.substr(0, 2)) == 0) return false;
+    if (k.size() == 2) return true;  // the drive's root
+    if (isDevice(k)) return true;
+    auto it = entries_.find(k);
+    if (it == entries_.end()) return false;
+    return !slash || it->second.folder;
+}
+
+bool MemoryFiles::isFolder(std::string_view path) {
+    const std::string k = key(path);
+    if (k.size() == 2) return drives_.count(k) != 0;
+    auto it = entries_.find(k);
+    return it != entries_.end() && it->second.folder;
+}
+
+bool MemoryFiles::makeFolder(std::string_view path) {
+    log.push_back("makeFolder " + std::string(path));
+    const std::string k = key(path);
+    if (k.size() <= 2 || !writable(k) || isDevice(k) || entries_.count(k)) return false;
+    const std::string parent = parentKey(k);
+    if (parent.size() > 2 && !(entries_.count(parent) && entries_[parent].folder)) return false;
+    Entry& e = entries_[k];
+    e.path = std::string(path);
+    while (!e.path.empty() && e.path.back() == '\\') e.path.pop_back();
+    e.folder = true;
+    ++writeCount_;
+    return true;
+}
+
+bool MemoryFiles::setNormalAttributes(std::string_view path) {
+    log.push_back("setNormal " + std::string(path));
+    const std::string k = key(path);
+    auto it = entries_.find(k);
+    if (k.size() <= 2 || it == entries_.end() || !writable(k)) return false;
+    Entry& e = it->second;
+    e.readOnly = e.hidden = e.system = e.archive = false;
+    ++writeCount_;
+    return true;
+}
+
+bool MemoryFiles::deleteFile(std::string_view path) {
+    log.push_back("delete " + std::string(path));
+    const std::string k = key(path);
+    auto it = entries_.find(k);
+    if (it == entries_.end() || !writable(k)) return false;
+    const Entry& e = it->second;
+    if (e.folder || e.readOnly || e.locked) return false;
+    entries_.erase(it);
+    ++writeCount_;
+    return true;
+}
+
+bool MemoryFiles::rename(std::string_view from, std::string_view to) {
+    log.push_back("rename " + std::string(from) + " -> " + std::string(to));
+    const std::string a = key(from), b = key(to);
+    if (a.size() <= 2 || b.size() <= 2 || !writable(a) || a.substr(0, 2) != b.substr(0, 2)) return false;
+    auto it = entries_.find(a);
+    if (it == entries_.end() || it->second.locked || entries_.count(b) || isDevice(b)) return false;
+    const std::string parent = parentKey(b);
+    if (parent.size() > 2 && !(entries_.count(parent) && entries_[parent].folder)) return false;
+    if (b.rfind(a + "\\", 0) == 0) return false;  // into itself
+    // The entry and everything below it move.
+    std::vector<std::pair<std::string, Entry>> moved;
+    for (auto i = entries_.begin(); i != entries_.end();) {
+        if (i->first == a || i->first.rfind(a + "\\", 0) == 0) {
+            moved.emplace_back(b + i->first.substr(a.size()), i->second);
+            i = entries_.erase(i);
+        } else {
+            ++i;
+        }
+    }
+    const std::string newTop(to);
+    for (auto& [k, e] : moved) {
+        e.path = newTop + e.path.substr(std::min(e.path.size(), std::string(from).size()));
+        entries_[k] = std::move(e);
+    }
+    ++writeCount_;
+    return true;
+}
+
+std::optional<std::string> MemoryFiles::readAll(std::string_view path, std::uint64_t maxBytes) {
+    auto it = entries_.find(key(path));
+    if (it == entries_.end() || it->second.folder || it->second.locked) return std::nullopt;
+    if (drives_.count(it->first.substr(0, 2)) == 0) return std::nullopt;
+    return it->second.data.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, it->second.data.size())));
+}
+
+bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
+    log.push_back("write " + std::string(path));
+    const std::string k = key(path);
+    if (failWrites || k.size() <= 2 || !writable(k)) return false;
+    // Missing folders are made on the way.
+    std::string p(path);
+    for (std::size_t i = p.find('\\', 3); i != std::string::npos; i = p.find('\\', i + 1)) {
+        const std::string folder = key(p.substr(0, i));
+        if (!entries_.count(folder)) {
+            Entry& f = entries_[folder];
+            f.path = p.substr(0, i);
+            f.folder = true;
+        } else if (!entries_[folder].folder) {
+            return false;
+        }
+    }
+    auto it = entries_.find(k);
+    if (it != entries_.end() && (it->second.folder || it->second.readOnly || it->second.locked)) return false;
+    Entry& e = entries_[k];
+    e.path = p;
+    e.folder = false;
+    e.data = std::string(bytes);
+    ++writeCount_;
+    return true;
+}
+
+}  // namespace wd::test

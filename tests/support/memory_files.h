@@ -1,0 +1,77 @@
+// In-memory files and environment for the unit tests. Paths are Windows
+// paths; names compare without regard to ASCII case, "." and ".." are
+// resolved and doubled backslashes collapse, as Windows does.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/environment.h"
+#include "platform/files.h"
+
+namespace wd::test {
+
+class MemoryFiles : public platform::Files {
+public:
+    struct Entry {
+        std::string path;  // as made, with its own letter case
+        bool folder = false;
+        std::string data;
+        bool readOnly = false, hidden = false, system = false, archive = false;
+        bool locked = false;  // held open by another program: no delete, rename or read
+    };
+
+    MemoryFiles() { addDrive("C:"); }
+
+    // ---- seeding ----
+    void addDrive(const std::string& drive);  // "G:"
+    void removeDrive(const std::string& drive);
+    void setWriteProtected(const std::string& drive, bool on);
+    Entry& addFile(const std::string& path, std::string data = {});
+    Entry& addFolder(const std::string& path);
+    Entry* find(const std::string& path);
+    // Every entry under a drive, by path as made.
+    std::vector<std::string> listing(const std::string& drive) const;
+    // Mutating calls made so far ("makeFolder G:\x", ...), failed ones too.
+    std::vector<std::string> log;
+    int writes() const { return writeCount_; }
+    std::string currentDrive = "C:";
+    bool failWrites = false;  // every writeAll fails
+
+    // ---- platform::Files ----
+    bool exists(std::string_view path) override;
+    bool isFolder(std::string_view path) override;
+    bool makeFolder(std::string_view path) override;
+    bool setNormalAttributes(std::string_view path) override;
+    bool deleteFile(std::string_view path) override;
+    bool rename(std::string_view from, std::string_view to) override;
+    std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) override;
+    bool writeAll(std::string_view path, std::string_view bytes) override;
+
+    // The key of a path: resolved, upper-cased, without a trailing backslash.
+    // Empty when the path names no place on a drive.
+    std::string key(std::string_view path, bool* trailingSlash = nullptr) const;
+
+private:
+    bool writable(const std::string& key) const;
+    bool isDevice(const std::string& key) const;
+    std::string parentKey(const std::string& key) const;
+
+    std::map<std::string, Entry> entries_;
+    std::set<std::string> drives_, writeProtected_;
+    int writeCount_ = 0;
+};
+
+class MemoryEnvironment : public platform::Environment {
+public:
+    std::string localAppDataFolder() override { return appData; }
+    std::string localTimestamp() override { return timestamp; }
+    std::string appData = "C:\\Users\\me\\AppData\\Local";
+    std::string timestamp = "2026-12-07_10-20-30";
+};
+
+}  // namespace wd::test
