@@ -6,6 +6,7 @@
 #include "app/help_window.h"
 #include "dll/dll_page.h"
 #include "drive/drive_page.h"
+#include "drive/exit_dialog.h"
 #include "process/process_page.h"
 #include "registry/browser_page.h"
 #include "registry/hijack_page.h"
@@ -84,7 +85,12 @@ void MainWindow::createControls() {
                            {{"clear", "清 除", [pp] { pp->clear_Click(); }},
                             {"clearall", "清除所有", [pp] { pp->clearall_Click(); }}});
     formma_ = tk_.popupMenu(*window_, "formma",
-                            {{"openform", "打开窗口", nullptr}, {"exitform", "退出监控", nullptr}});
+                            {{"openform", "打开窗口", [this] { openform_Click(); }},
+                             {"exitform", "退出监控", [this] { exitform_Click(); }}});
+
+    window_->onCloseRequest = [this](bool& cancel) { Form_Unload(cancel); };
+    platform_.tray->onMouse = [this](int message) { Picico_MouseMove(message); };
+    platform_.tray->onTaskbarCreated = [this] { taskbarCreated(); };
 }
 
 void MainWindow::applyColours() {
@@ -186,14 +192,67 @@ void MainWindow::selectPage(int index) {
 
 void MainWindow::showHelp() {
     HelpWindow help(tk_);
+    help_ = &help;
     help.showModal(*window_);
+    help_ = nullptr;
 }
 
 void MainWindow::EnterBackgroundMode() {
     timer(1).setEnabled(true);
     drivePage_->Command1->setCaption(L::kMonitorStop);
+    // A second add while the icon is there fails and leaves the one icon.
+    platform_.tray->add(L::kMainCaption);
+    trayIconWanted_ = true;
     window_->minimize();
     window_->hide();
+}
+
+void MainWindow::taskbarCreated() {
+    // A restarted shell has lost every icon; ours comes back.
+    if (trayIconWanted_) platform_.tray->add(L::kMainCaption);
+}
+
+void MainWindow::Picico_MouseMove(int message) {
+    if (message == platform::kTrayLeftButtonUp) {
+        openform_Click();
+    } else if (message == platform::kTrayRightButtonUp) {
+        platform_.tray->setForeground();
+        formma_->popup();
+    }
+}
+
+void MainWindow::openform_Click() {
+    // While the Exit dialog is open the window cannot be shown.
+    if (exitDialog_) return;
+    window_->show();
+    window_->restore();
+}
+
+void MainWindow::exitform_Click() { window_->requestClose(); }
+
+void MainWindow::Form_Unload(bool& cancel) {
+    // A second close request while the dialog is open is the same request.
+    if (exitDialog_) {
+        cancel = true;
+        return;
+    }
+    drive::ExitDialog dialog(
+        tk_, exitChoice_,
+        [this] {
+            platform_.tray->remove();
+            tk_.exitProcess();
+        },
+        [this] {
+            if (help_) help_->window->close();
+        });
+    exitDialog_ = &dialog;
+    dialog.showModal(*window_);
+    exitDialog_ = nullptr;
+    cancel = exitChoice_ != kExitQuit;
+    if (exitChoice_ == kExitBackground) {
+        exitChoice_ = kExitNoAnswer;
+        EnterBackgroundMode();
+    }
 }
 
 void MainWindow::RefreshAutostartBox(const std::string&, const std::string&) {

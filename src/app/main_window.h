@@ -15,8 +15,11 @@ namespace wd::drive { class DrivePage; }
 namespace wd::registry { class HijackPage; class BrowserPage; }
 namespace wd::process { class ProcessPage; }
 namespace wd::dll { class DllPage; }
+namespace wd::drive { class ExitDialog; }
 
 namespace wd::app {
+
+class HelpWindow;
 
 // The per-window state that several pages share.
 struct WindowState {
@@ -63,6 +66,15 @@ public:
     void EnterBackgroundMode();
     void RefreshAutostartBox(const std::string& keyPath, const std::string& valueName);
 
+    // Every close request of the window: asks the Exit dialog what to do.
+    void Form_Unload(bool& cancel);
+    // The tray icon's mouse messages.
+    void Picico_MouseMove(int message);
+    void openform_Click();
+    void exitform_Click();
+    bool exitDialogOpen() const { return exitDialog_ != nullptr; }
+    bool helpOpen() const { return help_ != nullptr; }
+
     ui::Picture& container(int page) { return *containers_.at(static_cast<std::size_t>(page)); }
     ui::Button& pageButton(int index) { return *pageBar_.at(static_cast<std::size_t>(index)); }
     ui::Picture& picico() { return *picico_; }
@@ -85,8 +97,13 @@ private:
     void formLoad();
     void showHelp();
 
+    void taskbarCreated();
+
     Platform& platform_;
     ui::Toolkit& tk_;
+    bool trayIconWanted_ = false;        // added by background mode, kept until the program ends
+    drive::ExitDialog* exitDialog_ = nullptr;  // while it is open
+    HelpWindow* help_ = nullptr;               // while it is open
     StartInfo start_;
     WindowState state_;
     std::int32_t exitChoice_ = kExitNoAnswer;

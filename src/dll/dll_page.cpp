@@ -2,6 +2,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "process/process_page.h"
 
 namespace wd::dll {
 
@@ -18,8 +19,18 @@ DllPage::DllPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_
 }
 
 void DllPage::Command11_Click() {
-    // Ending the shell and deleting the file are added with the forced deletion.
-    (void)form_;
+    Platform& p = form_.platform();
+    const std::string path = Text2->text();
+    if (!p.files->exists(path)) {
+        form_.toolkit().messageBox(&form_.window(), std::string(kNotFoundBefore) + path + kNotFoundAfter,
+                                   kNotFoundTitle, ui::kMbOk);
+        return;
+    }
+    const auto shell = process::EndProcessByName(*p.processes, *p.text, kShellName);
+    // The shell lets go of the file only once it has exited.
+    if (shell) p.processes->waitForExit(*shell, kShellExitWaitMs);
+    const bool deleted = p.files->setNormalAttributes(path) && p.files->deleteFile(path);
+    p.shell->startProgram(kShellName, deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
 }
 
 }  // namespace wd::dll

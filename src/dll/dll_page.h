@@ -9,6 +9,13 @@ namespace wd::app { class MainWindow; }
 
 namespace wd::dll {
 
+inline constexpr char kShellName[] = "explorer.exe";
+inline constexpr char kNotFoundBefore[] = "没有找到";
+inline constexpr char kNotFoundAfter[] = "文件，请检查文件名与路径是否正确！";
+inline constexpr char kNotFoundTitle[] = "没有找到！";
+// How long the shell may take to exit before the file is deleted anyway.
+inline constexpr int kShellExitWaitMs = 5000;
+
 class DllPage {
 public:
     DllPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);

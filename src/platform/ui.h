@@ -70,6 +70,9 @@ public:
 
     virtual Rgb backColor() const = 0;
     virtual void setBackColor(Rgb c) = 0;
+
+    // Gives the control the keyboard focus.
+    virtual void setFocus() {}
 };
 
 class Button : public Control {

@@ -8,6 +8,7 @@
 #include "support/headless.h"
 #include "support/memory_files.h"
 #include "support/memory_platform.h"
+#include "support/memory_registry.h"
 
 namespace wd::test {
 
@@ -19,6 +20,8 @@ struct App {
         platform.shell = &shell;
         platform.files = &files;
         platform.environment = &environment;
+        platform.registry = &registry;
+        platform.tray = &tray;
         form.start();
     }
     HWindow& window() { return dynamic_cast<HWindow&>(form.window()); }
@@ -34,6 +37,8 @@ struct App {
     MemoryShell shell;
     MemoryFiles files;
     MemoryEnvironment environment;
+    MemoryRegistry registry;
+    MemoryTray tray;
     Platform platform;
     app::MainWindow form;
 };

@@ -10,6 +10,7 @@
 #include "platform/processes.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "platform/tray.h"
 
 namespace wd::test {
 
@@ -94,6 +95,33 @@ public:
     std::vector<platform::ShellExecuteRequest> requests;
     std::vector<std::pair<std::string, platform::StartStyle>> started;
     std::intptr_t result = 42;
+};
+
+// One icon, as the shell keeps it; a restarted shell has none.
+class MemoryTray : public platform::Tray {
+public:
+    bool add(std::string_view t) override {
+        ++adds;
+        if (shown) return false;
+        shown = true;
+        tip = t;
+        return true;
+    }
+    bool remove() override {
+        ++removes;
+        const bool was = shown;
+        shown = false;
+        return was;
+    }
+    void setForeground() override { ++foregrounds; }
+    // The shell restarts: icons are gone, then the task bar is made anew.
+    void restartShell() {
+        shown = false;
+        if (onTaskbarCreated) onTaskbarCreated();
+    }
+    bool shown = false;
+    std::string tip;
+    int adds = 0, removes = 0, foregrounds = 0;
 };
 
 }  // namespace wd::test
