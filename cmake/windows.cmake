@@ -8,7 +8,7 @@ add_executable(wardeck WIN32
   ${WD_WIN32_SOURCES}
   ${CMAKE_SOURCE_DIR}/res/wardeck.rc)
 target_include_directories(wardeck PRIVATE ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(wardeck PRIVATE wardeck_logic comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi)
+target_link_libraries(wardeck PRIVATE wardeck_logic comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi ole32 uuid)
 target_link_options(wardeck PRIVATE -static -municode -mwindows -s)
 
 # The automation client of the end-to-end tests (runs under Wine).

@@ -1,0 +1,63 @@
+// wardeck.exe: builds the Win32 platform and hands it to the main window.
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "app/platform.h"
+#include "platform/win32/environment_win32.h"
+#include "platform/win32/services.h"
+#include "platform/win32/text.h"
+#include "platform/win32/toolkit.h"
+
+namespace {
+
+// The full path of this executable, however long.
+std::string executablePath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (DWORD size = MAX_PATH; size <= 32768 * 2; size *= 2) {
+        buffer.assign(size, L'\0');
+        const DWORD got = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (got == 0) return {};
+        if (got < size) {
+            buffer.resize(got);
+            return wd::win32::narrow(buffer);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The shell's property sheets need COM on this (the only) thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    wd::win32::Toolkit toolkit(instance);
+    wd::win32::Processes processes;
+    wd::win32::Text text;
+    wd::win32::Shell shell;
+    wd::win32::Files files;
+    wd::win32::Registry registry;
+    wd::win32::Tray tray(instance);
+    wd::win32::Environment environment;
+
+    wd::Platform platform{toolkit};
+    platform.processes = &processes;
+    platform.text = &text;
+    platform.shell = &shell;
+    platform.files = &files;
+    platform.registry = &registry;
+    platform.tray = &tray;
+    platform.environment = &environment;
+
+    const std::string commandLine = wd::win32::narrow(::GetCommandLineW());
+    wd::StartInfo start{wd::app::argumentFromCommandLine(commandLine), executablePath()};
+
+    wd::app::MainWindow form1(platform, start);
+    form1.start();
+    const int code = toolkit.runMessageLoop();
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return code;
+}

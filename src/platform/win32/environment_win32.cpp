@@ -1,0 +1,37 @@
+#include "platform/win32/environment_win32.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "platform/win32/text.h"
+
+namespace wd::win32 {
+
+std::string Environment::localAppDataFolder() {
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &path)) && path)
+        folder = narrow(path);
+    ::CoTaskMemFree(path);
+    if (folder.empty()) {
+        // Fall back to the environment, as older systems keep it there.
+        wchar_t buffer[32768];
+        const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, 32768);
+        if (n > 0 && n < 32768) folder = narrow(std::wstring_view(buffer, n));
+    }
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+}
+
+std::string Environment::localTimestamp() {
+    SYSTEMTIME t{};
+    ::GetLocalTime(&t);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u_%02u-%02u-%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return buffer;
+}
+
+}  // namespace wd::win32

@@ -1,0 +1,14 @@
+// Where the program keeps its own files, and the local time, over Win32.
+#pragma once
+
+#include "platform/environment.h"
+
+namespace wd::win32 {
+
+class Environment final : public platform::Environment {
+public:
+    std::string localAppDataFolder() override;
+    std::string localTimestamp() override;
+};
+
+}  // namespace wd::win32

@@ -1,0 +1,38 @@
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/win32/services.h"
+#include "platform/win32/text.h"
+
+namespace wd::win32 {
+
+std::string Text::lowerCase(std::string_view utf8) {
+    const std::wstring wide = widen(utf8);
+    if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return std::string(utf8);
+    const int inLen = static_cast<int>(wide.size());
+    // The invariant locale: the same answer on every system, every script.
+    const int outLen =
+        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, wide.data(), inLen, nullptr, 0, nullptr, nullptr, 0);
+    if (outLen <= 0) return std::string(utf8);
+    std::wstring lower(static_cast<std::size_t>(outLen), L'\0');
+    const int written = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, wide.data(), inLen, lower.data(),
+                                        outLen, nullptr, nullptr, 0);
+    if (written <= 0) return std::string(utf8);
+    lower.resize(static_cast<std::size_t>(written));
+    return narrow(lower);
+}
+
+std::string Text::fromAnsi(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) return {};
+    const int inLen = static_cast<int>(bytes.size());
+    const int outLen = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, nullptr, 0);
+    if (outLen <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(outLen), L'\0');
+    const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, wide.data(), outLen);
+    if (written <= 0) return {};
+    wide.resize(static_cast<std::size_t>(written));
+    return narrow(wide);
+}
+
+}  // namespace wd::win32

@@ -1,0 +1,194 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "platform/win32/dpi.h"
+#include "platform/win32/session.h"
+#include "platform/win32/text.h"
+#include "platform/win32/widgets.h"
+
+namespace wd::win32 {
+
+COLORREF colorRef(ui::Rgb c) { return RGB(c.r, c.g, c.b); }
+
+ui::Rgb systemColor(int index) {
+    const COLORREF c = ::GetSysColor(index);
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+// ---- containers ------------------------------------------------------------------
+
+ContainerImpl& ContainerImpl::from(ui::Container& c) {
+    auto* impl = dynamic_cast<ContainerImpl*>(&c);
+    if (!impl) throw std::invalid_argument("container from another toolkit");
+    return *impl;
+}
+
+ContainerImpl* ContainerImpl::fromHwnd(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    const auto proc = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    if (proc != &WindowImpl::proc && proc != &PictureImpl::proc) return nullptr;
+    return reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(hwnd, 0));
+}
+
+bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+        case WM_COMMAND:
+            if (lp) {
+                if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
+                    w->command(HIWORD(wp));
+                    result = 0;
+                    return true;
+                }
+            }
+            return false;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORSCROLLBAR:
+            if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
+                if (HBRUSH brush = w->ctlColor(reinterpret_cast<HDC>(wp), msg)) {
+                    result = reinterpret_cast<LRESULT>(brush);
+                    return true;
+                }
+            }
+            return false;
+        case WM_VSCROLL:
+            if (lp) {
+                if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
+                    w->scroll(LOWORD(wp));
+                    result = 0;
+                    return true;
+                }
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+// ---- Widget ------------------------------------------------------------------------
+
+Widget::Widget(WindowImpl* top, const ui::Layout& l)
+    : name_(l.name ? l.name : ""), id_(l.id), rect_(l.rect), top_(top) {
+    if (top_) top_->addWidget(this);
+}
+
+Widget::~Widget() {
+    unhook();
+    hwnd_.reset();
+    if (top_) top_->removeWidget(this);
+}
+
+void Widget::unhook() {
+    if (HWND h = hwnd_.get()) {
+        ::RemoveWindowSubclass(h, &Widget::subclassProc, 1);
+        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    }
+}
+
+void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWORD exStyle, std::wstring_view text) {
+    const HWND parentHwnd = parent.containerHwnd();
+    if (!parentHwnd) return;
+    const std::wstring caption(text);
+    const RECT px = pixelRect(dpi());
+    style |= WS_CHILD | WS_CLIPSIBLINGS;
+    if (visible_) style |= WS_VISIBLE;
+    if (!enabled_) style |= WS_DISABLED;
+    const HINSTANCE instance = top_ ? top_->session().instance() : ::GetModuleHandleW(nullptr);
+    const HWND h = ::CreateWindowExW(exStyle, cls, caption.c_str(), style, px.left, px.top, px.right - px.left,
+                                     px.bottom - px.top, parentHwnd,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), instance, nullptr);
+    if (!h) return;
+    hwnd_.reset(h);
+    ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowSubclass(h, &Widget::subclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    if (top_) applyFont(top_->font(), false);
+    // A new control goes above the ones made before it where they overlap
+    // (Windows puts a new child at the bottom).
+    ::SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK Widget::subclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+    auto* self = reinterpret_cast<Widget*>(ref);
+    if (msg == WM_NCDESTROY) {
+        // Destroyed by Windows along with its parent: the object stays, without
+        // a window, until its owner lets it go.
+        ::RemoveWindowSubclass(h, &Widget::subclassProc, id);
+        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+        if (self->hwnd_.get() == h) self->hwnd_.release();
+        return ::DefSubclassProc(h, msg, wp, lp);
+    }
+    LRESULT result = 0;
+    if (self->filter(msg, wp, lp, result)) return result;
+    return ::DefSubclassProc(h, msg, wp, lp);
+}
+
+Widget* Widget::fromChild(HWND container, HWND h) {
+    for (int depth = 0; h && depth < 8; ++depth) {
+        const HWND parent = ::GetParent(h);
+        if (parent == container) {
+            if (!(::GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) return nullptr;
+            return reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+        }
+        h = parent;
+    }
+    return nullptr;
+}
+
+ContainerImpl* Widget::parentContainer() const { return ContainerImpl::fromHwnd(parentHwnd()); }
+
+UINT Widget::dpi() const { return top_ ? top_->dpi() : dpi::kDefault; }
+
+RECT Widget::pixelRect(UINT d) const {
+    const int left = dpi::toPixels(rect_.left, d);
+    const int top = dpi::toPixels(rect_.top, d);
+    return {left, top, left + dpi::toPixels(rect_.width, d), top + dpi::toPixels(rect_.height, d)};
+}
+
+void Widget::place() {
+    if (!hwnd() || !top_) return;
+    const RECT px = pixelRect(dpi());
+    ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Widget::applyFont(HFONT font, bool redraw) {
+    if (hwnd() && font) ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+}
+
+void Widget::doSetRect(const ui::Rect& r) {
+    if (r == rect_) return;
+    rect_ = r;
+    place();
+}
+
+void Widget::doSetVisible(bool v) {
+    if (v == visible_) return;
+    visible_ = v;
+    if (hwnd()) ::ShowWindow(hwnd(), v ? SW_SHOWNA : SW_HIDE);
+}
+
+void Widget::doSetEnabled(bool v) {
+    if (v == enabled_) return;
+    enabled_ = v;
+    if (hwnd()) ::EnableWindow(hwnd(), v);
+}
+
+ui::Rgb Widget::parentBack() const {
+    if (const ContainerImpl* parent = parentContainer()) return parent->containerBack();
+    return systemColor(COLOR_BTNFACE);
+}
+
+HBRUSH Widget::brushFor(ui::Rgb c) const {
+    if (top_) return top_->session().brush(c);
+    return static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+}
+
+void Widget::invalidate() {
+    if (hwnd()) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+}  // namespace wd::win32

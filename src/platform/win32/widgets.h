@@ -1,0 +1,428 @@
+// The Win32 side of the window toolkit: one C++ object per control window.
+//
+// Every control is a real child window. Its position is kept in twips and
+// turned into pixels for the DPI of its top-level window whenever it is placed,
+// so a DPI change only has to place everything again. The controls of a
+// top-level window are kept in a list in creation order: for re-layout, for
+// the font, and for the Tab order.
+//
+// A child control carries a pointer to its C++ object in GWLP_USERDATA; the
+// container it sits on (a top-level window or a picture box) routes
+// WM_COMMAND, WM_CTLCOLOR*, WM_VSCROLL and WM_NOTIFY to that object. The
+// control itself is subclassed for mouse and keyboard events and to notice
+// when Windows destroys it first (its parent went away).
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui.h"
+#include "platform/win32/handles.h"
+
+namespace wd::win32 {
+
+class Session;
+class WindowImpl;
+class TimerImpl;
+
+COLORREF colorRef(ui::Rgb c);
+ui::Rgb systemColor(int index);
+
+// ---- containers ------------------------------------------------------------
+
+// A window that holds controls: a top-level window or a picture box. Both
+// window classes keep a ContainerImpl* in their first extra window bytes.
+class ContainerImpl {
+public:
+    virtual ~ContainerImpl() = default;
+    virtual HWND containerHwnd() const = 0;
+    virtual WindowImpl* containerTop() = 0;
+    virtual ui::Rgb containerBack() const = 0;
+    // The object behind a container given to the toolkit; throws for foreign
+    // containers (a programming error).
+    static ContainerImpl& from(ui::Container& c);
+    // The container whose window is `hwnd`, or nullptr.
+    static ContainerImpl* fromHwnd(HWND hwnd);
+
+protected:
+    // Notifications that children send to their parent. True when handled.
+    static bool routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+};
+
+// ---- the per-control part --------------------------------------------------
+
+class Widget {
+public:
+    explicit Widget(WindowImpl* top, const ui::Layout& l);
+    virtual ~Widget();
+    Widget(const Widget&) = delete;
+    Widget& operator=(const Widget&) = delete;
+
+    HWND hwnd() const { return hwnd_.get(); }
+    WindowImpl* top() const { return top_; }
+    // The container this control sits on, while both exist.
+    ContainerImpl* parentContainer() const;
+
+    // From the parent container.
+    virtual void command(WORD /*code*/) {}
+    virtual HBRUSH ctlColor(HDC /*dc*/, UINT /*msg*/) { return nullptr; }
+    virtual void scroll(WORD /*code*/) {}
+    // From the control's own window procedure; true when fully handled.
+    virtual bool filter(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& /*result*/) { return false; }
+
+    virtual bool tabStop() const { return false; }
+    // Places the window for the top-level window's current DPI.
+    virtual void place();
+    // The top-level window's DPI or font changed (after place()).
+    virtual void dpiChanged() {}
+    void applyFont(HFONT font, bool redraw);
+
+    // Finds the object of a control from any window inside it, looking up
+    // from `h` to the direct child of `container`.
+    static Widget* fromChild(HWND container, HWND h);
+
+protected:
+    // Makes the control's window on `parent` and hooks it up.
+    void create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWORD exStyle, std::wstring_view text);
+    HWND parentHwnd() const { return hwnd() ? ::GetParent(hwnd()) : nullptr; }
+    UINT dpi() const;
+    virtual RECT pixelRect(UINT dpi) const;
+    void doSetRect(const ui::Rect& r);
+    void doSetVisible(bool v);
+    void doSetEnabled(bool v);
+    ui::Rgb parentBack() const;
+    HBRUSH brushFor(ui::Rgb c) const;
+    void invalidate();
+
+    std::string name_;
+    int id_;
+    ui::Rect rect_;
+    bool visible_ = true;
+    bool enabled_ = true;
+    std::optional<ui::Rgb> back_;
+
+private:
+    friend class WindowImpl;
+    static LRESULT CALLBACK subclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    void unhook();
+
+    WindowImpl* top_;
+    Widget* prev_ = nullptr;
+    Widget* next_ = nullptr;
+    UniqueWindow hwnd_;
+};
+
+// The ui::Control part that every control shares.
+template <typename Interface>
+class ControlImpl : public Interface, public Widget {
+public:
+    ControlImpl(WindowImpl* top, const ui::Layout& l) : Widget(top, l) {}
+    const std::string& name() const override { return name_; }
+    int id() const override { return id_; }
+    ui::Rect rect() const override { return rect_; }
+    void setRect(const ui::Rect& r) override { doSetRect(r); }
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override { doSetVisible(v); }
+    bool enabled() const override { return enabled_; }
+    void setEnabled(bool v) override { doSetEnabled(v); }
+    ui::Rgb backColor() const override { return back_ ? *back_ : defaultBack(); }
+    void setBackColor(ui::Rgb c) override {
+        back_ = c;
+        invalidate();
+    }
+
+protected:
+    virtual ui::Rgb defaultBack() const { return parentBack(); }
+};
+
+// ---- controls ----------------------------------------------------------------
+
+class ButtonImpl final : public ControlImpl<ui::Button> {
+public:
+    ButtonImpl(ContainerImpl& parent, const ui::Layout& l);
+    std::string caption() const override { return caption_; }
+    void setCaption(std::string_view text) override;
+    void command(WORD code) override;
+    HBRUSH ctlColor(HDC dc, UINT msg) override;
+    bool tabStop() const override { return true; }
+
+private:
+    ui::Rgb defaultBack() const override;
+    std::string caption_;
+};
+
+class CheckBoxImpl final : public ControlImpl<ui::CheckBox> {
+public:
+    // Without a parent (its container is gone) the box has no window.
+    CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool visible);
+    ~CheckBoxImpl() override;
+    std::string caption() const override { return caption_; }
+    void setCaption(std::string_view text) override;
+    int value() const override { return value_; }
+    void setValue(int v) override;
+    std::string tag() const override { return tag_; }
+    void setTag(std::string_view t) override { tag_ = t; }
+    void setToolTip(std::string_view text) override;
+
+    void command(WORD code) override;
+    HBRUSH ctlColor(HDC dc, UINT msg) override;
+    bool filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    bool tabStop() const override { return true; }
+
+    // Element `index` of the array whose element 0 is `element0`.
+    static std::unique_ptr<CheckBoxImpl> copyOf(const CheckBoxImpl& element0, int index);
+
+private:
+    std::string caption_;
+    std::string tag_;
+    bool hasTip_ = false;
+    int value_ = 0;
+};
+
+class LabelImpl final : public ControlImpl<ui::Label> {
+public:
+    LabelImpl(ContainerImpl& parent, const ui::Layout& l);
+    std::string caption() const override { return caption_; }
+    void setCaption(std::string_view text) override;
+    void setAutoSize(bool on, bool wordWrap) override;
+    void setForeColor(ui::Rgb c) override;
+    ui::Rgb foreColor() const override;
+    void setTransparent(bool on) override;
+
+    HBRUSH ctlColor(HDC dc, UINT msg) override;
+    void dpiChanged() override;
+
+private:
+    void fit();
+    std::string caption_;
+    std::optional<ui::Rgb> fore_;
+    bool autoSize_ = false;
+    bool wordWrap_ = false;
+    bool transparent_ = false;
+};
+
+class TextBoxImpl final : public ControlImpl<ui::TextBox> {
+public:
+    TextBoxImpl(ContainerImpl& parent, const ui::Layout& l, ui::TextBoxStyle style);
+    std::string text() const override;
+    void setText(std::string_view t) override;
+
+    HBRUSH ctlColor(HDC dc, UINT msg) override;
+    bool filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    bool tabStop() const override { return true; }
+
+private:
+    ui::Rgb defaultBack() const override;
+    ui::TextBoxStyle style_;
+};
+
+class ComboBoxImpl final : public ControlImpl<ui::ComboBox> {
+public:
+    ComboBoxImpl(ContainerImpl& parent, const ui::Layout& l);
+    std::string text() const override;
+    void setText(std::string_view t) override;
+    void insertItem(int index, std::string_view item) override;
+    int itemCount() const override;
+    std::string item(int index) const override;
+
+    HBRUSH ctlColor(HDC dc, UINT msg) override;
+    bool tabStop() const override { return true; }
+    void dpiChanged() override { place(); }
+
+private:
+    ui::Rgb defaultBack() const override;
+    RECT pixelRect(UINT dpi) const override;
+};
+
+class ListBoxImpl final : public ControlImpl<ui::ListBox> {
+public:
+    ListBoxImpl(ContainerImpl& parent, const ui::Layout& l);
+    int count() const override;
+    std::string item(int index) const override;
+    void addItem(std::string_view item) override;
+    void removeItem(int index) override;
+    void clear() override;
+    int selectedIndex() const override;
+    void setSelectedIndex(int index) override;
+
+    HBRUSH ctlColor(HDC dc, UINT msg) override;
+    bool filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    bool tabStop() const override { return true; }
+
+private:
+    ui::Rgb defaultBack() const override;
+};
+
+class VScrollBarImpl final : public ControlImpl<ui::VScrollBar> {
+public:
+    VScrollBarImpl(ContainerImpl& parent, const ui::Layout& l);
+    int min() const override { return min_; }
+    int max() const override { return max_; }
+    int value() const override { return value_; }
+    void setRange(int min, int max) override;
+    void setValue(int v) override;
+    int smallChange() const override { return small_; }
+    int largeChange() const override { return large_; }
+    void setSteps(int smallStep, int largeStep) override;
+
+    void scroll(WORD code) override;
+
+private:
+    ui::Rgb defaultBack() const override;
+    int clamp(long long v) const;
+    void sync();
+    void change(int v);
+    int min_ = 0, max_ = 0, value_ = 0, small_ = 1, large_ = 1;
+};
+
+class PictureImpl final : public ControlImpl<ui::Picture>, public ContainerImpl {
+public:
+    PictureImpl(ContainerImpl& parent, const ui::Layout& l, bool bordered);
+    ~PictureImpl() override;
+    void setImage(ui::Image img) override;
+    ui::Image image() const override { return image_; }
+    bool bordered() const override { return bordered_; }
+
+    HWND containerHwnd() const override { return hwnd(); }
+    WindowImpl* containerTop() override { return top(); }
+    ui::Rgb containerBack() const override { return backColor(); }
+
+    static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    void paint();
+    Session& session_;
+    ui::Image image_ = ui::Image::None;
+    bool bordered_;
+};
+
+// ---- top-level windows -------------------------------------------------------
+
+class WindowImpl final : public ui::Window, public ContainerImpl {
+public:
+    WindowImpl(Session& session, std::string_view name, const ui::WindowStyle& style);
+    ~WindowImpl() override;
+
+    std::string caption() const override { return caption_; }
+    void setCaption(std::string_view text) override;
+    int outerWidth() const override;
+    int outerHeight() const override;
+    void setOuterSize(int width, int height) override;
+    void setClientSize(int width, int height) override;
+    int clientWidth() const override;
+    int clientHeight() const override;
+    ui::Rgb backColor() const override { return back_; }
+    void setBackColor(ui::Rgb c) override;
+    bool visible() const override;
+    bool minimized() const override;
+    void show() override;
+    void hide() override;
+    void minimize() override;
+    void restore() override;
+    void showModal(ui::Window* owner) override;
+    void close() override;
+    void requestClose() override;
+    std::uintptr_t nativeHandle() const override;
+
+    HWND containerHwnd() const override { return hwnd_.get(); }
+    WindowImpl* containerTop() override { return this; }
+    ui::Rgb containerBack() const override { return back_; }
+
+    HWND hwnd() const { return hwnd_.get(); }
+    Session& session() const { return session_; }
+    UINT dpi() const { return dpi_; }
+    HFONT font() const { return font_.get(); }
+    // The tool-tip window of this window's controls, made on first use.
+    HWND toolTip();
+
+    void addWidget(Widget* w);
+    void removeWidget(Widget* w);
+    void addTimer(UINT_PTR id, TimerImpl* t) { timers_[id] = t; }
+    void removeTimer(UINT_PTR id) { timers_.erase(id); }
+    // Moves the focus to the next (or previous) control in creation order.
+    void tabFrom(HWND focus, bool backwards);
+    bool inModal() const { return inModal_; }
+
+    static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    void onDpiChanged(UINT newDpi, const RECT& suggested);
+    void onActivate(WPARAM wp);
+    SIZE outerPixels() const;
+    void applySize();
+    void centre();
+    void endModal();
+    void loadFont();
+    void loadIcons();
+    void focusFirst();
+    std::vector<Widget*> tabStops() const;
+
+    Session& session_;
+    std::string name_;
+    ui::WindowStyle style_;
+    DWORD wsStyle_ = 0;
+    DWORD wsExStyle_ = 0;
+    UniqueWindow hwnd_;
+    UINT dpi_ = 96;
+    UniqueFont font_;
+    UniqueIcon bigIcon_, smallIcon_;
+    UniqueWindow toolTip_;
+    std::string caption_;
+    ui::Rgb back_;
+    enum class SizeMode { Outer, Client } sizeMode_ = SizeMode::Outer;
+    int widthTwips_ = 4800;
+    int heightTwips_ = 3600;
+    bool shownOnce_ = false;
+    bool pendingMinimize_ = false;
+    bool inModal_ = false;
+    bool sizePending_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    HWND savedFocus_ = nullptr;
+    Widget* first_ = nullptr;
+    Widget* last_ = nullptr;
+    std::map<UINT_PTR, TimerImpl*> timers_;
+};
+
+// ---- timers and menus --------------------------------------------------------
+
+class TimerImpl final : public ui::Timer {
+public:
+    TimerImpl(WindowImpl& owner, UINT_PTR id, int intervalMs);
+    ~TimerImpl() override;
+    int interval() const override { return interval_; }
+    bool enabled() const override { return enabled_; }
+    void setEnabled(bool on) override;
+
+    void tick();
+    // The owner window is going away first.
+    void detach() { owner_ = nullptr; }
+
+private:
+    WindowImpl* owner_;
+    UINT_PTR id_;
+    int interval_;
+    bool enabled_ = false;
+};
+
+class PopupMenuImpl final : public ui::PopupMenu {
+public:
+    PopupMenuImpl(WindowImpl& owner, std::string_view caption, std::vector<Item> items);
+    const std::string& caption() const override { return caption_; }
+    const std::vector<Item>& items() const override { return items_; }
+    void popup() override;
+
+private:
+    HWND owner_;  // borrowed
+    std::string caption_;
+    std::vector<Item> items_;
+    UniqueMenu menu_;
+};
+
+}  // namespace wd::win32
