@@ -12,8 +12,8 @@ inline constexpr char kHelpText1[] =
     "灵活组合运用这一功能，可以有效的发现并清除各类未知病毒、木马等进程，从而有效解救被绑架的杀软，"
     "让杀软有了升级的机会。";
 inline constexpr char kHelpText2[] = "    Skorrin是为了拯救杀软。";
-inline constexpr char kHelpRights[] = "    版权所有 © Wardeck 开发者，保留所有权利。";
-inline constexpr char kHelpContact[] = "    问题与建议：请提交到 Wardeck 项目的问题列表。";
+inline constexpr char kHelpRights[] = "    © 2026 Wardeck，保留所有权利。";
+inline constexpr char kHelpContact[] = "    问题与建议：Wardeck 问题列表";
 
 class HelpWindow {
 public:

@@ -10,6 +10,7 @@
 #include "process/process_page.h"
 #include "registry/browser_page.h"
 #include "registry/hijack_page.h"
+#include "registry/registry_access.h"
 
 namespace wd::app {
 
@@ -255,9 +256,18 @@ void MainWindow::Form_Unload(bool& cancel) {
     }
 }
 
-void MainWindow::RefreshAutostartBox(const std::string&, const std::string&) {
-    // Reading the Run value is added with the registry layer; until then the
-    // box keeps the state it was made with.
+void MainWindow::RefreshAutostartBox(const std::string& keyPath, const std::string& valueName) {
+    platform::Registry& reg = *platform_.registry;
+    bool found = false;
+    if (registry::OpenResult run = registry::OpenKey(reg, platform::RootKey::LocalMachine, keyPath);
+        run.status == platform::kSuccess) {
+        registry::WalkValues(reg, *run.key, [&](const registry::ValueEntry& e) {
+            if (e.Name == valueName) found = true;  // exact, letter case included
+            return !found;
+        });
+    }
+    // Setting the box runs its click handler when the state changes.
+    drivePage_->Check4->setValue(found ? 1 : 0);
 }
 
 }  // namespace wd::app

@@ -3,10 +3,32 @@
 #include "app/layout.h"
 #include "app/main_window.h"
 #include "drive/quarantine.h"
+#include "registry/registry_access.h"
 
 namespace wd::drive {
 
 namespace L = wd::layout;
+
+namespace {
+
+// The first character of a UTF-8 text, whole.
+std::string firstCharacter(const std::string& text) {
+    if (text.empty()) return {};
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t len = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
+    if (len > text.size()) len = 1;
+    return text.substr(0, len);
+}
+
+}  // namespace
+
+std::string autostartCommand(const std::string& exePath, const std::string& driveText) {
+    const std::size_t slash = exePath.find_last_of('\\');
+    std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash);
+    // A program in a drive root has the root, backslash included, as its folder.
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+    return "\"" + folder + "\\" + app::executableBaseName(exePath) + ".EXE\" watch" + firstCharacter(driveText);
+}
 
 DrivePage::DrivePage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {
     Text3 = tk.textBox(c, L::kText3, {.multiLine = true, .readOnly = true, .vScroll = true});
@@ -47,7 +69,19 @@ void DrivePage::Timer1_Timer() {
 }
 
 void DrivePage::Check4_Click() {
-    // Writing and removing the autostart value is added with the registry layer.
+    platform::Registry& reg = *form_.platform().registry;
+    const std::string name = app::executableBaseName(form_.startInfo().exePath);
+    const int tick = Check4->value();
+    if (tick == 0) {
+        registry::OpenResult run = registry::OpenKey(reg, platform::RootKey::LocalMachine, app::kRunKeyPath);
+        if (run.status == platform::kSuccess) registry::DeleteValue(reg, *run.key, name);
+    } else if (tick == 1) {
+        autostartText = autostartCommand(form_.startInfo().exePath, Combo1->text());
+        if (registry::KeyHandle run = registry::CreateKey(reg, platform::RootKey::LocalMachine, app::kRunKeyPath))
+            registry::SetStringValue(reg, *run, name, autostartText);
+    }
+    // Shows whether the value is there now; a change of the box runs this again.
+    form_.RefreshAutostartBox(app::kRunKeyPath, name);
 }
 
 }  // namespace wd::drive

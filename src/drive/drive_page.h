@@ -2,12 +2,19 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/ui.h"
 
 namespace wd::app { class MainWindow; }
 
 namespace wd::drive {
+
+// The command that the log-on Run value holds: the executable's path, quoted,
+// then " watch" and the first character of the drive text. The folder is
+// taken as the system reports a program's folder, so a program in a drive
+// root gives "C:\\name.EXE".
+std::string autostartCommand(const std::string& exePath, const std::string& driveText);
 
 class DrivePage {
 public:
@@ -25,6 +32,9 @@ public:
     std::unique_ptr<ui::Button> Command12;
     std::unique_ptr<ui::CheckBox> Check4;
     std::unique_ptr<ui::Label> Label8;
+
+    // The command last built by a ticking of Check4; it serves the write that follows.
+    std::string autostartText;
 
 private:
     app::MainWindow& form_;

@@ -2,6 +2,8 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "registry/reg_backup.h"
+#include "registry/registry_access.h"
 
 namespace wd::registry {
 
@@ -27,16 +29,119 @@ BrowserPage::BrowserPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
     Command10->onClick = [this] { Command10_Click(); };
 }
 
-void BrowserPage::ScanExtensions(const std::string&) {
-    // Reading the registered extensions is added with the registry layer.
+void BrowserPage::setEntryName(int row, const std::string& name) {
+    const auto k = static_cast<std::size_t>(row);
+    if (browserEntryNames.size() <= k) browserEntryNames.resize(k + 1);
+    browserEntryNames[k] = name;
 }
 
-void BrowserPage::ScanToolbars(const std::string&) {
-    // Reading the registered toolbars is added with the registry layer.
+void BrowserPage::ScanExtensions(const std::string& path) {
+    platform::Registry* reg = form_.platform().registry;
+    if (!reg) return;
+    OpenResult extensions = OpenKey(*reg, RootKey::LocalMachine, path);
+    if (extensions.status != platform::kSuccess) return;
+    WalkSubkeyNames(*reg, *extensions.key, [&](const std::string& name) {
+        std::string caption = Check3->caption();
+        OpenResult ext = OpenKey(*reg, RootKey::LocalMachine, path + "\\" + name);
+        if (ext.status == platform::kSuccess) {
+            WalkValues(*reg, *ext.key, [&](const ValueEntry& e) {
+                if (e.ByteCount > 0 && (e.Name == kMenuTextValue || e.Name == kButtonTextValue)) {
+                    caption = e.Text;
+                    return false;
+                }
+                return true;
+            });
+        }
+        rows->append(caption);
+        setEntryName(rows->count(), name);
+        return true;
+    });
+}
+
+void BrowserPage::ScanToolbars(const std::string& path) {
+    platform::Registry* reg = form_.platform().registry;
+    if (!reg) return;
+    OpenResult toolbar = OpenKey(*reg, RootKey::LocalMachine, path);
+    if (toolbar.status != platform::kSuccess) return;
+    WalkValues(*reg, *toolbar.key, [&](const ValueEntry& e) {
+        if (e.ByteCount >= 1) {
+            rows->append(e.Text);
+            setEntryName(rows->count(), e.Name);
+        }
+        return true;
+    });
+}
+
+void BrowserPage::DeleteExtensionKey(const std::string& name) {
+    platform::Registry* reg = form_.platform().registry;
+    if (!reg) return;
+    OpenResult extensions = OpenKey(*reg, RootKey::LocalMachine, kExtensionsPath);
+    if (extensions.status == platform::kSuccess) DeleteSubkey(*reg, *extensions.key, name);
+}
+
+void BrowserPage::DeleteToolbarValue(const std::string& name) {
+    platform::Registry* reg = form_.platform().registry;
+    if (!reg) return;
+    OpenResult toolbar = OpenKey(*reg, RootKey::LocalMachine, kToolbarPath);
+    if (toolbar.status == platform::kSuccess) DeleteValue(*reg, *toolbar.key, name);
+}
+
+void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string& path) {
+    platform::Registry* reg = form_.platform().registry;
+    const std::optional<RootKey> root = ParseRootKey(rootText);
+    if (!reg || !root) return;
+    OpenResult key = OpenKey(*reg, *root, path);
+    if (key.status != platform::kSuccess) return;
+    // All names first: deleting shifts the index of the values still to come.
+    deletionNames.assign(1, std::string());
+    for (const ValueEntry& e : EnumValues(*reg, *key.key)) deletionNames.push_back(e.Name);
+    for (std::size_t k = 1; k < deletionNames.size(); ++k) DeleteValue(*reg, *key.key, deletionNames[k]);
+}
+
+void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::string& path) {
+    platform::Registry* reg = form_.platform().registry;
+    const std::optional<RootKey> root = ParseRootKey(rootText);
+    if (!reg || !root) return;
+    OpenResult key = OpenKey(*reg, *root, path);
+    if (key.status != platform::kSuccess) return;
+    deletionNames.assign(1, std::string());
+    for (const std::string& name : EnumSubkeyNames(*reg, *key.key)) deletionNames.push_back(name);
+    for (std::size_t k = 1; k < deletionNames.size(); ++k) DeleteSubkey(*reg, *key.key, deletionNames[k]);
+}
+
+bool BrowserPage::backUpRemoval(const std::vector<std::string>& ticked) {
+    Platform& p = form_.platform();
+    if (!p.registry) return false;
+    BackupSet backup(*p.registry, p.text);
+    for (const std::string& name : ticked) {
+        // A toolbar row may stand for the unnamed value; no subkey has an empty name.
+        if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name);
+        backup.addValue(RootKey::LocalMachine, kToolbarPath, name);
+    }
+    if (auto root = ParseRootKey(kUrlSearchHooksRoot)) backup.addAllValues(*root, kUrlSearchHooksPath);
+    if (auto root = ParseRootKey(kHelperObjectsRoot)) backup.addSubkeyTrees(*root, kHelperObjectsPath);
+    return backup.empty() || WriteBackupFile(p.files, p.environment, "browser", backup).has_value();
 }
 
 void BrowserPage::Command10_Click() {
+    std::vector<std::string> ticked;
+    for (int k = 1; k <= rows->count(); ++k)
+        if (rows->row(k).value() == 1 && static_cast<std::size_t>(k) < browserEntryNames.size())
+            ticked.push_back(browserEntryNames[static_cast<std::size_t>(k)]);
+
+    // One backup of all the click deletes; without it nothing is deleted and
+    // the rescan lists every entry again.
+    const bool saved = backUpRemoval(ticked);
+    if (saved)
+        for (const std::string& name : ticked) {
+            DeleteExtensionKey(name);
+            DeleteToolbarValue(name);
+        }
     rows->clear();
+    if (saved) {
+        DeleteAllValues(kUrlSearchHooksRoot, kUrlSearchHooksPath);
+        DeleteAllSubkeys(kHelperObjectsRoot, kHelperObjectsPath);
+    }
     ScanExtensions(kExtensionsPath);
     ScanToolbars(kToolbarPath);
     rows->recomputeScrollRange(1);

@@ -14,13 +14,38 @@ namespace wd::registry {
 
 inline constexpr char kExtensionsPath[] = "Software\\Microsoft\\Internet Explorer\\Extensions";
 inline constexpr char kToolbarPath[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
+// Wiped on every removal: all URL search hooks of the current user and all
+// browser helper objects of the machine.
+inline constexpr char kUrlSearchHooksRoot[] = "&H80000001";
+inline constexpr char kUrlSearchHooksPath[] = "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
+inline constexpr char kHelperObjectsRoot[] = "&H80000002";
+inline constexpr char kHelperObjectsPath[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+// The values whose text captions an extension's row.
+inline constexpr char kMenuTextValue[] = "MenuText";
+inline constexpr char kButtonTextValue[] = "ButtonText";
 
 class BrowserPage {
 public:
     BrowserPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
 
+    // One row per subkey of the Extensions key, captioned by its first
+    // "MenuText" or "ButtonText" value with data, else by the template's
+    // caption.
     void ScanExtensions(const std::string& path);
+    // One row per value of the Toolbar key that holds data.
     void ScanToolbars(const std::string& path);
+
+    void DeleteExtensionKey(const std::string& name);
+    void DeleteToolbarValue(const std::string& name);
+    // Every value, or every direct subkey, of one key; the root key as text
+    // ("&H80000001" or "&H80000002").
+    void DeleteAllValues(const std::string& rootText, const std::string& path);
+    void DeleteAllSubkeys(const std::string& rootText, const std::string& path);
+
+    // "清  除": backs up all that the click deletes into one file, deletes the
+    // ticked entries from both keys, wipes the URL search hooks and the browser
+    // helper objects, then lists anew. Without a backup nothing is deleted.
     void Command10_Click();
     void Command9_Click();
     void VScroll1_Change();
@@ -35,8 +60,14 @@ public:
 
     // Entry k names the registry entry of row k (1-based; [0] unused).
     std::vector<std::string> browserEntryNames{std::string()};
+    // The names DeleteAllValues and DeleteAllSubkeys collect before deleting
+    // (1-based; [0] unused).
+    std::vector<std::string> deletionNames{std::string()};
 
 private:
+    void setEntryName(int row, const std::string& name);
+    bool backUpRemoval(const std::vector<std::string>& ticked);
+
     app::MainWindow& form_;
 };
 

@@ -1,7 +1,11 @@
 #include "registry/hijack_page.h"
 
+#include <vector>
+
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "registry/reg_backup.h"
+#include "registry/registry_access.h"
 
 namespace wd::registry {
 
@@ -29,10 +33,40 @@ HijackPage::HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) :
 }
 
 void HijackPage::ScanHijacks() {
-    // Reading the "Image File Execution Options" key is added with the registry layer.
+    platform::Registry* reg = form_.platform().registry;
+    if (!reg) return;
+    OpenResult ifeo = OpenKey(*reg, RootKey::LocalMachine, kHijackPath);
+    if (ifeo.status != platform::kSuccess) return;
+    WalkSubkeyNames(*reg, *ifeo.key, [&](const std::string& name) {
+        if (name != kProtectedSubkey) rows->append(name);
+        return true;
+    });
+}
+
+void HijackPage::DeleteHijackKey(const std::string& name) {
+    platform::Registry* reg = form_.platform().registry;
+    if (!reg) return;
+    OpenResult ifeo = OpenKey(*reg, RootKey::LocalMachine, kHijackPath);
+    if (ifeo.status == platform::kSuccess) DeleteSubkey(*reg, *ifeo.key, name);
 }
 
 void HijackPage::Command3_Click() {
+    Platform& p = form_.platform();
+    std::vector<std::string> ticked;
+    for (int k = 1; k <= rows->count(); ++k)
+        if (rows->row(k).value() == 1) ticked.push_back(rows->row(k).caption());
+
+    if (!ticked.empty() && p.registry) {
+        // Everything about to go is written to a backup first; without one,
+        // nothing is deleted and the rescan lists the keys again.
+        BackupSet backup(*p.registry, p.text);
+        for (const std::string& name : ticked)
+            if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name);
+        const bool saved = backup.empty() || WriteBackupFile(p.files, p.environment, "hijack", backup).has_value();
+        if (saved)
+            for (const std::string& name : ticked) DeleteHijackKey(name);
+    }
+
     rows->clear();
     ScanHijacks();
     rows->recomputeScrollRange(1);

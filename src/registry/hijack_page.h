@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "app/row_list.h"
 #include "platform/ui.h"
@@ -10,12 +11,21 @@ namespace wd::app { class MainWindow; }
 
 namespace wd::registry {
 
+inline constexpr char kHijackPath[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+// The sample entry Windows ships under the hijack key; it is never listed.
+inline constexpr char kProtectedSubkey[] = "Your Image File Name Here without a path";
+
 class HijackPage {
 public:
     HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
 
     // Fills the (cleared) list from the registry.
     void ScanHijacks();
+    // Deletes the hijack key's subkey `name` (one level: the system refuses a
+    // subkey that has subkeys of its own).
+    void DeleteHijackKey(const std::string& name);
+    // "清除劫持": backs up every ticked key whole, deletes them in row order,
+    // then lists anew. Without a backup nothing is deleted.
     void Command3_Click();
     void Command4_Click();
     void VScroll2_Change();

@@ -25,8 +25,6 @@ struct State {
     bool shown, icon, monitor;
 };
 
-State state(App& app) { return {app.window().visible(), app.tray.shown, app.timer(1).enabled()}; }
-
 void expectState(App& app, State s) {
     EXPECT_EQ(app.window().visible(), s.shown);
     EXPECT_EQ(app.tray.shown, s.icon);

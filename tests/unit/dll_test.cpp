@@ -23,7 +23,7 @@ struct DllApp : App {
 };
 
 TEST(ForcedDelete, MissingPathsShowTheExactMessageAndLeaveTheShell) {
-    for (const std::string path : {std::string(), std::string("G:\\nothing.dll"), std::string("G:\\a.dll\r\n"),
+    for (const std::string& path : {std::string(), std::string("G:\\nothing.dll"), std::string("G:\\a.dll\r\n"),
                                    std::string(5000, 'x'), std::string("G:\\病毒\\木马.dll")}) {
         DllApp app;
         app.files.addFile("G:\\a.dll");

@@ -178,7 +178,7 @@ TEST(Quarantine, OneBadLineDoesNotEndTheRun) {
 }
 
 TEST(Quarantine, LongLinesLineFeedsAndUtf16HideNoName) {
-    for (const std::string content :
+    for (const std::string& content :
          {std::string(100000, 'A') + "\r\nopen=virus.exe", std::string("[autorun]\nopen=virus.exe\n"),
           std::string("\xFF\xFE[\0a\0]\0\r\0\n\0o\0p\0e\0n\0=\0v\0i\0r\0u\0s\0.\0e\0x\0e\0", 40)}) {
         Drive d;
@@ -240,7 +240,7 @@ TEST(Quarantine, OddDriveTexts) {
 TEST(Quarantine, GarbageAndHugeFilesEndCleanly) {
     Drive d;
     std::string garbage;
-    for (int i = 0; i < 10 * 1024 * 1024; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    for (unsigned i = 0; i < 10u * 1024 * 1024; ++i) garbage += static_cast<char>((i * 7919u) % 256u);
     d.files.addFile("G:\\autorun.inf", garbage + "\r\nopen=virus.exe");
     d.files.addFile("G:\\virus.exe");
     d.run();

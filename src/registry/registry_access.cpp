@@ -1,0 +1,305 @@
+#include "registry/registry_access.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+namespace wd::registry {
+
+namespace {
+
+// An enumeration asks for at most this many indexes, so that a registry that
+// never says "no more items" cannot hold the window for ever.
+constexpr std::uint32_t kMaxEnumIndex = 1u << 24;
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void appendUtf16(std::vector<std::uint8_t>& out, char16_t u) {
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+}
+
+char16_t unitAt(std::span<const std::uint8_t> bytes, std::size_t i) {
+    return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+std::string hexBytes(std::span<const std::uint8_t> data) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const std::size_t shown = std::min(data.size(), kCaptionHexBytes);
+    std::string out;
+    out.reserve(shown * 3 + 4);
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i) out += ' ';
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 0xF];
+    }
+    if (data.size() > shown) out += "…";
+    return out;
+}
+
+std::uint64_t littleEndian(std::span<const std::uint8_t> data) {
+    std::uint64_t v = 0;
+    for (std::size_t i = data.size(); i-- > 0;) v = (v << 8) | data[i];
+    return v;
+}
+
+// The text of string data: up to its first NUL.
+std::string stringCaption(std::span<const std::uint8_t> data) {
+    std::string text = Utf16LeToUtf8(data);
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    return text;
+}
+
+std::string multiStringCaption(std::span<const std::uint8_t> data) {
+    const std::string all = Utf16LeToUtf8(data);
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t nul = all.find('\0', start);
+        if (nul == std::string::npos) nul = all.size();
+        parts.emplace_back(std::string_view(all).substr(start, nul - start));
+        start = nul + 1;
+    }
+    // The list ends with an empty string (two NULs); trailing empties are that end.
+    while (!parts.empty() && parts.back().empty()) parts.pop_back();
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += kMultiStringSeparator;
+        out += parts[i];
+    }
+    return out;
+}
+
+template <class Fetch, class Visit>
+WalkEnd walk(Fetch fetch, Visit visit) {
+    WalkEnd end;
+    for (std::uint32_t index = 0; index < kMaxEnumIndex; ++index) {
+        const long status = fetch(index);
+        if (status == platform::kMoreData) {
+            ++end.unreadable;
+            continue;
+        }
+        if (status != platform::kSuccess) {
+            end.status = status;
+            return end;
+        }
+        if (!visit()) {
+            end.status = platform::kSuccess;
+            return end;
+        }
+    }
+    end.status = platform::kNoMoreItems;
+    return end;
+}
+
+}  // namespace
+
+std::optional<RootKey> ParseRootKey(std::string_view text) {
+    if (text.size() < 3 || text[0] != '&' || (text[1] != 'H' && text[1] != 'h')) return std::nullopt;
+    std::uint32_t v = 0;
+    const char* first = text.data() + 2;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(first, last, v, 16);
+    if (ec != std::errc() || ptr != last) return std::nullopt;
+    if (v == static_cast<std::uint32_t>(RootKey::CurrentUser)) return RootKey::CurrentUser;
+    if (v == static_cast<std::uint32_t>(RootKey::LocalMachine)) return RootKey::LocalMachine;
+    return std::nullopt;
+}
+
+std::string_view RootKeyName(RootKey root) {
+    return root == RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
+
+OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path) {
+    OpenResult r;
+    long status = platform::kFileNotFound;
+    KeyHandle key = reg.open(root, path, status);
+    if (status == platform::kSuccess && key) {
+        r.status = platform::kSuccess;
+        r.key = std::move(key);
+    } else {
+        r.status = status == platform::kSuccess ? platform::kFileNotFound : status;
+    }
+    return r;
+}
+
+KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path) {
+    long status = platform::kFileNotFound;
+    KeyHandle key = reg.create(root, path, status);
+    return status == platform::kSuccess ? std::move(key) : nullptr;
+}
+
+WalkEnd WalkSubkeyNames(platform::Registry& reg, platform::RegKey& key,
+                        const std::function<bool(const std::string& name)>& visit) {
+    std::string name;
+    return walk([&](std::uint32_t i) { return reg.enumSubkey(key, i, name); }, [&] { return visit(name); });
+}
+
+WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
+                      const std::function<bool(const platform::RegValue& value)>& visit) {
+    platform::RegValue value;
+    return walk([&](std::uint32_t i) { return reg.enumValue(key, i, value); }, [&] { return visit(value); });
+}
+
+WalkEnd WalkValues(platform::Registry& reg, platform::RegKey& key,
+                   const std::function<bool(const ValueEntry& entry)>& visit) {
+    return WalkRawValues(reg, key, [&](const platform::RegValue& v) { return visit(MakeValueEntry(v)); });
+}
+
+std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegKey& key) {
+    std::vector<std::string> names;
+    WalkSubkeyNames(reg, key, [&](const std::string& n) {
+        names.push_back(n);
+        return true;
+    });
+    return names;
+}
+
+std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& key) {
+    std::vector<ValueEntry> entries;
+    WalkValues(reg, key, [&](const ValueEntry& e) {
+        entries.push_back(e);
+        return true;
+    });
+    return entries;
+}
+
+long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
+    // An empty name would make the system delete the open key itself, and a
+    // path a key further down: neither is a direct subkey.
+    if (name.empty() || name.find('\\') != std::string_view::npos) return platform::kFileNotFound;
+    return reg.deleteSubkey(key, name);
+}
+
+long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
+    return reg.deleteValue(key, name);
+}
+
+long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text) {
+    platform::RegValue v;
+    v.name = std::string(name);
+    v.type = static_cast<std::uint32_t>(platform::ValueType::String);
+    v.data = Utf8ToUtf16Le(text);
+    v.data.push_back(0);
+    v.data.push_back(0);
+    return reg.setValue(key, v);
+}
+
+ValueEntry MakeValueEntry(const platform::RegValue& value) {
+    ValueEntry e;
+    e.Name = value.name;
+    e.ByteCount = static_cast<std::int32_t>(
+        std::min<std::size_t>(value.data.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+    e.Text = CaptionOf(value.type, value.data);
+    return e;
+}
+
+std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data) {
+    using T = platform::ValueType;
+    switch (static_cast<T>(type)) {
+        case T::String:
+        case T::ExpandString:
+        case T::Link:
+            return stringCaption(data);
+        case T::MultiString:
+            return multiStringCaption(data);
+        case T::Dword:
+            if (data.size() == 4) return std::to_string(littleEndian(data));
+            break;
+        case T::DwordBigEndian:
+            if (data.size() == 4)
+                return std::to_string((std::uint32_t{data[0]} << 24) | (std::uint32_t{data[1]} << 16) |
+                                      (std::uint32_t{data[2]} << 8) | std::uint32_t{data[3]});
+            break;
+        case T::Qword:
+            if (data.size() == 8) return std::to_string(littleEndian(data));
+            break;
+        default:
+            break;
+    }
+    return hexBytes(data);
+}
+
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
+    const std::size_t units = bytes.size() / 2;
+    std::string out;
+    out.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        const char16_t u = unitAt(bytes, i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            const char16_t low = unitAt(bytes, i + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{low} - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : char32_t{u});
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> Utf8ToUtf16Le(std::string_view s) {
+    std::vector<std::uint8_t> out;
+    out.reserve(s.size() * 2);
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        int len = 0;
+        char32_t c = 0;
+        char32_t least = 0;
+        if (b < 0x80) len = 1, c = b;
+        else if ((b & 0xE0) == 0xC0) len = 2, c = b & 0x1F, least = 0x80;
+        else if ((b & 0xF0) == 0xE0) len = 3, c = b & 0x0F, least = 0x800;
+        else if ((b & 0xF8) == 0xF0) len = 4, c = b & 0x07, least = 0x10000;
+        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= s.size();
+        for (int k = 1; ok && k < len; ++k) {
+            const auto t = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((t & 0xC0) != 0x80) ok = false;
+            else c = (c << 6) | (t & 0x3F);
+        }
+        if (ok && (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+        if (!ok) {
+            appendUtf16(out, 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            appendUtf16(out, static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            appendUtf16(out, static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            appendUtf16(out, static_cast<char16_t>(c));
+        }
+        i += static_cast<std::size_t>(len);
+    }
+    return out;
+}
+
+bool SameRegistryName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace wd::registry

@@ -1,0 +1,107 @@
+// The registry access layer: every read and write of the registry that the
+// pages make goes through these stateless operations. A routine opens the key
+// it needs, works on it and lets the handle go (which closes it) before it
+// returns; nothing here keeps a key or any other state.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace wd::registry {
+
+using platform::RootKey;
+
+// An open key. Destroying it closes the key (CloseKey).
+using KeyHandle = std::unique_ptr<platform::RegKey>;
+
+// "&H80000001" is HKEY_CURRENT_USER, "&H80000002" HKEY_LOCAL_MACHINE. Any
+// other text names no root key the program works on.
+std::optional<RootKey> ParseRootKey(std::string_view text);
+
+// "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
+std::string_view RootKeyName(RootKey root);
+
+struct OpenResult {
+    long status = platform::kFileNotFound;  // 0: the key is open
+    KeyHandle key;                          // set exactly when status is 0
+};
+
+OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path);
+// Opens the key, making it when it is missing. Null when even that failed.
+KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path);
+
+// One enumerated value as the pages see it.
+struct ValueEntry {
+    std::string Name;            // UTF-8
+    std::int32_t ByteCount = 0;  // bytes of data; 0 for a value without data
+    std::string Text;            // a readable caption of the data (see CaptionOf)
+};
+
+// How an enumeration ended.
+struct WalkEnd {
+    long status = platform::kNoMoreItems;  // the status that ended it; kSuccess when the caller stopped it
+    std::uint32_t unreadable = 0;          // entries the system could not hand over whole
+};
+
+// Walking enumerations: the callback sees each entry before the next one is
+// asked for, and returns false to stop the walk. An enumeration ends on any
+// status other than success; an entry the system reports as too large to hand
+// over (kMoreData, which the platform only returns once its own buffers have
+// hit their limits) is passed over and counted, and the walk goes on with the
+// next index.
+WalkEnd WalkSubkeyNames(platform::Registry& reg, platform::RegKey& key,
+                        const std::function<bool(const std::string& name)>& visit);
+WalkEnd WalkValues(platform::Registry& reg, platform::RegKey& key,
+                   const std::function<bool(const ValueEntry& entry)>& visit);
+// The same walk with each value's type and raw data.
+WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
+                      const std::function<bool(const platform::RegValue& value)>& visit);
+
+// Collecting enumerations: the whole list first, for callers that delete.
+std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegKey& key);
+std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& key);
+
+// Deletes a direct subkey that has no subkeys of its own; the system refuses
+// any other. An empty name or one with a backslash names no direct subkey and
+// is refused here.
+long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name);
+long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
+// Writes `text` as REG_SZ: UTF-16LE with its terminating NUL.
+long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text);
+
+// ---- data and text ----
+
+// The ValueEntry of a value read whole.
+ValueEntry MakeValueEntry(const platform::RegValue& value);
+
+// A readable caption of value data of any type:
+// - REG_SZ, REG_EXPAND_SZ, REG_LINK: the UTF-16LE text up to its first NUL (a
+//   stray odd byte at the end is dropped, broken surrogates show as U+FFFD);
+// - REG_MULTI_SZ: the strings joined by kMultiStringSeparator;
+// - REG_DWORD, REG_DWORD_BIG_ENDIAN, REG_QWORD of their proper size: decimal;
+// - anything else: the bytes in hex, "01 a0 ff", the first kCaptionHexBytes
+//   of them followed by "…" when there are more.
+std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data);
+
+inline constexpr char kMultiStringSeparator[] = " | ";
+inline constexpr std::size_t kCaptionHexBytes = 1024;
+
+// UTF-16LE bytes to UTF-8: an odd byte at the end is dropped, broken
+// surrogates become U+FFFD, NULs are kept.
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
+// UTF-8 to UTF-16LE bytes, without a terminating NUL. Bytes that are not
+// UTF-8 become U+FFFD.
+std::vector<std::uint8_t> Utf8ToUtf16Le(std::string_view text);
+
+// Registry names compare without regard to ASCII letter case.
+bool SameRegistryName(std::string_view a, std::string_view b);
+
+}  // namespace wd::registry

@@ -1,0 +1,384 @@
+#include "support/memory_registry.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "registry/registry_access.h"
+
+namespace wd::test {
+
+using platform::RegValue;
+
+struct MemoryRegistry::Node : std::enable_shared_from_this<MemoryRegistry::Node> {
+    std::string name;
+    std::string path;  // "HKLM\..." as made, for the log
+    std::weak_ptr<Node> parent;
+    std::vector<RegValue> values;
+    std::vector<std::shared_ptr<Node>> children;
+    std::vector<std::string> unreadable;
+    bool removed = false;
+    bool openDenied = false;
+    bool readOnly = false;
+};
+
+class MemoryRegistry::Handle : public platform::RegKey {
+public:
+    Handle(MemoryRegistry& owner, std::shared_ptr<Node> node) : owner_(owner), node_(std::move(node)) {
+        ++owner_.openHandles_;
+    }
+    ~Handle() override { --owner_.openHandles_; }
+    Node& node() const { return *node_; }
+
+private:
+    MemoryRegistry& owner_;
+    std::shared_ptr<Node> node_;
+};
+
+namespace {
+
+bool same(std::string_view a, std::string_view b) { return registry::SameRegistryName(a, b); }
+
+std::vector<std::string_view> components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    if (path.empty()) return parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = path.find('\\', start);
+        parts.push_back(path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start));
+        if (slash == std::string_view::npos) return parts;
+        start = slash + 1;
+    }
+}
+
+MemoryRegistry::Node& nodeOf(platform::RegKey& key) {
+    // Every key handed to the program comes from this registry.
+    return static_cast<MemoryRegistry::Handle&>(key).node();
+}
+
+void markRemoved(MemoryRegistry::Node& n) {
+    n.removed = true;
+    for (auto& c : n.children) markRemoved(*c);
+}
+
+std::vector<std::uint8_t> littleEndian(std::uint64_t v, int bytes) {
+    std::vector<std::uint8_t> out;
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    return out;
+}
+
+}  // namespace
+
+MemoryRegistry::MemoryRegistry() : currentUser_(std::make_shared<Node>()), localMachine_(std::make_shared<Node>()) {
+    currentUser_->name = "HKEY_CURRENT_USER";
+    currentUser_->path = "HKCU";
+    localMachine_->name = "HKEY_LOCAL_MACHINE";
+    localMachine_->path = "HKLM";
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+std::vector<std::uint8_t> MemoryRegistry::sz(std::string_view utf8) {
+    std::vector<std::uint8_t> data = registry::Utf8ToUtf16Le(utf8);
+    data.push_back(0);
+    data.push_back(0);
+    return data;
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::find(RootKey root, std::string_view path) const {
+    std::shared_ptr<Node> n = root == RootKey::CurrentUser ? currentUser_ : localMachine_;
+    for (std::string_view part : components(path)) {
+        if (part.empty()) return nullptr;
+        auto it = std::find_if(n->children.begin(), n->children.end(),
+                               [&](const std::shared_ptr<Node>& c) { return same(c->name, part); });
+        if (it == n->children.end()) return nullptr;
+        n = *it;
+    }
+    return n;
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::make(RootKey root, std::string_view path) {
+    std::shared_ptr<Node> n = root == RootKey::CurrentUser ? currentUser_ : localMachine_;
+    for (std::string_view part : components(path)) {
+        if (part.empty()) throw std::invalid_argument("empty key name in " + std::string(path));
+        auto it = std::find_if(n->children.begin(), n->children.end(),
+                               [&](const std::shared_ptr<Node>& c) { return same(c->name, part); });
+        if (it != n->children.end()) {
+            n = *it;
+            continue;
+        }
+        auto child = std::make_shared<Node>();
+        child->name = std::string(part);
+        child->path = n->path + "\\" + child->name;
+        child->parent = n;
+        n->children.push_back(child);
+        n = child;
+    }
+    return n;
+}
+
+MemoryRegistry::Node& MemoryRegistry::mustFind(RootKey root, std::string_view path) const {
+    auto n = find(root, path);
+    if (!n) throw std::invalid_argument("no key " + std::string(path));
+    return *n;
+}
+
+void MemoryRegistry::put(Node& node, RegValue v) {
+    for (RegValue& have : node.values)
+        if (same(have.name, v.name)) {
+            have.type = v.type;
+            have.data = std::move(v.data);
+            return;
+        }
+    node.values.push_back(std::move(v));
+}
+
+// ---- seeding ----
+
+void MemoryRegistry::addKey(RootKey root, std::string_view path) { make(root, path); }
+
+void MemoryRegistry::setRaw(RootKey root, std::string_view path, std::string_view name, std::uint32_t type,
+                            std::vector<std::uint8_t> data) {
+    put(*make(root, path), RegValue{std::string(name), type, std::move(data)});
+}
+
+void MemoryRegistry::setString(RootKey root, std::string_view path, std::string_view name, std::string_view utf8) {
+    setRaw(root, path, name, 1, sz(utf8));
+}
+
+void MemoryRegistry::setExpandString(RootKey root, std::string_view path, std::string_view name,
+                                     std::string_view utf8) {
+    setRaw(root, path, name, 2, sz(utf8));
+}
+
+void MemoryRegistry::setMultiString(RootKey root, std::string_view path, std::string_view name,
+                                    const std::vector<std::string>& strings) {
+    std::vector<std::uint8_t> data;
+    for (const std::string& s : strings) {
+        const auto part = sz(s);
+        data.insert(data.end(), part.begin(), part.end());
+    }
+    data.push_back(0);
+    data.push_back(0);
+    setRaw(root, path, name, 7, std::move(data));
+}
+
+void MemoryRegistry::setDword(RootKey root, std::string_view path, std::string_view name, std::uint32_t v) {
+    setRaw(root, path, name, 4, littleEndian(v, 4));
+}
+
+void MemoryRegistry::setQword(RootKey root, std::string_view path, std::string_view name, std::uint64_t v) {
+    setRaw(root, path, name, 11, littleEndian(v, 8));
+}
+
+void MemoryRegistry::setBinary(RootKey root, std::string_view path, std::string_view name,
+                               std::vector<std::uint8_t> data) {
+    setRaw(root, path, name, 3, std::move(data));
+}
+
+void MemoryRegistry::setNoData(RootKey root, std::string_view path, std::string_view name, std::uint32_t type) {
+    setRaw(root, path, name, type, {});
+}
+
+// ---- looking ----
+
+bool MemoryRegistry::hasKey(RootKey root, std::string_view path) const { return find(root, path) != nullptr; }
+
+bool MemoryRegistry::hasValue(RootKey root, std::string_view path, std::string_view name) const {
+    return value(root, path, name).has_value();
+}
+
+std::optional<RegValue> MemoryRegistry::value(RootKey root, std::string_view path, std::string_view name) const {
+    auto n = find(root, path);
+    if (!n) return std::nullopt;
+    for (const RegValue& v : n->values)
+        if (same(v.name, name)) return v;
+    return std::nullopt;
+}
+
+std::vector<std::string> MemoryRegistry::subkeyNames(RootKey root, std::string_view path) const {
+    std::vector<std::string> out;
+    if (auto n = find(root, path))
+        for (const auto& c : n->children) out.push_back(c->name);
+    return out;
+}
+
+std::vector<std::string> MemoryRegistry::valueNames(RootKey root, std::string_view path) const {
+    std::vector<std::string> out;
+    if (auto n = find(root, path))
+        for (const RegValue& v : n->values) out.push_back(v.name);
+    return out;
+}
+
+std::vector<registry::RegFileKey> MemoryRegistry::tree(RootKey root, std::string_view path) const {
+    std::vector<registry::RegFileKey> out;
+    auto n = find(root, path);
+    if (!n) return out;
+    std::function<void(const Node&, const std::string&)> walk = [&](const Node& node, const std::string& full) {
+        registry::RegFileKey k{full, {}};
+        for (const RegValue& v : node.values) k.values.push_back({v.name, v.type, v.data});
+        out.push_back(std::move(k));
+        for (const auto& c : node.children) walk(*c, full + "\\" + c->name);
+    };
+    const std::string rootName = root == RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+    walk(*n, path.empty() ? rootName : rootName + "\\" + std::string(path));
+    return out;
+}
+
+std::vector<registry::RegFileKey> MemoryRegistry::snapshot() const {
+    std::vector<registry::RegFileKey> all = tree(HKCU, "");
+    for (auto& k : tree(HKLM, "")) all.push_back(std::move(k));
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return s;
+    };
+    for (auto& k : all)
+        std::sort(k.values.begin(), k.values.end(),
+                  [&](const auto& a, const auto& b) { return upper(a.name) < upper(b.name); });
+    std::sort(all.begin(), all.end(), [&](const auto& a, const auto& b) { return upper(a.path) < upper(b.path); });
+    return all;
+}
+
+void MemoryRegistry::import(const registry::RegFile& file) {
+    for (const registry::RegFileKey& k : file.keys) {
+        const std::size_t slash = k.path.find('\\');
+        const std::string rootName = k.path.substr(0, slash);
+        const std::string path = slash == std::string::npos ? std::string() : k.path.substr(slash + 1);
+        const RootKey root = rootName == "HKEY_CURRENT_USER" ? HKCU : HKLM;
+        make(root, path);
+        for (const registry::RegFileValue& v : k.values) setRaw(root, path, v.name, v.type, v.data);
+    }
+}
+
+// ---- knobs ----
+
+void MemoryRegistry::denyOpen(RootKey root, std::string_view path, bool on) { make(root, path)->openDenied = on; }
+
+void MemoryRegistry::makeReadOnly(RootKey root, std::string_view path, bool on) { make(root, path)->readOnly = on; }
+
+void MemoryRegistry::makeUnreadable(RootKey root, std::string_view path, std::string_view name) {
+    mustFind(root, path).unreadable.emplace_back(name);
+}
+
+bool MemoryRegistry::removeTree(RootKey root, std::string_view path) {
+    auto n = find(root, path);
+    if (!n || path.empty()) return false;
+    auto parent = n->parent.lock();
+    if (!parent) return false;
+    markRemoved(*n);
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), n), siblings.end());
+    return true;
+}
+
+void MemoryRegistry::vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index) {
+    auto target = find(root, path);
+    if (!target) throw std::invalid_argument("no key " + std::string(path));
+    const std::string p(path);
+    beforeEnumerate = [this, root, p, index, keyPath = target->path](const std::string& enumerated,
+                                                                     std::uint32_t i) {
+        if (i == index && same(enumerated, keyPath)) removeTree(root, p);
+    };
+}
+
+// ---- platform::Registry ----
+
+std::unique_ptr<platform::RegKey> MemoryRegistry::open(RootKey root, std::string_view path, long& status) {
+    auto n = find(root, path);
+    if (!n) {
+        status = platform::kFileNotFound;
+        return nullptr;
+    }
+    if (n->openDenied) {
+        status = platform::kAccessDenied;
+        return nullptr;
+    }
+    status = platform::kSuccess;
+    return std::make_unique<Handle>(*this, n);
+}
+
+std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, std::string_view path, long& status) {
+    for (std::string_view part : components(path))
+        if (part.empty()) {
+            status = platform::kFileNotFound;
+            return nullptr;
+        }
+    if (!find(root, path)) {
+        if (failWrites) {
+            status = platform::kAccessDenied;
+            return nullptr;
+        }
+        make(root, path);
+    }
+    return open(root, path, status);
+}
+
+long MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
+    ++enumerationCalls_;
+    name.clear();
+    Node& n = nodeOf(key);
+    if (beforeEnumerate) beforeEnumerate(n.path, index);
+    if (n.removed) return kKeyDeleted;
+    if (index >= n.children.size()) return platform::kNoMoreItems;
+    name = n.children[index]->name;
+    return platform::kSuccess;
+}
+
+long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegValue& value) {
+    ++enumerationCalls_;
+    value = {};
+    Node& n = nodeOf(key);
+    if (beforeEnumerate) beforeEnumerate(n.path, index);
+    if (n.removed) return kKeyDeleted;
+    if (index >= n.values.size()) return platform::kNoMoreItems;
+    const RegValue& v = n.values[index];
+    for (const std::string& u : n.unreadable)
+        if (same(u, v.name)) return platform::kMoreData;
+    value = v;
+    return platform::kSuccess;
+}
+
+long MemoryRegistry::deleteSubkey(platform::RegKey& key, std::string_view name) {
+    Node& n = nodeOf(key);
+    log.push_back("deleteSubkey " + n.path + "\\" + std::string(name));
+    if (n.removed) return kKeyDeleted;
+    if (failDeletes || n.readOnly) return platform::kAccessDenied;
+    // As the system does: the name is a path below the key, and an empty one
+    // names the open key itself.
+    std::shared_ptr<Node> target = n.shared_from_this();
+    for (std::string_view part : components(name)) {
+        auto it = std::find_if(target->children.begin(), target->children.end(),
+                               [&](const std::shared_ptr<Node>& c) { return same(c->name, part); });
+        if (part.empty() || it == target->children.end()) return platform::kFileNotFound;
+        target = *it;
+    }
+    if (!target->children.empty()) return platform::kAccessDenied;
+    auto parent = target->parent.lock();
+    if (!parent) return platform::kAccessDenied;  // a root key
+    markRemoved(*target);
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), target), siblings.end());
+    return platform::kSuccess;
+}
+
+long MemoryRegistry::deleteValue(platform::RegKey& key, std::string_view name) {
+    Node& n = nodeOf(key);
+    log.push_back("deleteValue " + n.path + ":" + std::string(name));
+    if (n.removed) return kKeyDeleted;
+    if (failDeletes || n.readOnly) return platform::kAccessDenied;
+    auto it = std::find_if(n.values.begin(), n.values.end(), [&](const RegValue& v) { return same(v.name, name); });
+    if (it == n.values.end()) return platform::kFileNotFound;
+    n.values.erase(it);
+    return platform::kSuccess;
+}
+
+long MemoryRegistry::setValue(platform::RegKey& key, const RegValue& value) {
+    Node& n = nodeOf(key);
+    log.push_back("setValue " + n.path + ":" + value.name);
+    if (n.removed) return kKeyDeleted;
+    if (failWrites || n.readOnly) return platform::kAccessDenied;
+    put(n, value);
+    return platform::kSuccess;
+}
+
+}  // namespace wd::test

@@ -1,0 +1,120 @@
+// An in-memory registry for the unit tests. It behaves like the real one
+// where the program's logic depends on it:
+// - key and value names compare without regard to ASCII letter case, and keep
+//   the spelling they were made with;
+// - a key that has subkeys cannot be deleted (status 5);
+// - subkeys and values enumerate in the order they were made, stably;
+// - a handle to a key that has been removed answers 1018 (key deleted);
+// - string data is UTF-16LE with its NUL, so "" has two bytes of data, and a
+//   value can be made without any data at all.
+// Knobs let a test refuse opening, fail deletions and writes, hide a value's
+// data behind "more data", and change the registry between two enumeration
+// calls, as another program may.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry.h"
+#include "registry/reg_backup.h"
+
+namespace wd::test {
+
+inline constexpr long kKeyDeleted = 1018;
+
+using platform::RootKey;
+inline constexpr RootKey HKCU = RootKey::CurrentUser;
+inline constexpr RootKey HKLM = RootKey::LocalMachine;
+
+class MemoryRegistry : public platform::Registry {
+public:
+    struct Node;
+    class Handle;
+
+    MemoryRegistry();
+    ~MemoryRegistry() override;
+
+    // ---- seeding (missing keys on the path are made) ----
+    void addKey(RootKey root, std::string_view path);
+    void setString(RootKey root, std::string_view path, std::string_view name, std::string_view utf8);
+    void setExpandString(RootKey root, std::string_view path, std::string_view name, std::string_view utf8);
+    void setMultiString(RootKey root, std::string_view path, std::string_view name,
+                        const std::vector<std::string>& strings);
+    void setDword(RootKey root, std::string_view path, std::string_view name, std::uint32_t v);
+    void setQword(RootKey root, std::string_view path, std::string_view name, std::uint64_t v);
+    void setBinary(RootKey root, std::string_view path, std::string_view name, std::vector<std::uint8_t> data);
+    void setRaw(RootKey root, std::string_view path, std::string_view name, std::uint32_t type,
+                std::vector<std::uint8_t> data);
+    // A value without any data (REG_SZ of zero bytes unless told otherwise).
+    void setNoData(RootKey root, std::string_view path, std::string_view name, std::uint32_t type = 1);
+
+    // ---- looking ----
+    bool hasKey(RootKey root, std::string_view path) const;
+    bool hasValue(RootKey root, std::string_view path, std::string_view name) const;
+    std::optional<platform::RegValue> value(RootKey root, std::string_view path, std::string_view name) const;
+    std::vector<std::string> subkeyNames(RootKey root, std::string_view path) const;
+    std::vector<std::string> valueNames(RootKey root, std::string_view path) const;
+    // The key and everything below it, parents before children, as a backup
+    // file would hold it. Empty when the key is missing.
+    std::vector<registry::RegFileKey> tree(RootKey root, std::string_view path) const;
+    // Both roots whole, keys sorted by path and values by name, so that two
+    // states compare equal whatever order their keys were made in.
+    std::vector<registry::RegFileKey> snapshot() const;
+    // Does what the registry editor does when it imports the file: makes
+    // every key and sets every value.
+    void import(const registry::RegFile& file);
+
+    // ---- knobs ----
+    // Opening the key answers "access denied".
+    void denyOpen(RootKey root, std::string_view path, bool on = true);
+    // Deletions and writes through a handle of this key answer "access denied".
+    void makeReadOnly(RootKey root, std::string_view path, bool on = true);
+    // Enumerating this value answers "more data", as the system does for data
+    // larger than the platform will read.
+    void makeUnreadable(RootKey root, std::string_view path, std::string_view name);
+    // Removes the key and everything below it, as another program may.
+    bool removeTree(RootKey root, std::string_view path);
+    // The key disappears just before its enumeration asks for `index`.
+    void vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index);
+    bool failDeletes = false;  // every deleteSubkey/deleteValue answers 5
+    bool failWrites = false;   // every setValue and every create that makes a key answers 5
+    // Runs before every enumeration call with the key's path ("HKLM\...") and the index.
+    std::function<void(const std::string& keyPath, std::uint32_t index)> beforeEnumerate;
+
+    // ---- what happened ----
+    int openHandles() const { return openHandles_; }
+    int enumerationCalls() const { return enumerationCalls_; }
+    // Deletions and writes asked for, failed ones too: "deleteSubkey HKLM\a\b",
+    // "deleteValue HKLM\a:name", "setValue HKLM\a:name".
+    std::vector<std::string> log;
+
+    // ---- platform::Registry ----
+    std::unique_ptr<platform::RegKey> open(RootKey root, std::string_view path, long& status) override;
+    std::unique_ptr<platform::RegKey> create(RootKey root, std::string_view path, long& status) override;
+    long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
+    long deleteSubkey(platform::RegKey& key, std::string_view name) override;
+    long deleteValue(platform::RegKey& key, std::string_view name) override;
+    long setValue(platform::RegKey& key, const platform::RegValue& value) override;
+
+    // Bytes of a UTF-8 text as REG_SZ data: UTF-16LE with its NUL.
+    static std::vector<std::uint8_t> sz(std::string_view utf8);
+
+private:
+    friend class Handle;
+    std::shared_ptr<Node> find(RootKey root, std::string_view path) const;
+    std::shared_ptr<Node> make(RootKey root, std::string_view path);
+    Node& mustFind(RootKey root, std::string_view path) const;
+    void put(Node& node, platform::RegValue v);
+
+    std::shared_ptr<Node> currentUser_, localMachine_;
+    int openHandles_ = 0;
+    int enumerationCalls_ = 0;
+};
+
+}  // namespace wd::test

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/layout.h"
+#include "drive/drive_page.h"
+#include "registry/registry_access.h"
+#include "support/fixture.h"
+
+namespace wd::test {
+namespace {
+
+namespace L = wd::layout;
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string runValue(MemoryRegistry& reg, const std::string& name) {
+    auto v = reg.value(HKLM, kRun, name);
+    if (!v) return "<none>";
+    auto text = registry::Utf16LeToUtf8(v->data);
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+// A main window whose registry is seeded before start-up.
+struct AutostartApp {
+    HeadlessToolkit tk;
+    MemoryProcesses processes;
+    MemoryText text;
+    MemoryShell shell;
+    MemoryFiles files;
+    MemoryEnvironment environment;
+    MemoryTray tray;
+    MemoryRegistry registry;
+    Platform platform{tk};
+    std::unique_ptr<app::MainWindow> form;
+
+    explicit AutostartApp(std::function<void(MemoryRegistry&)> seed = {},
+                          std::string exePath = "C:\\Program Files\\Wardeck\\wardeck.exe") {
+        platform.processes = &processes;
+        platform.text = &text;
+        platform.shell = &shell;
+        platform.files = &files;
+        platform.environment = &environment;
+        platform.tray = &tray;
+        platform.registry = &registry;
+        registry.addKey(HKLM, kRun);
+        if (seed) seed(registry);
+        form = std::make_unique<app::MainWindow>(platform, StartInfo{"", std::move(exePath)});
+        form->start();
+    }
+    HCheckBox& box() { return tk.byId<HCheckBox>(L::kCheck4.id); }
+    HComboBox& combo() { return tk.byId<HComboBox>(L::kCombo1.id); }
+};
+
+TEST(Autostart, CommandIsQuotedAndEndsWithTheLetter) {
+    EXPECT_EQ(drive::autostartCommand("C:\\Program Files\\Wardeck\\wardeck.exe", "G:"),
+              "\"C:\\Program Files\\Wardeck\\wardeck.EXE\" watchG");
+    EXPECT_EQ(drive::autostartCommand("C:\\guard.exe", "G:"), "\"C:\\\\guard.EXE\" watchG");
+    EXPECT_EQ(drive::autostartCommand("C:\\Tools\\Guard.Exe", ""), "\"C:\\Tools\\Guard.EXE\" watch");
+    EXPECT_EQ(drive::autostartCommand("C:\\Tools\\g.exe", "優盘"), "\"C:\\Tools\\g.EXE\" watch優");
+    // What start-up reads back from such a command.
+    const std::string arg = app::argumentFromCommandLine(drive::autostartCommand("C:\\Program Files\\w.exe", "G:"));
+    EXPECT_EQ(arg, "watchG");
+    EXPECT_EQ(app::parseWatchArgument(arg).driveText, "G:");
+}
+
+TEST(Autostart, StartUpFollowsTheValueAndNeverChangesIt) {
+    {
+        AutostartApp app([](MemoryRegistry& r) { r.setString(HKLM, kRun, "wardeck", "old command"); });
+        EXPECT_EQ(app.box().value(), 1);
+        EXPECT_EQ(runValue(app.registry, "wardeck"), "old command");
+        EXPECT_TRUE(app.registry.log.empty());
+    }
+    {
+        AutostartApp app;
+        EXPECT_EQ(app.box().value(), 0);
+        EXPECT_EQ(runValue(app.registry, "wardeck"), "<none>");
+        EXPECT_EQ(app.registry.openHandles(), 0);
+    }
+    {
+        AutostartApp app([](MemoryRegistry& r) { r.denyOpen(HKLM, kRun); });
+        EXPECT_EQ(app.box().value(), 0);
+    }
+}
+
+TEST(Autostart, TickingWritesTheValueAndClearingRemovesIt) {
+    AutostartApp app;
+    app.combo().setText("G:");
+    app.box().click();
+    EXPECT_EQ(app.box().value(), 1);
+    EXPECT_EQ(runValue(app.registry, "wardeck"), "\"C:\\Program Files\\Wardeck\\wardeck.EXE\" watchG");
+    app.combo().setText("K:");  // a later change of the drive box does not follow
+    EXPECT_EQ(runValue(app.registry, "wardeck"), "\"C:\\Program Files\\Wardeck\\wardeck.EXE\" watchG");
+    app.box().click();
+    EXPECT_EQ(app.box().value(), 0);
+    EXPECT_EQ(runValue(app.registry, "wardeck"), "<none>");
+    EXPECT_EQ(app.registry.openHandles(), 0);
+}
+
+TEST(Autostart, RefusedWriteLeavesTheBoxClear) {
+    AutostartApp app;
+    app.registry.makeReadOnly(HKLM, kRun);
+    app.box().click();
+    EXPECT_EQ(app.box().value(), 0);
+    EXPECT_EQ(runValue(app.registry, "wardeck"), "<none>");
+}
+
+TEST(Autostart, RefusedDeleteTicksTheBoxAgainAndRewritesTheValue) {
+    AutostartApp app([](MemoryRegistry& r) { r.setString(HKLM, kRun, "wardeck", "old"); });
+    app.registry.failDeletes = true;
+    app.combo().setText("Q:");
+    app.box().click();
+    EXPECT_EQ(app.box().value(), 1);
+    EXPECT_EQ(runValue(app.registry, "wardeck"), "\"C:\\Program Files\\Wardeck\\wardeck.EXE\" watchQ");
+}
+
+TEST(Autostart, AValueSpelledOtherwiseIsNotOurs) {
+    // The registry holds names without regard to case; the box only counts
+    // the exact spelling, so it shows clear and the nested click removes it.
+    AutostartApp app([](MemoryRegistry& r) { r.setString(HKLM, kRun, "WARDECK", "x"); });
+    EXPECT_EQ(app.box().value(), 0);
+    EXPECT_EQ(runValue(app.registry, "WARDECK"), "<none>");
+}
+
+TEST(Autostart, ProgramInADriveRoot) {
+    AutostartApp app({}, "D:\\Guard.exe");
+    app.combo().setText("G:");
+    app.box().click();
+    EXPECT_EQ(runValue(app.registry, "Guard"), "\"D:\\\\Guard.EXE\" watchG");
+}
+
+}  // namespace
+}  // namespace wd::test

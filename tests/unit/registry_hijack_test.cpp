@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/layout.h"
+#include "registry/hijack_page.h"
+#include "registry/reg_backup.h"
+#include "support/fixture.h"
+
+namespace wd::test {
+namespace {
+
+namespace L = wd::layout;
+using registry::RegFileKey;
+
+constexpr char kIfeo[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+constexpr char kProtected[] = "Your Image File Name Here without a path";
+constexpr char kBackup[] = "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack.reg";
+
+std::string ifeo(const std::string& name) { return std::string(kIfeo) + "\\" + name; }
+
+class HijackPage : public ::testing::Test {
+protected:
+    void seed(const std::vector<std::string>& names) {
+        for (const auto& n : names) app.registry.setString(HKLM, ifeo(n), "Debugger", "C:\\evil\\" + n);
+    }
+    void seedCount(int n) {
+        for (int i = 1; i <= n; ++i) seed({"prog" + std::to_string(i) + ".exe"});
+    }
+    void open() { app.pageButton(L::kHijack).click(); }
+    registry::HijackPage& page() { return app.form.hijackPage(); }
+    int count() { return app.form.state().hijackCount; }
+    HCheckBox& row(int k) { return dynamic_cast<HCheckBox&>(page().rows->row(k)); }
+    std::vector<std::string> captions() {
+        std::vector<std::string> out;
+        for (int k = 1; k <= count(); ++k) out.push_back(row(k).caption());
+        return out;
+    }
+    void tick(const std::string& caption) {
+        for (int k = 1; k <= count(); ++k)
+            if (row(k).caption() == caption) return row(k).click();
+        FAIL() << "no row " << caption;
+    }
+    void clear() { app.byId<HButton>(L::kCommand3.id).click(); }
+    HVScrollBar& bar() { return app.byId<HVScrollBar>(L::kVScroll2.id); }
+    std::vector<std::string> deletions() {
+        std::vector<std::string> out;
+        for (const auto& line : app.registry.log)
+            if (line.rfind("delete", 0) == 0) out.push_back(line);
+        return out;
+    }
+    std::optional<registry::RegFile> backup(const char* path = kBackup) {
+        auto* f = app.files.find(path);
+        if (!f) return std::nullopt;
+        return registry::ParseRegFile(f->data);
+    }
+
+    App app;
+};
+
+// ---- the scan ----
+
+TEST_F(HijackPage, ListsEverySubkeyButTheSampleEntryInOneUnbrokenColumn) {
+    seed({"a.exe", kProtected, "b.exe", "映像.exe"});
+    app.registry.addKey(HKLM, ifeo(kProtected) + "\\inner");
+    open();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe", "b.exe", "映像.exe"}));
+    EXPECT_EQ(count(), 3);
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_EQ(row(k).rect().top, 35 + 285 * (k - 1)) << k;
+        EXPECT_EQ(row(k).tag(), std::to_string(35 + 285 * (k - 1)));
+        EXPECT_EQ(row(k).value(), 0);
+    }
+    EXPECT_EQ(app.registry.openHandles(), 0);
+}
+
+TEST_F(HijackPage, TheSampleEntryIsSkippedOnlyWhenSpelledExactly) {
+    // The registry holds one key whatever its spelling, so each spelling is
+    // tried on its own registry.
+    for (const char* name :
+         {"your image file name here without a path", "YOUR IMAGE FILE NAME HERE WITHOUT A PATH",
+          "Your Image File Name Here without a path.exe", " Your Image File Name Here without a path"}) {
+        App other;
+        other.registry.addKey(HKLM, ifeo(name));
+        other.pageButton(L::kHijack).click();
+        ASSERT_EQ(other.form.state().hijackCount, 1) << name;
+        EXPECT_EQ(other.form.hijackPage().rows->row(1).caption(), name);
+    }
+}
+
+TEST_F(HijackPage, AMissingOrRefusedKeyGivesAnEmptyList) {
+    open();
+    EXPECT_EQ(count(), 0);
+    clear();
+    EXPECT_EQ(count(), 0);
+
+    App denied;
+    denied.registry.addKey(HKLM, ifeo("a.exe"));
+    denied.registry.denyOpen(HKLM, kIfeo);
+    denied.pageButton(L::kHijack).click();
+    EXPECT_EQ(denied.form.state().hijackCount, 0);
+}
+
+TEST_F(HijackPage, AKeyRemovedDuringTheScanEndsTheListWhereItWas) {
+    seed({"a.exe", "b.exe", "c.exe", "d.exe"});
+    app.registry.vanishDuringEnumeration(HKLM, kIfeo, 2);
+    open();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe", "b.exe"}));
+    clear();  // the key is gone now: an empty list, no failure
+    EXPECT_EQ(count(), 0);
+    EXPECT_EQ(app.registry.openHandles(), 0);
+}
+
+// ---- "清除劫持" ----
+
+struct RangeCase {
+    int rows, max;
+};
+class HijackScrollRange : public HijackPage, public ::testing::WithParamInterface<RangeCase> {};
+
+TEST_P(HijackScrollRange, FollowsTheNewLastRowWithExtraOne) {
+    seedCount(GetParam().rows);
+    open();
+    clear();  // nothing ticked: nothing deleted, the keys listed anew
+    EXPECT_EQ(count(), GetParam().rows);
+    EXPECT_EQ(bar().max(), GetParam().max);
+    EXPECT_TRUE(deletions().empty());
+    EXPECT_EQ(app.files.find(kBackup), nullptr);  // nothing to back up
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HijackScrollRange,
+                         ::testing::Values(RangeCase{8, 0}, RangeCase{9, 1}, RangeCase{10, 3}));
+
+TEST_F(HijackPage, DeletesTickedKeysInRowOrderAndListsWhatIsLeft) {
+    seed({"a.exe", "b.exe", "c.exe", "d.exe", "劫持.exe"});
+    app.registry.addKey(HKLM, ifeo("c.exe") + "\\PerfOptions");  // a key of its own: refused
+    open();
+    tick("劫持.exe");
+    tick("c.exe");
+    tick("b.exe");
+    clear();
+    EXPECT_EQ(deletions(), (std::vector<std::string>{"deleteSubkey HKLM\\" + ifeo("b.exe"),
+                                                     "deleteSubkey HKLM\\" + ifeo("c.exe"),
+                                                     "deleteSubkey HKLM\\" + ifeo("劫持.exe")}));
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe", "c.exe", "d.exe"}));
+    for (int k = 1; k <= count(); ++k) EXPECT_EQ(row(k).value(), 0);
+    EXPECT_TRUE(app.registry.hasKey(HKLM, ifeo("c.exe") + "\\PerfOptions"));
+    EXPECT_EQ(app.registry.openHandles(), 0);
+    EXPECT_TRUE(app.tk.messageBoxes.empty());
+}
+
+TEST_F(HijackPage, BacksUpEveryTickedKeyWholeBeforeDeleting) {
+    seed({"a.exe", "b.exe", "c.exe"});
+    const std::string c = ifeo("c.exe");
+    app.registry.setDword(HKLM, c, "GlobalFlag", 0x200);
+    app.registry.setBinary(HKLM, c, "Blob", {0, 1, 2});
+    app.registry.setNoData(HKLM, c, "");
+    app.registry.setExpandString(HKLM, c + "\\PerfOptions", "Path", "%TEMP%\\x");
+    app.registry.setMultiString(HKLM, c + "\\PerfOptions\\Deeper", "List", {"x", "y"});
+    open();
+    tick("a.exe");
+    tick("c.exe");
+    std::vector<RegFileKey> expected = app.registry.tree(HKLM, ifeo("a.exe"));
+    for (auto& k : app.registry.tree(HKLM, c)) expected.push_back(k);
+
+    const auto before = app.registry.snapshot();
+
+    clear();
+    const auto file = backup();
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->keys, expected);
+    EXPECT_FALSE(app.registry.hasKey(HKLM, ifeo("a.exe")));
+    EXPECT_TRUE(app.registry.hasKey(HKLM, c));  // it has subkeys: still there
+    EXPECT_EQ(captions(), (std::vector<std::string>{"b.exe", "c.exe"}));
+    // Importing the backup gives back exactly the state before the click.
+    app.registry.import(*file);
+    EXPECT_EQ(app.registry.snapshot(), before);
+}
+
+TEST_F(HijackPage, ASecondClickInTheSameSecondKeepsTheFirstBackup) {
+    seed({"a.exe", "b.exe"});
+    open();
+    tick("a.exe");
+    clear();
+    tick("b.exe");
+    clear();
+    ASSERT_TRUE(backup().has_value());
+    EXPECT_EQ(backup()->keys[0].path, "HKEY_LOCAL_MACHINE\\" + ifeo("a.exe"));
+    const auto second = backup("C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack-2.reg");
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->keys[0].path, "HKEY_LOCAL_MACHINE\\" + ifeo("b.exe"));
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_F(HijackPage, DeletesNothingWithoutABackup) {
+    const std::vector<std::function<void(App&)>> breakages{
+        [](App& a) { a.files.failWrites = true; },
+        [](App& a) { a.environment.appData.clear(); },
+        [](App& a) { a.platform.environment = nullptr; },
+        [](App& a) { a.platform.files = nullptr; },
+        // Data the system would not hand over cannot be backed up.
+        [](App& a) { a.registry.makeUnreadable(HKLM, ifeo("b.exe"), "Debugger"); },
+    };
+    for (std::size_t i = 0; i < breakages.size(); ++i) {
+        App a;
+        for (const char* n : {"a.exe", "b.exe"}) a.registry.setString(HKLM, ifeo(n), "Debugger", "x");
+        a.pageButton(L::kHijack).click();
+        auto& rows = *a.form.hijackPage().rows;
+        rows.row(1).setValue(1);
+        rows.row(2).setValue(1);
+        breakages[i](a);
+        a.byId<HButton>(L::kCommand3.id).click();
+        EXPECT_EQ(a.registry.subkeyNames(HKLM, kIfeo), (std::vector<std::string>{"a.exe", "b.exe"})) << i;
+        EXPECT_EQ(a.form.state().hijackCount, 2) << i;  // listed again, unticked
+        EXPECT_EQ(rows.row(1).value(), 0);
+        EXPECT_TRUE(a.tk.messageBoxes.empty());
+    }
+}
+
+TEST_F(HijackPage, RefusedDeletionsAreListedAgain) {
+    seed({"a.exe", "b.exe"});
+    app.registry.makeReadOnly(HKLM, kIfeo);
+    open();
+    tick("a.exe");
+    clear();
+    EXPECT_EQ(deletions().size(), 1u);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe", "b.exe"}));
+}
+
+TEST_F(HijackPage, ATickedKeyThatVanishedBeforeTheClickIsNoTrouble) {
+    seed({"a.exe", "b.exe"});
+    open();
+    tick("a.exe");
+    app.registry.removeTree(HKLM, ifeo("a.exe"));
+    clear();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"b.exe"}));
+    EXPECT_EQ(app.files.find(kBackup), nullptr);
+}
+
+TEST_F(HijackPage, SelectAllTicksThenUnticksEveryRow) {
+    seedCount(3);
+    open();
+    HButton& command4 = app.byId<HButton>(L::kCommand4.id);
+    command4.click();
+    EXPECT_EQ(command4.caption(), "取消全部");
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(row(k).value(), 1);
+    command4.click();
+    EXPECT_EQ(command4.caption(), "选定全部");
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(row(k).value(), 0);
+    // Select all, then remove: every key goes.
+    command4.click();
+    clear();
+    EXPECT_EQ(count(), 0);
+    EXPECT_TRUE(app.registry.subkeyNames(HKLM, kIfeo).empty());
+    EXPECT_EQ(command4.caption(), "取消全部");  // a refill does not reset the toggle
+}
+
+}  // namespace
+}  // namespace wd::test
