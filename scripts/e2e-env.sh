@@ -12,7 +12,7 @@ E2E_WORK=${E2E_WORK:-$E2E_REPO/build/e2e}
 E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/windows}
 
 # Bump when the recipe of the prefix template changes, so old caches are not used.
-E2E_TEMPLATE_RECIPE=3
+E2E_TEMPLATE_RECIPE=7
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -25,14 +25,12 @@ E2E_PREFIXES=()
 e2e_log() { printf '%s e2e: %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 e2e_die() { e2e_log "error: $*"; exit 2; }
 
-# Builds wardeck.exe and wdauto.exe (incremental; the configure step runs once).
+# Builds wardeck.exe and wdauto.exe (incremental).
 e2e_build() {
     local log=${1:-/dev/stderr}
     (
         cd "$E2E_REPO" || exit 1
-        if [[ ! -f $E2E_BUILD/CMakeCache.txt ]]; then
-            cmake --preset windows || exit 1
-        fi
+        cmake --preset windows || exit 1
         cmake --build --preset windows -j "$(nproc)"
     ) >>"$log" 2>&1
 }
@@ -81,15 +79,18 @@ e2e_wine_key() {
     local v
     v=$(wine --version 2>/dev/null) || e2e_die "wine is not installed (run scripts/setup)"
     v=${v//[^A-Za-z0-9.-]/_}
+    # The fonts on hand decide what the template carries.
+    [[ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ]] && v+=-mh
     echo "$v-r$E2E_TEMPLATE_RECIPE"
 }
 
 # wine reg add, quietly.
-e2e_reg() { wine reg "$@" >/dev/null 2>&1; }
+e2e_reg() { e2e_wine reg "$@" >/dev/null 2>&1; }
 
 # The prefix template: made once per Wine version and recipe, then copied.
 e2e_template() {
     local key template tmp
+    ((${#E2E_LOCALE_ENV[@]})) || e2e_locale
     key=$(e2e_wine_key)
     template=$E2E_WORK/prefix-template-$key
     mkdir -p "$E2E_WORK"
@@ -103,7 +104,7 @@ e2e_template() {
         e2e_log "making the Wine prefix template ($key), once"
         (
             export WINEPREFIX=$tmp
-            wineboot -i >/dev/null 2>&1
+            env "${E2E_LOCALE_ENV[@]}" wineboot -i >/dev/null 2>&1
             wineserver -w
             # Unmanaged windows: no window manager round trips, no 2 s stall on hide.
             e2e_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
@@ -113,17 +114,27 @@ e2e_template() {
             e2e_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
             e2e_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 1 /f
             e2e_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'false' /f
-            # Chinese UI fonts map to WenQuanYi Zen Hei, which the prefix carries.
+            # Smoothed (grey) text, as a Chinese desktop has it.
+            e2e_reg add 'HKCU\Control Panel\Desktop' /v FontSmoothing /d 2 /f
+            e2e_reg add 'HKCU\Control Panel\Desktop' /v FontSmoothingType /t REG_DWORD /d 1 /f
+            # The message font of a Chinese desktop, 9-point SimSun (a LOGFONTW:
+            # height -12 at 96 DPI, weight 400, GB2312 character set).
+            e2e_reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /t REG_BINARY /d \
+                f4ffffff000000000000000000000000900100000000008600000000530069006d00530075006e00$(printf '0%.0s' {1..104}) /f
+            # Chinese UI fonts map to a WenQuanYi font that the prefix carries:
+            # Micro Hei (clean outlines at 12 px) or else Zen Hei.
+            local cjk="WenQuanYi Zen Hei"
+            [[ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ]] && cjk="WenQuanYi Micro Hei"
             local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
             local f
             for f in SimSun NSimSun 宋体 新宋体 "Microsoft YaHei" 微软雅黑 SimHei 黑体; do
-                e2e_reg add "$subst" /v "$f" /d "WenQuanYi Zen Hei" /f
+                e2e_reg add "$subst" /v "$f" /d "$cjk" /f
             done
             wineserver -w
             mkdir -p "$tmp/drive_c/windows/Fonts"
             cp /usr/share/wine/fonts/*.ttf "$tmp/drive_c/windows/Fonts/" 2>/dev/null || true
             local wqy
-            for wqy in /usr/share/fonts/truetype/wqy/wqy-zenhei.ttc; do
+            for wqy in /usr/share/fonts/truetype/wqy/wqy-zenhei.ttc /usr/share/fonts/truetype/wqy/wqy-microhei.ttc; do
                 [[ -f $wqy ]] && cp "$wqy" "$tmp/drive_c/windows/Fonts/"
             done
             wineserver -k 2>/dev/null || true

@@ -1,0 +1,63 @@
+#include "report.h"
+
+#include "automation.h"
+
+namespace wdauto {
+
+Report::Report(const std::wstring& path) { file_ = _wfopen(path.c_str(), L"wb"); }
+
+Report::~Report() {
+    if (file_) std::fclose(file_);
+}
+
+void Report::write(const std::wstring& line) {
+    if (!file_) return;
+    std::string bytes = toUtf8(line);
+    bytes += '\n';
+    std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    std::fflush(file_);
+}
+
+bool Report::check(bool passed, const std::wstring& what, const std::wstring& detail) {
+    if (passed) {
+        ++passed_;
+        write(L"ok - " + what);
+    } else {
+        ++failed_;
+        write(L"not ok - " + what);
+        if (!detail.empty()) {
+            size_t start = 0;
+            while (start <= detail.size()) {
+                size_t end = detail.find(L'\n', start);
+                if (end == std::wstring::npos) end = detail.size();
+                write(L"#   " + detail.substr(start, end - start));
+                start = end + 1;
+            }
+        }
+    }
+    return passed;
+}
+
+bool Report::equal(const std::wstring& seen, const std::wstring& expected, const std::wstring& what) {
+    return check(seen == expected, what, L"expected " + quoted(expected) + L"\n    seen " + quoted(seen));
+}
+
+bool Report::equal(long long seen, long long expected, const std::wstring& what) {
+    return check(seen == expected, what,
+                 L"expected " + std::to_wstring(expected) + L"\n    seen " + std::to_wstring(seen));
+}
+
+void Report::skip(const std::wstring& what, const std::wstring& reason) {
+    ++skipped_;
+    write(L"ok - " + what + L" # SKIP " + reason);
+}
+
+void Report::note(const std::wstring& line) { write(L"# " + line); }
+
+int Report::finish() {
+    write(L"# " + std::to_wstring(passed_) + L" passed, " + std::to_wstring(failed_) + L" failed, " +
+          std::to_wstring(skipped_) + L" skipped");
+    return failed_ ? 1 : 0;
+}
+
+}  // namespace wdauto

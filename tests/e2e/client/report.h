@@ -1,0 +1,41 @@
+// The log of one scenario: one line per check, "ok - what" or "not ok - what",
+// followed by indented detail lines ("#   ..."), in UTF-8, flushed as it goes so
+// that a run cut short still shows how far it came.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace wdauto {
+
+class Report {
+public:
+    explicit Report(const std::wstring& path);
+    ~Report();
+    Report(const Report&) = delete;
+    Report& operator=(const Report&) = delete;
+
+    bool open() const { return file_ != nullptr; }
+
+    // Records one check; returns `passed`. `detail` is shown for failures.
+    bool check(bool passed, const std::wstring& what, const std::wstring& detail = L"");
+    // Compares `seen` with `expected` and shows both on failure.
+    bool equal(const std::wstring& seen, const std::wstring& expected, const std::wstring& what);
+    bool equal(long long seen, long long expected, const std::wstring& what);
+    void skip(const std::wstring& what, const std::wstring& reason);
+    void note(const std::wstring& line);  // "# line"
+
+    int passed() const { return passed_; }
+    int failed() const { return failed_; }
+    int skipped() const { return skipped_; }
+    // Writes the closing count line; returns the process exit code.
+    int finish();
+
+private:
+    void write(const std::wstring& line);
+    std::FILE* file_ = nullptr;
+    int passed_ = 0, failed_ = 0, skipped_ = 0;
+};
+
+}  // namespace wdauto

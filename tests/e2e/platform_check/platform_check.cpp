@@ -1,0 +1,490 @@
+// platform_check.exe: runs the Win32 system services (processes, text, shell,
+// files, registry, tray) against the real system and prints one line per
+// check: "PASS name: detail", "FAIL name: detail" or "INFO name: detail".
+// The exit code is the number of failures.
+//
+// A copy of this program named WDCHK*.EXE only sleeps for a minute: it is the
+// child process that the process checks start, find and end.
+//
+// Build (MinGW-w64):
+//   x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -DUNICODE -D_UNICODE
+//     -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 -Isrc
+//     tests/e2e/platform_check/platform_check.cpp src/platform/win32/*_win32.cpp
+//     src/platform/win32/text.cpp -lshell32 -lpsapi -ladvapi32 -luser32 -lshlwapi
+#include <windows.h>
+// shellapi.h needs the types of windows.h first.
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/services.h"
+#include "platform/win32/text.h"
+
+using wd::win32::narrow;
+using wd::win32::widen;
+namespace platform = wd::platform;
+
+namespace {
+
+int failures = 0;
+
+void line(const char* status, const std::string& name, const std::string& detail) {
+    std::printf("%s %s: %s\n", status, name.c_str(), detail.c_str());
+    std::fflush(stdout);
+}
+
+void check(bool ok, const std::string& name, const std::string& detail = {}) {
+    if (!ok) ++failures;
+    line(ok ? "PASS" : "FAIL", name, detail);
+}
+
+void info(const std::string& name, const std::string& detail) { line("INFO", name, detail); }
+
+std::string num(long long v) { return std::to_string(v); }
+
+std::wstring ownPath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int i = 0; i < 8; ++i) {
+        const DWORD len = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (len == 0) return {};
+        if (len < buffer.size()) return buffer.substr(0, len);
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+    return {};
+}
+
+std::wstring fileNameOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Lets the messages of this thread run for a while.
+void pump(DWORD ms) {
+    const ULONGLONG until = ::GetTickCount64() + ms;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= until) return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now), QS_ALLINPUT);
+    }
+}
+
+std::vector<std::uint8_t> bytesOf(std::wstring_view text) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    return {p, p + text.size() * sizeof(wchar_t)};
+}
+
+const platform::ProcessEntry* findPid(const std::vector<platform::ProcessEntry>& list, std::uint32_t pid) {
+    for (const auto& e : list)
+        if (e.pid == pid) return &e;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
+void checkText(wd::win32::Text& text) {
+    const std::string upper = "ÀÉÎ ΑΒΓΣ АБВЖ ＡＢＣ WARDECK.EXE 优盘 Ǆ";
+    const std::string lower = text.lowerCase(upper);
+    check(lower == "àéî αβγσ абвж ａｂｃ wardeck.exe 优盘 ǆ", "text.lowerCase", lower);
+    check(text.lowerCase("").empty(), "text.lowerCase empty");
+
+    const UINT acp = ::GetACP();
+    const std::string gbk = text.fromAnsi("\xd6\xd0\xce\xc4 abc");
+    if (acp == 936)
+        check(gbk == "中文 abc", "text.fromAnsi cp936", gbk);
+    else
+        info("text.fromAnsi", "ANSI code page " + num(acp) + " (936 needed for the GBK check): " + gbk);
+    check(text.fromAnsi("plain") == "plain", "text.fromAnsi ascii");
+}
+
+void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd::win32::Text& text) {
+    const std::wstring self = ownPath();
+    const std::uint32_t selfPid = ::GetCurrentProcessId();
+
+    const auto list = processes.snapshot();
+    check(list.has_value() && !list->empty(), "processes.snapshot", list ? num(list->size()) + " processes" : "none");
+    if (!list) return;
+    const auto* me = findPid(*list, selfPid);
+    check(me && text.lowerCase(me->exeName) == text.lowerCase(narrow(fileNameOf(self))), "processes.snapshot self",
+          me ? me->exeName : "pid " + num(selfPid) + " missing");
+    const std::string selfPath = processes.mainModulePath(selfPid);
+    check(selfPath == narrow(self), "processes.mainModulePath self", selfPath);
+
+    // The child: a copy of this program under an upper-case Chinese name,
+    // started by name from this program's folder (the first place searched).
+    const std::wstring childName = L"WDCHK子进程.EXE";
+    const std::wstring childPath = folderOf(self) + L"\\" + childName;
+    if (!::CopyFileW(self.c_str(), childPath.c_str(), FALSE)) {
+        check(false, "processes.child copy", "CopyFileW error " + num(::GetLastError()));
+        return;
+    }
+    check(shell.startProgram(narrow(childName), platform::StartStyle::Hidden), "shell.startProgram child",
+          narrow(childName));
+    check(!shell.startProgram("wd_no_such_program_here.exe", platform::StartStyle::Hidden),
+          "shell.startProgram missing");
+
+    std::uint32_t childPid = 0;
+    std::string childExe;
+    for (int i = 0; i < 100 && !childPid; ++i) {
+        if (const auto now = processes.snapshot()) {
+            for (const auto& e : *now) {
+                if (text.lowerCase(e.exeName) == text.lowerCase(narrow(childName))) {
+                    childPid = e.pid;
+                    childExe = e.exeName;
+                }
+            }
+        }
+        if (!childPid) ::Sleep(50);
+    }
+    check(childPid != 0, "processes.snapshot child", childExe + " pid " + num(childPid));
+    if (!childPid) return;
+    info("processes.snapshot child name", childExe == narrow(childName) ? "case kept" : "case changed: " + childExe);
+
+    std::string childModule;
+    for (int i = 0; i < 100 && childModule.empty(); ++i) {
+        childModule = processes.mainModulePath(childPid);
+        if (childModule.empty()) ::Sleep(50);
+    }
+    check(text.lowerCase(childModule) == text.lowerCase(narrow(childPath)), "processes.mainModulePath child",
+          childModule);
+
+    check(!processes.waitForExit(childPid, 100), "processes.waitForExit running child");
+    check(processes.terminate(childPid), "processes.terminate child");
+    check(processes.waitForExit(childPid, 5000), "processes.waitForExit child");
+    const auto after = processes.snapshot();
+    check(after && !findPid(*after, childPid), "processes.snapshot child gone");
+    check(processes.waitForExit(childPid, 0), "processes.waitForExit gone pid");
+    {
+        // Wine may keep the object of an ended process for a moment after its
+        // last handle is gone; give it that moment.
+        bool refused = false;
+        for (int i = 0; i < 40 && !refused; ++i) {
+            refused = !processes.terminate(childPid);
+            if (!refused) ::Sleep(50);
+        }
+        check(refused, "processes.terminate gone pid");
+    }
+    check(processes.mainModulePath(childPid).empty(), "processes.mainModulePath gone pid");
+
+    bool deleted = false;
+    for (int i = 0; i < 50 && !deleted; ++i) {
+        deleted = ::DeleteFileW(childPath.c_str()) != FALSE;
+        if (!deleted) ::Sleep(50);
+    }
+    if (!deleted) info("processes.child copy", "could not delete the copy");
+}
+
+// ---------------------------------------------------------------------------
+
+bool sameValue(const platform::RegValue& a, const platform::RegValue& b) {
+    return a.name == b.name && a.type == b.type && a.data == b.data;
+}
+
+void checkRegistry(wd::win32::Registry& reg) {
+    using platform::RootKey;
+    long status = -1;
+    const std::string parentPath = "Software\\WardeckCheck";
+    const std::string childName = "子键中文★";
+    const std::string longKeyName(255, 'k');
+
+    auto key = reg.create(RootKey::CurrentUser, parentPath + "\\" + childName, status);
+    check(key && status == platform::kSuccess, "registry.create chinese key", "status " + num(status));
+    if (!key) return;
+    auto longKey = reg.create(RootKey::CurrentUser, parentPath + "\\" + longKeyName, status);
+    check(longKey && status == platform::kSuccess, "registry.create 255-char key", "status " + num(status));
+
+    std::vector<platform::RegValue> values;
+    values.push_back({"Dword", 4, {0x78, 0x56, 0x34, 0x12}});
+    values.push_back({"多字符串", 7, bytesOf(std::wstring_view(L"一\0two\0\0", 8))});
+    {
+        std::vector<std::uint8_t> big(100 * 1024);
+        for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>((i * 131 + 7) & 0xff);
+        values.push_back({"Binary100K", 3, std::move(big)});
+    }
+    {
+        std::wstring longName;
+        while (longName.size() < 16000) longName += L"名abc";
+        longName.resize(16000);
+        values.push_back({narrow(longName), 1, bytesOf(std::wstring_view(L"长名字\0", 4))});
+    }
+    values.push_back({"", 1, bytesOf(std::wstring_view(L"default\0", 8))});
+    values.push_back({"Empty", 3, {}});
+    values.push_back({"Expand", 2, bytesOf(std::wstring_view(L"%WINDIR%\\x\0", 11))});
+
+    bool allSet = true;
+    for (const auto& v : values) {
+        const long s = reg.setValue(*key, v);
+        if (s != platform::kSuccess) {
+            allSet = false;
+            info("registry.setValue", "name of " + num(v.name.size()) + " bytes: status " + num(s));
+        }
+    }
+    check(allSet, "registry.setValue", num(values.size()) + " values");
+
+    std::map<std::string, platform::RegValue> seen;
+    long last = 0;
+    for (std::uint32_t i = 0; i < 100; ++i) {
+        platform::RegValue v;
+        last = reg.enumValue(*key, i, v);
+        if (last != platform::kSuccess) break;
+        seen[v.name] = v;
+    }
+    check(last == platform::kNoMoreItems, "registry.enumValue end", "status " + num(last));
+    for (const auto& v : values) {
+        const auto it = seen.find(v.name);
+        const std::string label = v.name.size() > 40 ? "name of " + num(v.name.size()) + " bytes" : "'" + v.name + "'";
+        check(it != seen.end() && sameValue(it->second, v), "registry.enumValue " + label,
+              it == seen.end() ? "missing"
+                               : "type " + num(it->second.type) + ", " + num(it->second.data.size()) + " bytes");
+    }
+
+    auto parent = reg.open(RootKey::CurrentUser, parentPath, status);
+    check(parent && status == platform::kSuccess, "registry.open", "status " + num(status));
+    if (!parent) return;
+    std::vector<std::string> subkeys;
+    for (std::uint32_t i = 0; i < 100; ++i) {
+        std::string name;
+        last = reg.enumSubkey(*parent, i, name);
+        if (last != platform::kSuccess) break;
+        subkeys.push_back(name);
+    }
+    const bool foundChinese = std::find(subkeys.begin(), subkeys.end(), childName) != subkeys.end();
+    const bool foundLong = std::find(subkeys.begin(), subkeys.end(), longKeyName) != subkeys.end();
+    check(subkeys.size() == 2 && foundChinese && foundLong && last == platform::kNoMoreItems, "registry.enumSubkey",
+          num(subkeys.size()) + " keys, end status " + num(last));
+
+    auto software = reg.open(RootKey::CurrentUser, "Software", status);
+    check(software != nullptr, "registry.open Software", "status " + num(status));
+    if (!software) return;
+    status = reg.deleteSubkey(*software, "WardeckCheck");
+    check(status != platform::kSuccess, "registry.deleteSubkey refuses a key with subkeys", "status " + num(status));
+
+    bool deletedAll = true;
+    for (const auto& v : values) deletedAll = reg.deleteValue(*key, v.name) == platform::kSuccess && deletedAll;
+    check(deletedAll, "registry.deleteValue");
+    status = reg.deleteValue(*key, "Dword");
+    check(status == platform::kFileNotFound, "registry.deleteValue missing", "status " + num(status));
+    platform::RegValue none;
+    status = reg.enumValue(*key, 0, none);
+    check(status == platform::kNoMoreItems, "registry.enumValue empty key", "status " + num(status));
+
+    key.reset();
+    longKey.reset();
+    const long s1 = reg.deleteSubkey(*parent, childName);
+    const long s2 = reg.deleteSubkey(*parent, longKeyName);
+    parent.reset();
+    const long s3 = reg.deleteSubkey(*software, "WardeckCheck");
+    check(s1 == 0 && s2 == 0 && s3 == 0, "registry.deleteSubkey",
+          "status " + num(s1) + " " + num(s2) + " " + num(s3));
+    reg.open(RootKey::CurrentUser, parentPath, status);
+    check(status == platform::kFileNotFound, "registry.open deleted", "status " + num(status));
+
+    auto run = reg.open(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", status);
+    info("registry.open HKLM Run", "status " + num(status));
+    if (run) {
+        int count = 0;
+        platform::RegValue v;
+        while (count < 1000 && reg.enumValue(*run, static_cast<std::uint32_t>(count), v) == platform::kSuccess) ++count;
+        info("registry.enumValue HKLM Run", num(count) + " values");
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+void checkFiles(wd::win32::Files& files, wd::win32::Shell& shell) {
+    std::wstring temp(MAX_PATH + 1, L'\0');
+    temp.resize(::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
+    const std::string base = narrow(temp) + "wdcheck-" + num(::GetCurrentProcessId());
+    const std::string folder = base + "\\★优盘VIP房☆";
+
+    check(files.makeFolder(base) && files.makeFolder(folder), "files.makeFolder", folder);
+    check(files.exists(folder) && files.isFolder(folder), "files.exists/isFolder folder");
+    check(!files.makeFolder(folder), "files.makeFolder existing");
+    check(!files.exists(folder + "\\nothing.txt"), "files.exists missing");
+
+    std::string big(3 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7 + i / 4096) & 0xff);
+    const std::string bigPath = folder + "\\深\\层\\big.bin";
+    check(files.writeAll(bigPath, big), "files.writeAll 3 MB with new folders");
+    check(files.isFolder(folder + "\\深\\层") && !files.isFolder(bigPath), "files.isFolder");
+    const auto all = files.readAll(bigPath, 10u * 1024 * 1024);
+    check(all && *all == big, "files.readAll 3 MB", all ? num(all->size()) + " bytes" : "nothing");
+    const auto head = files.readAll(bigPath, 1000);
+    check(head && *head == big.substr(0, 1000), "files.readAll limit", head ? num(head->size()) + " bytes" : "nothing");
+    check(!files.readAll(folder + "\\nothing.txt", 100), "files.readAll missing");
+    check(!files.readAll(folder, 100), "files.readAll folder");
+    check(files.deleteFile(bigPath) && !files.exists(bigPath), "files.deleteFile");
+
+    {
+        // Another program holds the file open for writing.
+        const std::string busy = folder + "\\busy.txt";
+        files.writeAll(busy, "busy");
+        const HANDLE h = ::CreateFileW(widen(busy).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+        const auto got = files.readAll(busy, 100);
+        check(got && *got == "busy", "files.readAll file open elsewhere");
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+        files.deleteFile(busy);
+    }
+
+    const std::string a = folder + "\\a.txt", b = folder + "\\b.txt", c = folder + "\\c.txt";
+    files.writeAll(a, "A");
+    files.writeAll(b, "B");
+    check(!files.rename(a, b) && files.readAll(b, 10) == std::optional<std::string>("B"),
+          "files.rename never replaces");
+    check(files.rename(a, c) && !files.exists(a) && files.readAll(c, 10) == std::optional<std::string>("A"),
+          "files.rename");
+    check(files.rename(folder + "\\深", folder + "\\深2") && files.isFolder(folder + "\\深2\\层"),
+          "files.rename folder");
+    check(!files.deleteFile(folder + "\\深2"), "files.deleteFile refuses a folder");
+
+    const std::string hidden = folder + "\\autorun.inf";
+    files.writeAll(hidden, "[autorun]\r\nopen=x.exe\r\n");
+    ::SetFileAttributesW(widen(hidden).c_str(),
+                         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+    const bool deletedReadOnly = files.deleteFile(hidden);
+    check(!deletedReadOnly, "files.deleteFile read-only refused");
+    check(files.setNormalAttributes(hidden), "files.setNormalAttributes");
+    const DWORD attributes = ::GetFileAttributesW(widen(hidden).c_str());
+    check((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) == 0,
+          "files.setNormalAttributes cleared", "attributes " + num(attributes));
+    check(files.deleteFile(hidden) && !files.exists(hidden), "files.deleteFile after setNormalAttributes");
+
+    {
+        std::string longPath = folder;
+        for (int i = 0; i < 6; ++i) longPath += "\\" + std::string(50, static_cast<char>('a' + i));
+        longPath += "\\long.txt";
+        const bool wrote = files.writeAll(longPath, "long");
+        const auto back = files.readAll(longPath, 10);
+        info("files.long path", num(widen(longPath).size()) + " chars: write " + (wrote ? "ok" : "refused") +
+                                    ", read " + (back ? *back : "nothing"));
+    }
+
+    // The properties sheet of a file (SEE_MASK_INVOKEIDLIST | NOCLOSEPROCESS | FLAG_NO_UI).
+    platform::ShellExecuteRequest props;
+    props.mask = 0x44C;
+    props.verb = "properties";
+    props.file = c;
+    props.show = SW_SHOWNORMAL;
+    info("shell.execute properties", "hInstApp " + num(shell.execute(props)));
+    platform::ShellExecuteRequest missing;
+    missing.mask = 0x400;  // SEE_MASK_FLAG_NO_UI
+    missing.verb = "open";
+    missing.file = folder + "\\no such file.txt";
+    missing.show = SW_SHOWNORMAL;
+    const auto missingResult = shell.execute(missing);
+    check(missingResult <= 32, "shell.execute missing file", "hInstApp " + num(missingResult));
+
+    // Tidy up (the folder tree of this run only).
+    std::string sub = folder;
+    for (int i = 0; i < 6; ++i) sub += "\\" + std::string(50, static_cast<char>('a' + i));
+    files.deleteFile(sub + "\\long.txt");
+    for (int i = 0; i < 6; ++i) {
+        ::RemoveDirectoryW(widen(sub).c_str());
+        sub.resize(sub.size() - 51);
+    }
+    files.deleteFile(b);
+    files.deleteFile(c);
+    ::RemoveDirectoryW(widen(folder + "\\深2\\层").c_str());
+    ::RemoveDirectoryW(widen(folder + "\\深2").c_str());
+    ::RemoveDirectoryW(widen(folder).c_str());
+    ::RemoveDirectoryW(widen(base).c_str());
+    check(!files.exists(base), "files.cleanup");
+}
+
+// ---------------------------------------------------------------------------
+
+void checkTray() {
+    wd::win32::Tray tray(::GetModuleHandleW(nullptr));
+    const HWND window = tray.window();
+    check(window && !::IsWindowVisible(window) && !::GetParent(window) &&
+              !(::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD),
+          "tray.window hidden top-level");
+
+    std::vector<int> mouse;
+    int taskbar = 0;
+    tray.onMouse = [&](int m) { mouse.push_back(m); };
+    tray.onTaskbarCreated = [&] { ++taskbar; };
+
+    {
+        // Linked with res/wardeck.rc the tray picture is there; without, the
+        // tray falls back to the system's application icon.
+        const HANDLE picture = ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(2), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0);
+        info("tray.icon resource 2", picture ? "present" : "absent");
+        if (picture) ::DestroyIcon(static_cast<HICON>(picture));
+    }
+    check(tray.add("Wardeck 检查 ★"), "tray.add");
+    check(!tray.add("again"), "tray.add twice");
+    {
+        // What the shell itself says to a second NIM_ADD.
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof(data);
+        data.hWnd = window;
+        data.uID = 1;
+        data.uFlags = NIF_MESSAGE;
+        data.uCallbackMessage = WM_APP + 1;
+        info("tray.shell NIM_ADD duplicate", ::Shell_NotifyIconW(NIM_ADD, &data) ? "accepted" : "refused");
+    }
+
+    ::PostMessageW(window, WM_APP + 1, 1, WM_LBUTTONUP);
+    ::PostMessageW(window, WM_APP + 1, 1, MAKELPARAM(WM_RBUTTONUP, 7));
+    ::PostMessageW(window, WM_APP + 1, 2, WM_LBUTTONUP);  // not our icon
+    pump(200);
+    check(mouse == std::vector<int>{platform::kTrayLeftButtonUp, platform::kTrayRightButtonUp}, "tray.onMouse",
+          num(mouse.size()) + " messages");
+
+    check(tray.remove(), "tray.remove");
+    check(!tray.remove(), "tray.remove twice");
+
+    const UINT created = ::RegisterWindowMessageW(L"TaskbarCreated");
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(HWND_BROADCAST, created, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    pump(200);
+    check(taskbar == 1, "tray.onTaskbarCreated by broadcast", num(taskbar) + " calls");
+
+    check(tray.add("Wardeck"), "tray.add after remove");
+    tray.setForeground();
+    info("tray.setForeground", ::GetForegroundWindow() == window ? "foreground" : "not foreground");
+    check(tray.remove(), "tray.remove again");
+}
+
+}  // namespace
+
+int wmain(int, wchar_t**) {
+    const std::wstring self = ownPath();
+    if (_wcsnicmp(fileNameOf(self).c_str(), L"WDCHK", 5) == 0) {
+        ::Sleep(60000);
+        return 0;
+    }
+
+    wd::win32::Text text;
+    wd::win32::Processes processes;
+    wd::win32::Shell shell;
+    wd::win32::Files files;
+    wd::win32::Registry registry;
+
+    info("system", "ANSI code page " + num(::GetACP()) + ", program " + narrow(self));
+    checkText(text);
+    checkProcesses(processes, shell, text);
+    checkRegistry(registry);
+    checkFiles(files, shell);
+    checkTray();
+    line(failures ? "FAIL" : "PASS", "platform_check", num(failures) + " failures");
+    return failures;
+}
