@@ -9,6 +9,10 @@ add_library(wardeck_support STATIC ${WD_SUPPORT_SOURCES})
 target_include_directories(wardeck_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(wardeck_support PUBLIC wardeck_logic)
 
+if(WD_FUZZ)
+  return()  # the fuzz build makes only the fuzz targets
+endif()
+
 add_executable(wardeck_tests ${WD_UNIT_SOURCES})
 target_link_libraries(wardeck_tests PRIVATE wardeck_support GTest::gtest GTest::gtest_main Threads::Threads)
 

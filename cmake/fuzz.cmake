@@ -1,0 +1,13 @@
+# One libFuzzer executable per tests/fuzz/fuzz_*.cpp, over the logic and the
+# in-memory platform, with AddressSanitizer and UBSan.
+set(WD_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+target_compile_options(wardeck_logic PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+target_compile_options(wardeck_support PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+file(GLOB WD_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
+foreach(src ${WD_FUZZ_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_compile_options(${name} PRIVATE ${WD_FUZZ_FLAGS})
+  target_link_options(${name} PRIVATE ${WD_FUZZ_FLAGS})
+  target_link_libraries(${name} PRIVATE wardeck_support)
+endforeach()
