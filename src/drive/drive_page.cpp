@@ -2,6 +2,7 @@
 
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "app/unicode.h"
 #include "drive/quarantine.h"
 #include "registry/registry_access.h"
 
@@ -9,25 +10,12 @@ namespace wd::drive {
 
 namespace L = wd::layout;
 
-namespace {
-
-// The first character of a UTF-8 text, whole.
-std::string firstCharacter(const std::string& text) {
-    if (text.empty()) return {};
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t len = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
-    if (len > text.size()) len = 1;
-    return text.substr(0, len);
-}
-
-}  // namespace
-
 std::string autostartCommand(const std::string& exePath, const std::string& driveText) {
     const std::size_t slash = exePath.find_last_of('\\');
     std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash);
     // A program in a drive root has the root, backslash included, as its folder.
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';
-    return "\"" + folder + "\\" + app::executableBaseName(exePath) + ".EXE\" watch" + firstCharacter(driveText);
+    return "\"" + folder + "\\" + app::executableBaseName(exePath) + ".EXE\" watch" + app::firstCharacter(driveText);
 }
 
 DrivePage::DrivePage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {

@@ -1,5 +1,7 @@
 #include "registry/registry_access.h"
 
+#include "app/unicode.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -12,31 +14,9 @@ namespace {
 // never says "no more items" cannot hold the window for ever.
 constexpr std::uint32_t kMaxEnumIndex = 1u << 24;
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 void appendUtf16(std::vector<std::uint8_t>& out, char16_t u) {
     out.push_back(static_cast<std::uint8_t>(u & 0xFF));
     out.push_back(static_cast<std::uint8_t>(u >> 8));
-}
-
-char16_t unitAt(std::span<const std::uint8_t> bytes, std::size_t i) {
-    return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
 }
 
 std::string hexBytes(std::span<const std::uint8_t> data) {
@@ -237,24 +217,7 @@ std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data) {
     return hexBytes(data);
 }
 
-std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
-    const std::size_t units = bytes.size() / 2;
-    std::string out;
-    out.reserve(units);
-    for (std::size_t i = 0; i < units; ++i) {
-        const char16_t u = unitAt(bytes, i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-            const char16_t low = unitAt(bytes, i + 1);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{low} - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : char32_t{u});
-    }
-    return out;
-}
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) { return app::utf16leToUtf8(bytes); }
 
 std::vector<std::uint8_t> Utf8ToUtf16Le(std::string_view s) {
     std::vector<std::uint8_t> out;

@@ -1,6 +1,7 @@
 // A main window started on the headless toolkit.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,7 +14,9 @@
 namespace wd::test {
 
 struct App {
-    explicit App(std::string argument = {}, std::string exePath = "C:\\Tools\\wardeck.exe")
+    // `beforeStart` seeds the in-memory system before the window starts.
+    explicit App(std::string argument = {}, std::string exePath = "C:\\Tools\\wardeck.exe",
+                 const std::function<void(App&)>& beforeStart = {})
         : platform{tk}, form(platform, StartInfo{std::move(argument), std::move(exePath)}) {
         platform.processes = &processes;
         platform.text = &text;
@@ -22,6 +25,7 @@ struct App {
         platform.environment = &environment;
         platform.registry = &registry;
         platform.tray = &tray;
+        if (beforeStart) beforeStart(*this);
         form.start();
     }
     HWindow& window() { return dynamic_cast<HWindow&>(form.window()); }

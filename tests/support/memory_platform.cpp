@@ -1,5 +1,7 @@
 #include "support/memory_platform.h"
 
+#include "app/unicode.h"
+
 namespace wd::test {
 
 namespace {
@@ -10,24 +12,6 @@ char32_t lowerOf(char32_t c) {
     if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
     if (c >= 0x410 && c <= 0x42F) return c + 32;
     return c;
-}
-
-void append(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 }  // namespace
@@ -43,7 +27,7 @@ std::string MemoryText::lowerCase(std::string_view s) {
         }
         char32_t c = len == 1 ? b : b & (0x7F >> len);
         for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        append(out, lowerOf(c));
+        app::appendUtf8(out, lowerOf(c));
         i += static_cast<std::size_t>(len);
     }
     return out;

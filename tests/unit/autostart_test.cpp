@@ -21,32 +21,13 @@ std::string runValue(MemoryRegistry& reg, const std::string& name) {
 }
 
 // A main window whose registry is seeded before start-up.
-struct AutostartApp {
-    HeadlessToolkit tk;
-    MemoryProcesses processes;
-    MemoryText text;
-    MemoryShell shell;
-    MemoryFiles files;
-    MemoryEnvironment environment;
-    MemoryTray tray;
-    MemoryRegistry registry;
-    Platform platform{tk};
-    std::unique_ptr<app::MainWindow> form;
-
+struct AutostartApp : App {
     explicit AutostartApp(std::function<void(MemoryRegistry&)> seed = {},
-                          std::string exePath = "C:\\Program Files\\Wardeck\\wardeck.exe") {
-        platform.processes = &processes;
-        platform.text = &text;
-        platform.shell = &shell;
-        platform.files = &files;
-        platform.environment = &environment;
-        platform.tray = &tray;
-        platform.registry = &registry;
-        registry.addKey(HKLM, kRun);
-        if (seed) seed(registry);
-        form = std::make_unique<app::MainWindow>(platform, StartInfo{"", std::move(exePath)});
-        form->start();
-    }
+                          std::string exePath = "C:\\Program Files\\Wardeck\\wardeck.exe")
+        : App({}, std::move(exePath), [&](App& app) {
+              app.registry.addKey(HKLM, kRun);
+              if (seed) seed(app.registry);
+          }) {}
     HCheckBox& box() { return tk.byId<HCheckBox>(L::kCheck4.id); }
     HComboBox& combo() { return tk.byId<HComboBox>(L::kCombo1.id); }
 };
