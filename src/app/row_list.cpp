@@ -30,17 +30,34 @@ ui::CheckBox& RowBoxList::element(int k) { return k == 0 ? element0_ : *rows_.at
 ui::CheckBox& RowBoxList::row(int k) { return *rows_.at(static_cast<std::size_t>(k - 1)); }
 
 void RowBoxList::clear() {
-    // Newest first, so a toolkit that keeps its children in a list pops them.
-    while (!rows_.empty()) rows_.pop_back();
+    // Rows are kept, hidden, and made ready again by the next fill: making and
+    // destroying hundreds of windows at every refresh costs far more than
+    // hiding them, and a row whose own handler started a refill (through a
+    // menu's message loop) must outlive that handler anyway.
+    for (int k = 1; k <= count_; ++k) row(k).setVisible(false);
     baseTops_.clear();
     count_ = 0;
 }
 
 void RowBoxList::append(std::string_view caption, std::string_view tag) {
     const int k = count_ + 1;
-    auto made = tk_.copyCheckBox(element0_, k);
-    ui::CheckBox& row = *made;
-    rows_.push_back(std::move(made));
+    if (static_cast<std::size_t>(k) > rows_.size()) {
+        rows_.push_back(tk_.copyCheckBox(element0_, k));
+        // Set once: a row keeps its number for as long as it lives, and its
+        // handler may be running while a refill reuses the row.
+        rows_.back()->onMouseDown = [this, k](ui::MouseButton b, int x, int y) {
+            if (onRowMouseDown) onRowMouseDown(k, b, x, y);
+        };
+    } else {
+        // A kept row becomes a fresh copy of the template again.
+        ui::CheckBox& kept = *rows_[static_cast<std::size_t>(k - 1)];
+        kept.setValue(0);
+        kept.setRect(element0_.rect());
+        kept.setCaption(element0_.caption());
+        kept.setBackColor(element0_.backColor());
+        kept.setToolTip({});
+    }
+    ui::CheckBox& row = *rows_[static_cast<std::size_t>(k - 1)];
     const ui::Rect before = element(k - 1).rect();
     ui::Rect r = row.rect();
     if (columns_ == Columns::One) {
@@ -61,14 +78,11 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
             r.left = before.left;
         }
         baseTops_.push_back(r.top);
-        if (bar_ && columns_ == Columns::Two) r.top -= bar_->value() * r.height;
+        if (bar_) r.top -= bar_->value() * r.height;
         row.setRect(r);
         row.setTag(tag);
     }
     row.setCaption(caption);
-    row.onMouseDown = [this, k](ui::MouseButton b, int x, int y) {
-        if (onRowMouseDown) onRowMouseDown(k, b, x, y);
-    };
     count_ = k;
 }
 

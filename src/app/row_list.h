@@ -25,7 +25,8 @@ public:
     RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
                ui::VScrollBar* bar, Columns columns, int rowWidth);
 
-    // Destroys rows 1 to count; the template stays.
+    // Takes rows 1 to count away (hidden, kept for the next fill); the
+    // template stays.
     void clear();
     // Adds row count + 1 with this caption. For a two-column list `tag` is the
     // row's Tag; a one-column row's Tag is its unscrolled Top.
@@ -62,7 +63,9 @@ private:
     ui::VScrollBar* bar_;
     Columns columns_;
     int rowWidth_;
-    std::vector<std::unique_ptr<ui::CheckBox>> rows_;  // rows_[k - 1] is row k
+    // rows_[k - 1] is row k for k up to count; beyond count, rows made for an
+    // earlier, longer fill wait hidden for the next one.
+    std::vector<std::unique_ptr<ui::CheckBox>> rows_;
     std::vector<int> baseTops_;                        // two columns: unscrolled Tops
 };
 

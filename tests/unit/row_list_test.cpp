@@ -114,14 +114,35 @@ TEST(ScrollingList, RefillWithFewerRowsClampsTheValueAndScrolls) {
     EXPECT_EQ(rows.row(1).rect().top, 35);
 }
 
-TEST(ScrollingList, ClearDestroysEveryRowButTheTemplate) {
+TEST(ScrollingList, ClearHidesRowsAndARefillMakesThemFreshCopies) {
     App app;
     auto& rows = *app.form.hijackPage().rows;
     const std::size_t before = app.tk.nodes.size();
     fill(rows, 30);
     EXPECT_EQ(app.tk.nodes.size(), before + 30);
+    rows.row(4).setValue(1);
+    rows.row(4).setToolTip("tip");
+    rows.row(4).setLeft(999);
     rows.clear();
-    EXPECT_EQ(app.tk.nodes.size(), before);
+    EXPECT_EQ(rows.count(), 0);
+    EXPECT_FALSE(rows.hasRow(1));
+    for (Node* n : app.tk.nodes) {
+        if (n->nodeId > L::kCheck1.id && n->nodeId <= L::kCheck1.id + 30) {
+            EXPECT_FALSE(n->shown) << n->nodeId;
+        }
+    }
+    // Refills reuse the rows: no window is made again, none leaks.
+    for (int pass = 0; pass < 5; ++pass) {
+        rows.clear();
+        fill(rows, 20 + pass);
+    }
+    EXPECT_EQ(app.tk.nodes.size(), before + 30);
+    auto& r = dynamic_cast<HCheckBox&>(rows.row(4));
+    EXPECT_EQ(r.value(), 0);
+    EXPECT_EQ(r.tip, "");
+    EXPECT_EQ(r.rect(), (ui::Rect{30, 35 + 285 * 3, 4515, 255}));
+    EXPECT_EQ(r.caption(), "row4");
+    EXPECT_EQ(r.id(), L::kCheck1.id + 4);
     EXPECT_EQ(app.byId<HCheckBox>(L::kCheck1.id).caption(), "Check1");
     EXPECT_EQ(app.byId<HCheckBox>(L::kCheck1.id).tag(), "0");
 }

@@ -88,17 +88,19 @@ ui::Rgb ButtonImpl::defaultBack() const { return systemColor(COLOR_BTNFACE); }
 
 // ---- CheckBox ----------------------------------------------------------------------
 
-CheckBoxImpl::CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool visible)
+CheckBoxImpl::CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool arrayRow)
     : ControlImpl(parent ? parent->containerTop() : nullptr, l), caption_(l.caption ? l.caption : "") {
-    visible_ = visible;
-    if (parent) create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_));
+    // A row starts hidden, and rows come and go by the hundred.
+    visible_ = !arrayRow;
+    bulkRow_ = arrayRow;
+    if (parent) create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_), !arrayRow);
 }
 
 CheckBoxImpl::~CheckBoxImpl() { setToolTip({}); }
 
 std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0, int index) {
     const ui::Layout l{element0.name_.c_str(), element0.id_ + index, element0.rect_, element0.caption_.c_str()};
-    auto copy = std::make_unique<CheckBoxImpl>(element0.parentContainer(), l, false);
+    auto copy = std::make_unique<CheckBoxImpl>(element0.parentContainer(), l, true);
     copy->back_ = element0.back_;
     if (!element0.enabled_) copy->setEnabled(false);
     return copy;
@@ -129,13 +131,21 @@ HBRUSH CheckBoxImpl::ctlColor(HDC dc, UINT) {
 }
 
 bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (hasTip_ && msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK && top()) {
+        // The tip sees the mouse through us rather than through a subclass of
+        // its own (TTF_SUBCLASS), which would slow every message of the box.
+        MSG relay{hwnd(), msg, wp, lp, static_cast<DWORD>(::GetMessageTime()), {}};
+        ::GetCursorPos(&relay.pt);
+        ::SendMessageW(top()->toolTip(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    }
     ui::MouseButton button{};
     if (!mouseButton(msg, button) || !onMouseDown) return false;
     const HWND h = hwnd();
+    const WNDPROC own = original();
     const UINT d = dpi();
     if (auto handler = onMouseDown) handler(button, dpi::toTwips(GET_X_LPARAM(lp), d), dpi::toTwips(GET_Y_LPARAM(lp), d));
     // The handler may have pumped messages that destroyed this box.
-    result = ::IsWindow(h) ? ::DefSubclassProc(h, msg, wp, lp) : 0;
+    result = ::IsWindow(h) ? callOriginal(own, h, msg, wp, lp) : 0;
     return true;
 }
 
@@ -146,7 +156,7 @@ void CheckBoxImpl::setToolTip(std::string_view text) {
     std::wstring wide = widen(text);
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.uFlags = TTF_IDISHWND;
     info.hwnd = parentHwnd();
     info.uId = reinterpret_cast<UINT_PTR>(hwnd());
     if (text.empty()) {
@@ -300,11 +310,11 @@ std::string ComboBoxImpl::text() const { return windowText(hwnd()); }
 
 void ComboBoxImpl::setText(std::string_view t) { setWindowText(hwnd(), t); }
 
-void ComboBoxImpl::insertItem(int index, std::string_view item) {
+void ComboBoxImpl::insertItem(int index, std::string_view text) {
     if (!hwnd()) return;
     const int count = itemCount();
     if (index < 0 || index > count) index = count;
-    const std::wstring wide = widen(item);
+    const std::wstring wide = widen(text);
     ::SendMessageW(hwnd(), CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
@@ -337,9 +347,9 @@ int ListBoxImpl::count() const {
 
 std::string ListBoxImpl::item(int index) const { return listText(hwnd(), LB_GETTEXTLEN, LB_GETTEXT, index); }
 
-void ListBoxImpl::addItem(std::string_view item) {
+void ListBoxImpl::addItem(std::string_view text) {
     if (!hwnd()) return;
-    const std::wstring wide = widen(item);
+    const std::wstring wide = widen(text);
     ::SendMessageW(hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
@@ -374,7 +384,7 @@ bool ListBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     const HWND h = hwnd();
     const UINT d = dpi();
     // The list selects first, so the handler sees the row under the mouse.
-    result = ::DefSubclassProc(h, msg, wp, lp);
+    result = callOriginal(original(), h, msg, wp, lp);
     if (!::IsWindow(h)) return true;
     if (auto handler = onMouseDown) handler(button, dpi::toTwips(GET_X_LPARAM(lp), d), dpi::toTwips(GET_Y_LPARAM(lp), d));
     return true;
@@ -468,6 +478,8 @@ PictureImpl::PictureImpl(ContainerImpl& parent, const ui::Layout& l, bool border
 }
 
 PictureImpl::~PictureImpl() {
+    // Rows waiting to be destroyed may sit on this box: done with them first.
+    session_.flushShows();
     if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
 }
 

@@ -83,6 +83,17 @@ void Art::draw(HDC dc, ui::Image image, const RECT& area, UINT dpi) {
 
 namespace {
 
+Session* currentSession = nullptr;
+constexpr UINT kFlushShows = WM_APP + 0x57;
+
+LRESULT CALLBACK parkingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kFlushShows) {
+        flushDeferredShows();
+        return 0;
+    }
+    return ::DefWindowProcW(h, msg, wp, lp);
+}
+
 ATOM registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT classStyle) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
@@ -100,12 +111,16 @@ ATOM registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT c
 Session::Session(HINSTANCE instance) : instance_(instance), art_(instance) {
     windowAtom_ = registerClass(instance, kWindowClass, &WindowImpl::proc, 0);
     pictureAtom_ = registerClass(instance, kPictureClass, &PictureImpl::proc, CS_DBLCLKS);
-    ownerAtom_ = registerClass(instance, kOwnerClass, &::DefWindowProcW, 0);
+    ownerAtom_ = registerClass(instance, kOwnerClass, &parkingProc, 0);
     parking_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                      instance, nullptr));
+    currentSession = this;
 }
 
 Session::~Session() {
+    pendingSyncs_.clear();
+    pendingDestroys_.clear();
+    if (currentSession == this) currentSession = nullptr;
     parking_.reset();
     brushes_.clear();
     if (windowAtom_) ::UnregisterClassW(kWindowClass, instance_);
@@ -153,6 +168,60 @@ void Session::updateEnabling() {
         const bool enable = modal_.empty() || w == modal_.back();
         if (w->hwnd() && (::IsWindowEnabled(w->hwnd()) != FALSE) != enable) ::EnableWindow(w->hwnd(), enable);
     }
+}
+
+Session* Session::current() { return currentSession; }
+
+void Session::deferSync(HWND control) {
+    pendingSyncs_.push_back(control);
+    postFlush();
+}
+
+void Session::deferDestroy(UniqueWindow control) {
+    pendingDestroys_.push_back(std::move(control));
+    postFlush();
+}
+
+void Session::postFlush() {
+    // Handlers that run outside this toolkit's windows (the tray icon's, say)
+    // still get their rows sorted out when the loop comes round.
+    if (!flushPosted_ && parking_) flushPosted_ = ::PostMessageW(parking_.get(), kFlushShows, 0, 0) != FALSE;
+}
+
+void Session::flushShows() {
+    flushPosted_ = false;
+    if (pendingSyncs_.empty() && pendingDestroys_.empty()) return;
+    constexpr UINT kQuiet = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
+    std::vector<HWND> touched;  // containers to repaint once
+    const auto touch = [&touched](HWND parent) {
+        if (parent && std::find(touched.begin(), touched.end(), parent) == touched.end()) touched.push_back(parent);
+    };
+
+    std::vector<UniqueWindow> destroys = std::move(pendingDestroys_);
+    pendingDestroys_.clear();
+    for (UniqueWindow& w : destroys) {
+        const HWND h = w.get();
+        if (!::IsWindow(h)) {
+            w.release();  // went with its parent
+            continue;
+        }
+        if (::GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) {
+            touch(::GetParent(h));
+            ::SetWindowPos(h, nullptr, 0, 0, 0, 0, kQuiet | SWP_HIDEWINDOW);
+        }
+    }
+    destroys.clear();
+
+    std::vector<HWND> syncs = std::move(pendingSyncs_);
+    pendingSyncs_.clear();
+    for (HWND h : syncs) {
+        if (!::IsWindow(h)) continue;
+        auto* w = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+        if (w && w->hwnd() == h && w->syncQuietly()) touch(::GetParent(h));
+    }
+
+    for (HWND parent : touched)
+        ::RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool Session::preTranslate(const MSG& msg) {

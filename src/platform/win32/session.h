@@ -66,8 +66,23 @@ public:
     // the focus). True when the message was used up.
     bool preTranslate(const MSG& msg);
 
+    // Rows of check-box arrays come and go, and move, by the hundred inside
+    // one handler; on screen each such change costs a repaint (and, under
+    // Wine, server round trips). So a row's moves, shows and hides are put off
+    // until the handler returns (or pumps messages) and then done in one
+    // SetWindowPos each without redrawing, followed by one repaint of each
+    // container touched. The windows of rows let go are destroyed then too,
+    // hidden first the same way. Outside the handler nothing of this shows.
+    void deferSync(HWND control);
+    void deferDestroy(UniqueWindow control);
+    void flushShows();
+
+    // The session of this process (there is one toolkit).
+    static Session* current();
+
 private:
     void updateEnabling();
+    void postFlush();
 
     HINSTANCE instance_;
     ATOM windowAtom_ = 0;
@@ -79,6 +94,14 @@ private:
     UINT_PTR lastTimerId_ = 0x5744;  // anything not 0
     std::vector<WindowImpl*> windows_;
     std::vector<WindowImpl*> modal_;
+    std::vector<HWND> pendingSyncs_;
+    std::vector<UniqueWindow> pendingDestroys_;
+    bool flushPosted_ = false;
 };
+
+// Flushes the deferred shows when a handler returns.
+inline void flushDeferredShows() {
+    if (Session* s = Session::current()) s->flushShows();
+}
 
 }  // namespace wd::win32

@@ -29,6 +29,7 @@ Toolkit::Toolkit(HINSTANCE instance) {
 Toolkit::~Toolkit() = default;
 
 int Toolkit::runMessageLoop() {
+    session_->flushShows();
     MSG msg{};
     for (;;) {
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -57,7 +58,7 @@ std::unique_ptr<ui::Button> Toolkit::button(ui::Container& parent, const ui::Lay
 }
 
 std::unique_ptr<ui::CheckBox> Toolkit::checkBox(ui::Container& parent, const ui::Layout& l) {
-    return std::make_unique<CheckBoxImpl>(&ContainerImpl::from(parent), l, true);
+    return std::make_unique<CheckBoxImpl>(&ContainerImpl::from(parent), l, false);
 }
 
 std::unique_ptr<ui::Label> Toolkit::label(ui::Container& parent, const ui::Layout& l) {
@@ -103,6 +104,7 @@ int Toolkit::messageBox(ui::Window* owner, std::string_view text, std::string_vi
     const auto* impl = dynamic_cast<const WindowImpl*>(owner);
     const HWND ownerHwnd = impl ? impl->hwnd() : nullptr;
     const UINT type = (style == ui::kMbOkCancel ? MB_OKCANCEL : MB_OK) | MB_SETFOREGROUND;
+    session_->flushShows();
     return ::MessageBoxW(ownerHwnd, widen(text).c_str(), widen(title).c_str(), type);
 }
 

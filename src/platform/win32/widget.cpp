@@ -38,6 +38,7 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
             if (lp) {
                 if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
                     w->command(HIWORD(wp));
+                    flushDeferredShows();
                     result = 0;
                     return true;
                 }
@@ -59,7 +60,18 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
             if (lp) {
                 if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
                     w->scroll(LOWORD(wp));
+                    flushDeferredShows();
                     result = 0;
+                    return true;
+                }
+            }
+            return false;
+        case WM_NOTIFY:
+            if (lp) {
+                const auto* header = reinterpret_cast<const NMHDR*>(lp);
+                if (Widget* w = Widget::fromChild(self, header->hwndFrom)) {
+                    result = w->notify(*header);
+                    flushDeferredShows();
                     return true;
                 }
             }
@@ -78,18 +90,23 @@ Widget::Widget(WindowImpl* top, const ui::Layout& l)
 
 Widget::~Widget() {
     unhook();
-    hwnd_.reset();
+    Session* session = Session::current();
+    if (bulkRow_ && hwnd_ && session)
+        session->deferDestroy(std::move(hwnd_));
+    else
+        hwnd_.reset();
     if (top_) top_->removeWidget(this);
 }
 
 void Widget::unhook() {
     if (HWND h = hwnd_.get()) {
-        ::RemoveWindowSubclass(h, &Widget::subclassProc, 1);
+        if (original_) ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
         ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     }
 }
 
-void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWORD exStyle, std::wstring_view text) {
+void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWORD exStyle, std::wstring_view text,
+                    bool raise) {
     const HWND parentHwnd = parent.containerHwnd();
     if (!parentHwnd) return;
     const std::wstring caption(text);
@@ -104,26 +121,37 @@ void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWOR
     if (!h) return;
     hwnd_.reset(h);
     ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowSubclass(h, &Widget::subclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    original_ = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Widget::controlProc)));
     if (top_) applyFont(top_->font(), false);
     // A new control goes above the ones made before it where they overlap
     // (Windows puts a new child at the bottom).
-    ::SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (raise) ::SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK Widget::subclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* self = reinterpret_cast<Widget*>(ref);
+LRESULT Widget::callOriginal(WNDPROC original, HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!original) original = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(h, GCLP_WNDPROC));
+    return ::CallWindowProcW(original, h, msg, wp, lp);
+}
+
+LRESULT CALLBACK Widget::controlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (!self || self->hwnd_.get() != h) return callOriginal(nullptr, h, msg, wp, lp);
+    const WNDPROC original = self->original_;
     if (msg == WM_NCDESTROY) {
         // Destroyed by Windows along with its parent: the object stays, without
         // a window, until its owner lets it go.
-        ::RemoveWindowSubclass(h, &Widget::subclassProc, id);
+        ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
         ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-        if (self->hwnd_.get() == h) self->hwnd_.release();
-        return ::DefSubclassProc(h, msg, wp, lp);
+        self->hwnd_.release();
+        return callOriginal(original, h, msg, wp, lp);
     }
     LRESULT result = 0;
-    if (self->filter(msg, wp, lp, result)) return result;
-    return ::DefSubclassProc(h, msg, wp, lp);
+    if (self->filter(msg, wp, lp, result)) {
+        flushDeferredShows();
+        return result;
+    }
+    return callOriginal(original, h, msg, wp, lp);
 }
 
 Widget* Widget::fromChild(HWND container, HWND h) {
@@ -159,16 +187,40 @@ void Widget::applyFont(HFONT font, bool redraw) {
     if (hwnd() && font) ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
 }
 
+bool Widget::queueSync() {
+    if (!bulkRow_ || !hwnd() || !top_) return false;
+    Session* session = Session::current();
+    if (!session) return false;
+    if (!syncQueued_) {
+        syncQueued_ = true;
+        session->deferSync(hwnd());
+    }
+    return true;
+}
+
+bool Widget::syncQuietly() {
+    syncQueued_ = false;
+    if (!hwnd() || !top_) return false;
+    const bool shown = (::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
+    if (visible_ && !shown) flags |= SWP_SHOWWINDOW;
+    if (!visible_ && shown) flags |= SWP_HIDEWINDOW;
+    const RECT px = pixelRect(dpi());
+    ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, flags);
+    return shown || visible_;
+}
+
 void Widget::doSetRect(const ui::Rect& r) {
     if (r == rect_) return;
     rect_ = r;
-    place();
+    if (!queueSync()) place();
 }
 
 void Widget::doSetVisible(bool v) {
     if (v == visible_) return;
     visible_ = v;
-    if (hwnd()) ::ShowWindow(hwnd(), v ? SW_SHOWNA : SW_HIDE);
+    if (!hwnd() || queueSync()) return;
+    ::ShowWindow(hwnd(), v ? SW_SHOWNA : SW_HIDE);
 }
 
 void Widget::doSetEnabled(bool v) {

@@ -9,8 +9,10 @@
 // A child control carries a pointer to its C++ object in GWLP_USERDATA; the
 // container it sits on (a top-level window or a picture box) routes
 // WM_COMMAND, WM_CTLCOLOR*, WM_VSCROLL and WM_NOTIFY to that object. The
-// control itself is subclassed for mouse and keyboard events and to notice
-// when Windows destroys it first (its parent went away).
+// control's window procedure is replaced by ours (plain GWLP_WNDPROC
+// subclassing: SetWindowSubclass looks up a window property on every message,
+// which is slow under Wine) for mouse and keyboard events and to notice when
+// Windows destroys it first (its parent went away).
 #pragma once
 
 #include <windows.h>
@@ -73,10 +75,14 @@ public:
     virtual void command(WORD /*code*/) {}
     virtual HBRUSH ctlColor(HDC /*dc*/, UINT /*msg*/) { return nullptr; }
     virtual void scroll(WORD /*code*/) {}
+    virtual LRESULT notify(const NMHDR& /*header*/) { return 0; }
     // From the control's own window procedure; true when fully handled.
     virtual bool filter(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& /*result*/) { return false; }
 
     virtual bool tabStop() const { return false; }
+    // Applies a row's deferred place and visibility without redrawing; true
+    // when its container needs a repaint (see Session::deferSync).
+    bool syncQuietly();
     // Places the window for the top-level window's current DPI.
     virtual void place();
     // The top-level window's DPI or font changed (after place()).
@@ -89,10 +95,20 @@ public:
 
 protected:
     // Makes the control's window on `parent` and hooks it up.
-    void create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWORD exStyle, std::wstring_view text);
+    // `raise` puts it above the controls made before it; rows of a check-box
+    // array never overlap each other and skip that.
+    void create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWORD exStyle, std::wstring_view text,
+                bool raise = true);
     HWND parentHwnd() const { return hwnd() ? ::GetParent(hwnd()) : nullptr; }
+    // The control's own handling of a message (for filters that want it
+    // before doing their part). `original` is original() taken beforehand when
+    // the object may be gone by then.
+    WNDPROC original() const { return original_; }
+    static LRESULT callOriginal(WNDPROC original, HWND h, UINT msg, WPARAM wp, LPARAM lp);
     UINT dpi() const;
     virtual RECT pixelRect(UINT dpi) const;
+    // A row queues its window changes (see Session::deferSync); true if so.
+    bool queueSync();
     void doSetRect(const ui::Rect& r);
     void doSetVisible(bool v);
     void doSetEnabled(bool v);
@@ -105,12 +121,16 @@ protected:
     ui::Rect rect_;
     bool visible_ = true;
     bool enabled_ = true;
+    bool bulkRow_ = false;  // a row of a check-box array: see Session::deferSync
+    bool syncQueued_ = false;
     std::optional<ui::Rgb> back_;
 
 private:
     friend class WindowImpl;
-    static LRESULT CALLBACK subclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    static LRESULT CALLBACK controlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     void unhook();
+
+    WNDPROC original_ = nullptr;  // the control's own window procedure
 
     WindowImpl* top_;
     Widget* prev_ = nullptr;
@@ -136,6 +156,9 @@ public:
         back_ = c;
         invalidate();
     }
+    void setFocus() override {
+        if (hwnd()) ::SetFocus(hwnd());
+    }
 
 protected:
     virtual ui::Rgb defaultBack() const { return parentBack(); }
@@ -159,8 +182,9 @@ private:
 
 class CheckBoxImpl final : public ControlImpl<ui::CheckBox> {
 public:
-    // Without a parent (its container is gone) the box has no window.
-    CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool visible);
+    // Without a parent (its container is gone) the box has no window. An
+    // array row starts hidden (see copyOf).
+    CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool arrayRow);
     ~CheckBoxImpl() override;
     std::string caption() const override { return caption_; }
     void setCaption(std::string_view text) override;
@@ -227,7 +251,7 @@ public:
     ComboBoxImpl(ContainerImpl& parent, const ui::Layout& l);
     std::string text() const override;
     void setText(std::string_view t) override;
-    void insertItem(int index, std::string_view item) override;
+    void insertItem(int index, std::string_view text) override;
     int itemCount() const override;
     std::string item(int index) const override;
 
@@ -245,7 +269,7 @@ public:
     ListBoxImpl(ContainerImpl& parent, const ui::Layout& l);
     int count() const override;
     std::string item(int index) const override;
-    void addItem(std::string_view item) override;
+    void addItem(std::string_view text) override;
     void removeItem(int index) override;
     void clear() override;
     int selectedIndex() const override;
@@ -413,7 +437,7 @@ private:
 
 class PopupMenuImpl final : public ui::PopupMenu {
 public:
-    PopupMenuImpl(WindowImpl& owner, std::string_view caption, std::vector<Item> items);
+    PopupMenuImpl(WindowImpl& owner, std::string_view title, std::vector<Item> entries);
     const std::string& caption() const override { return caption_; }
     const std::vector<Item>& items() const override { return items_; }
     void popup() override;

@@ -36,6 +36,7 @@ WindowImpl::WindowImpl(Session& session, std::string_view name, const ui::Window
 
 WindowImpl::~WindowImpl() {
     *alive_ = false;
+    session_.flushShows();
     session_.removeWindow(this);
     // Controls and timers that outlive the window no longer refer to it.
     for (Widget* w = first_; w;) {
@@ -80,10 +81,12 @@ LRESULT WindowImpl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
             requestClose();
+            flushDeferredShows();
             return 0;
         case WM_TIMER:
             if (const auto it = timers_.find(wp); it != timers_.end()) {
                 it->second->tick();
+                flushDeferredShows();
                 return 0;
             }
             break;
@@ -308,6 +311,7 @@ bool WindowImpl::minimized() const { return pendingMinimize_ || (hwnd() && ::IsI
 
 void WindowImpl::show() {
     if (!hwnd()) return;
+    session_.flushShows();
     // Nothing comes up beside a modal window but the windows it opens itself.
     if (session_.modalOpen() && !inModal_) return;
     if (!shownOnce_) {
@@ -343,6 +347,7 @@ void WindowImpl::restore() {
 
 void WindowImpl::showModal(ui::Window* owner) {
     if (!hwnd() || inModal_) return;
+    session_.flushShows();
     const auto* ownerImpl = dynamic_cast<const WindowImpl*>(owner);
     const HWND ownerHwnd = ownerImpl ? ownerImpl->hwnd() : nullptr;
     // Stay above the owner while it is on screen; the hidden owner otherwise.
@@ -448,8 +453,8 @@ void TimerImpl::tick() {
 
 // ---- PopupMenuImpl -------------------------------------------------------------------------
 
-PopupMenuImpl::PopupMenuImpl(WindowImpl& owner, std::string_view caption, std::vector<Item> items)
-    : owner_(owner.hwnd()), caption_(caption), items_(std::move(items)), menu_(::CreatePopupMenu()) {
+PopupMenuImpl::PopupMenuImpl(WindowImpl& owner, std::string_view title, std::vector<Item> entries)
+    : owner_(owner.hwnd()), caption_(title), items_(std::move(entries)), menu_(::CreatePopupMenu()) {
     if (!menu_) return;
     UINT_PTR command = 1;
     for (const Item& item : items_)
@@ -458,6 +463,7 @@ PopupMenuImpl::PopupMenuImpl(WindowImpl& owner, std::string_view caption, std::v
 
 void PopupMenuImpl::popup() {
     if (!menu_ || !owner_ || !::IsWindow(owner_)) return;
+    flushDeferredShows();
     POINT at{};
     ::GetCursorPos(&at);
     // Without the foreground the menu would not close when clicked away from.
