@@ -75,6 +75,7 @@ void BrowserPage::ScanToolbars(const std::string& path) {
 void BrowserPage::DeleteExtensionKey(const std::string& name) {
     platform::Registry* reg = form_.platform().registry;
     if (!reg) return;
+    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name)) return;
     OpenResult extensions = OpenKey(*reg, RootKey::LocalMachine, kExtensionsPath);
     if (extensions.status == platform::kSuccess) DeleteSubkey(*reg, *extensions.key, name);
 }
@@ -82,6 +83,7 @@ void BrowserPage::DeleteExtensionKey(const std::string& name) {
 void BrowserPage::DeleteToolbarValue(const std::string& name) {
     platform::Registry* reg = form_.platform().registry;
     if (!reg) return;
+    if (backup_ && !backup_->holdsValue(RootKey::LocalMachine, kToolbarPath, name)) return;
     OpenResult toolbar = OpenKey(*reg, RootKey::LocalMachine, kToolbarPath);
     if (toolbar.status == platform::kSuccess) DeleteValue(*reg, *toolbar.key, name);
 }
@@ -95,7 +97,9 @@ void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string
     // All names first: deleting shifts the index of the values still to come.
     deletionNames.assign(1, std::string());
     for (const ValueEntry& e : EnumValues(*reg, *key.key)) deletionNames.push_back(e.Name);
-    for (std::size_t k = 1; k < deletionNames.size(); ++k) DeleteValue(*reg, *key.key, deletionNames[k]);
+    for (std::size_t k = 1; k < deletionNames.size(); ++k)
+        if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k]))
+            DeleteValue(*reg, *key.key, deletionNames[k]);
 }
 
 void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::string& path) {
@@ -106,13 +110,13 @@ void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::strin
     if (key.status != platform::kSuccess) return;
     deletionNames.assign(1, std::string());
     for (const std::string& name : EnumSubkeyNames(*reg, *key.key)) deletionNames.push_back(name);
-    for (std::size_t k = 1; k < deletionNames.size(); ++k) DeleteSubkey(*reg, *key.key, deletionNames[k]);
+    for (std::size_t k = 1; k < deletionNames.size(); ++k)
+        if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k]))
+            DeleteSubkey(*reg, *key.key, deletionNames[k]);
 }
 
-bool BrowserPage::backUpRemoval(const std::vector<std::string>& ticked) {
+bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<std::string>& ticked) {
     Platform& p = form_.platform();
-    if (!p.registry) return false;
-    BackupSet backup(*p.registry, p.text);
     for (const std::string& name : ticked) {
         // A toolbar row may stand for the unnamed value; no subkey has an empty name.
         if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name);
@@ -120,7 +124,7 @@ bool BrowserPage::backUpRemoval(const std::vector<std::string>& ticked) {
     }
     if (auto root = ParseRootKey(kUrlSearchHooksRoot)) backup.addAllValues(*root, kUrlSearchHooksPath);
     if (auto root = ParseRootKey(kHelperObjectsRoot)) backup.addSubkeyTrees(*root, kHelperObjectsPath);
-    return backup.empty() || WriteBackupFile(p.files, p.environment, "browser", backup).has_value();
+    return !backup.empty() && WriteBackupFile(p.files, p.environment, "browser", backup).has_value();
 }
 
 void BrowserPage::Command10_Click() {
@@ -129,19 +133,25 @@ void BrowserPage::Command10_Click() {
         if (rows->row(k).value() == 1 && static_cast<std::size_t>(k) < browserEntryNames.size())
             ticked.push_back(browserEntryNames[static_cast<std::size_t>(k)]);
 
-    // One backup of all the click deletes; without it nothing is deleted and
-    // the rescan lists every entry again.
-    const bool saved = backUpRemoval(ticked);
-    if (saved)
+    // One backup of all the click deletes, and only what it holds is deleted;
+    // without it nothing is deleted and the rescan lists every entry again.
+    Platform& p = form_.platform();
+    std::optional<BackupSet> backup;
+    if (p.registry) backup.emplace(*p.registry, p.text);
+    const bool saved = backup && backUpRemoval(*backup, ticked);
+    if (saved) {
+        backup_ = &*backup;
         for (const std::string& name : ticked) {
             DeleteExtensionKey(name);
             DeleteToolbarValue(name);
         }
+    }
     rows->clear();
     if (saved) {
         DeleteAllValues(kUrlSearchHooksRoot, kUrlSearchHooksPath);
         DeleteAllSubkeys(kHelperObjectsRoot, kHelperObjectsPath);
     }
+    backup_ = nullptr;
     ScanExtensions(kExtensionsPath);
     ScanToolbars(kToolbarPath);
     rows->recomputeScrollRange(1);

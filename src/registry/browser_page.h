@@ -12,6 +12,8 @@ namespace wd::app { class MainWindow; }
 
 namespace wd::registry {
 
+class BackupSet;
+
 inline constexpr char kExtensionsPath[] = "Software\\Microsoft\\Internet Explorer\\Extensions";
 inline constexpr char kToolbarPath[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
 // Wiped on every removal: all URL search hooks of the current user and all
@@ -66,7 +68,9 @@ public:
 
 private:
     void setEntryName(int row, const std::string& name);
-    bool backUpRemoval(const std::vector<std::string>& ticked);
+    bool backUpRemoval(BackupSet& backup, const std::vector<std::string>& ticked);
+    // During a click: what its backup holds, and so what may be deleted.
+    const BackupSet* backup_ = nullptr;
 
     app::MainWindow& form_;
 };

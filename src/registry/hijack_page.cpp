@@ -46,6 +46,8 @@ void HijackPage::ScanHijacks() {
 void HijackPage::DeleteHijackKey(const std::string& name) {
     platform::Registry* reg = form_.platform().registry;
     if (!reg) return;
+    // Only what the click's backup holds is deleted.
+    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name)) return;
     OpenResult ifeo = OpenKey(*reg, RootKey::LocalMachine, kHijackPath);
     if (ifeo.status == platform::kSuccess) DeleteSubkey(*reg, *ifeo.key, name);
 }
@@ -62,9 +64,12 @@ void HijackPage::Command3_Click() {
         BackupSet backup(*p.registry, p.text);
         for (const std::string& name : ticked)
             if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name);
-        const bool saved = backup.empty() || WriteBackupFile(p.files, p.environment, "hijack", backup).has_value();
-        if (saved)
+        const bool saved = !backup.empty() && WriteBackupFile(p.files, p.environment, "hijack", backup).has_value();
+        if (saved) {
+            backup_ = &backup;
             for (const std::string& name : ticked) DeleteHijackKey(name);
+            backup_ = nullptr;
+        }
     }
 
     rows->clear();

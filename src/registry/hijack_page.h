@@ -11,6 +11,8 @@ namespace wd::app { class MainWindow; }
 
 namespace wd::registry {
 
+class BackupSet;
+
 inline constexpr char kHijackPath[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 // The sample entry Windows ships under the hijack key; it is never listed.
 inline constexpr char kProtectedSubkey[] = "Your Image File Name Here without a path";
@@ -40,6 +42,8 @@ public:
 
 private:
     app::MainWindow& form_;
+    // During a click: what its backup holds, and so what may be deleted.
+    const BackupSet* backup_ = nullptr;
 };
 
 }  // namespace wd::registry

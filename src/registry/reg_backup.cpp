@@ -288,54 +288,73 @@ bool BackupSet::sameName(std::string_view a, std::string_view b) const {
     return text_ && text_->lowerCase(a) == text_->lowerCase(b);
 }
 
-void BackupSet::checkName(std::string_view name) {
-    // A name must come back from the file as it went in.
-    if (hasLineBreakOrNul(name) || Utf16LeToUtf8(Utf8ToUtf16Le(name)) != name) complete_ = false;
+namespace {
+
+// A name must come back from the file as it went in.
+bool fitsInFile(std::string_view name) {
+    return !hasLineBreakOrNul(name) && Utf16LeToUtf8(Utf8ToUtf16Le(name)) == name;
+}
+
+std::string fullPath(RootKey root, std::string_view path) {
+    return std::string(RootKeyName(root)) + "\\" + std::string(path);
+}
+
+}  // namespace
+
+const RegFileKey* BackupSet::findBlock(RootKey root, std::string_view path) const {
+    const std::string full = fullPath(root, path);
+    for (const RegFileKey& k : file_.keys)
+        if (sameName(k.path, full)) return &k;
+    return nullptr;
 }
 
 RegFileKey& BackupSet::block(RootKey root, std::string_view path) {
-    const std::string full = std::string(RootKeyName(root)) + "\\" + std::string(path);
-    for (RegFileKey& k : file_.keys)
-        if (sameName(k.path, full)) return k;
-    checkName(path);
-    file_.keys.push_back({full, {}});
+    if (const RegFileKey* k = findBlock(root, path)) return const_cast<RegFileKey&>(*k);
+    file_.keys.push_back({fullPath(root, path), {}});
     return file_.keys.back();
 }
 
-void BackupSet::addTo(RegFileKey& key, const RegValue& v) {
+bool BackupSet::addTo(RegFileKey& key, const RegValue& v) {
     for (const RegFileValue& have : key.values)
-        if (sameName(have.name, v.name)) return;
-    checkName(v.name);
+        if (sameName(have.name, v.name)) return true;
+    if (!fitsInFile(v.name)) return false;
     key.values.push_back({v.name, v.type, v.data});
+    return true;
 }
 
-void BackupSet::addTree(RootKey root, const std::string& path, int depth) {
-    if (depth > kMaxDepth) {
-        complete_ = false;
-        return;
-    }
+bool BackupSet::addTree(RootKey root, const std::string& path, int depth) {
+    if (depth > kMaxDepth || !fitsInFile(path)) return false;
     OpenResult k = OpenKey(reg_, root, path);
-    if (k.status != platform::kSuccess) return;
-    const std::size_t at = file_.keys.size();
+    if (k.status != platform::kSuccess) return false;
+    if (findBlock(root, path)) return true;  // already collected, with all below it
     RegFileKey* key = &block(root, path);
-    const bool fresh = file_.keys.size() > at;
-    if (!fresh) return;  // already collected, with all below it
+    bool whole = true;
     const WalkEnd values = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
-        addTo(*key, v);
+        whole = addTo(*key, v) && whole;
         return true;
     });
-    if (values.unreadable) complete_ = false;
     std::vector<std::string> children;
     const WalkEnd subkeys = WalkSubkeyNames(reg_, *k.key, [&](const std::string& n) {
         children.push_back(n);
         return true;
     });
-    if (subkeys.unreadable) complete_ = false;
+    if (values.unreadable || subkeys.unreadable) whole = false;
     k.key.reset();
-    for (const std::string& child : children) addTree(root, path + "\\" + child, depth + 1);
+    for (const std::string& child : children) whole = addTree(root, path + "\\" + child, depth + 1) && whole;
+    return whole;
 }
 
-void BackupSet::addKeyTree(RootKey root, std::string_view path) { addTree(root, std::string(path), 0); }
+void BackupSet::addKeyTree(RootKey root, std::string_view path) {
+    const std::size_t before = file_.keys.size();
+    if (findBlock(root, path)) return;
+    if (addTree(root, std::string(path), 0)) {
+        if (file_.keys.size() > before) wholeKeys_.push_back(fullPath(root, path));
+        return;
+    }
+    // Left out whole: what was collected of it goes again.
+    file_.keys.erase(file_.keys.begin() + static_cast<std::ptrdiff_t>(before), file_.keys.end());
+    complete_ = false;
+}
 
 void BackupSet::addSubkeyTrees(RootKey root, std::string_view path) {
     std::vector<std::string> children;
@@ -348,31 +367,48 @@ void BackupSet::addSubkeyTrees(RootKey root, std::string_view path) {
         });
         if (end.unreadable) complete_ = false;
     }
-    for (const std::string& child : children) addTree(root, std::string(path) + "\\" + child, 1);
+    for (const std::string& child : children) addKeyTree(root, std::string(path) + "\\" + child);
 }
 
 void BackupSet::addValue(RootKey root, std::string_view path, std::string_view name) {
     OpenResult k = OpenKey(reg_, root, path);
     if (k.status != platform::kSuccess) return;
-    WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
+    const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
         if (!sameName(v.name, name)) return true;
-        addTo(block(root, path), v);
+        if (!fitsInFile(path) || !addTo(block(root, path), v)) complete_ = false;
         return false;
     });
+    if (end.unreadable) complete_ = false;
 }
 
 void BackupSet::addAllValues(RootKey root, std::string_view path) {
     OpenResult k = OpenKey(reg_, root, path);
     if (k.status != platform::kSuccess) return;
-    WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
-        addTo(block(root, path), v);
+    const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
+        if (!fitsInFile(path) || !addTo(block(root, path), v)) complete_ = false;
         return true;
     });
+    if (end.unreadable) complete_ = false;
+}
+
+bool BackupSet::holdsKey(RootKey root, std::string_view path) const {
+    const std::string full = fullPath(root, path);
+    for (const std::string& k : wholeKeys_)
+        if (sameName(k, full)) return true;
+    return false;
+}
+
+bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view name) const {
+    const RegFileKey* k = findBlock(root, path);
+    if (!k) return false;
+    for (const RegFileValue& v : k->values)
+        if (sameName(v.name, name)) return true;
+    return false;
 }
 
 std::optional<std::string> WriteBackupFile(platform::Files* files, platform::Environment* env, std::string_view page,
                                            const BackupSet& set) {
-    if (!files || !env || !set.complete()) return std::nullopt;
+    if (!files || !env) return std::nullopt;
     std::string folder = env->localAppDataFolder();
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     if (folder.empty()) return std::nullopt;

@@ -55,7 +55,10 @@ std::string WriteRegFile(const RegFile& file);
 std::optional<RegFile> ParseRegFile(std::string_view bytes);
 
 // Collects, before a click deletes anything, all that the click is about to
-// delete. Keys are read whole (values and subkeys to any depth).
+// delete. Keys are read whole (values and subkeys to any depth). An item that
+// cannot be kept faithfully (data the system would not hand over, a name that
+// cannot stand in the file, a key nested too deep) is left out whole, and the
+// pages delete only what the set holds: one such item never blocks the rest.
 class BackupSet {
 public:
     // `text` (may be null) folds letter case when value names are matched
@@ -73,22 +76,26 @@ public:
     void addAllValues(platform::RootKey root, std::string_view path);
 
     bool empty() const { return file_.keys.empty(); }
-    // False when something to be deleted could not be read whole (data the
-    // system would not hand over, a name that cannot stand in the file, a key
-    // nested too deep): such a backup must not be relied on.
+    // False when some item asked for was left out.
     bool complete() const { return complete_; }
     const RegFile& file() const { return file_; }
 
+    // Whether the set holds this key whole, or this value: only then may it
+    // be deleted.
+    bool holdsKey(platform::RootKey root, std::string_view path) const;
+    bool holdsValue(platform::RootKey root, std::string_view path, std::string_view name) const;
+
 private:
-    void addTree(platform::RootKey root, const std::string& path, int depth);
+    bool addTree(platform::RootKey root, const std::string& path, int depth);
     RegFileKey& block(platform::RootKey root, std::string_view path);
-    void addTo(RegFileKey& key, const platform::RegValue& v);
+    const RegFileKey* findBlock(platform::RootKey root, std::string_view path) const;
+    bool addTo(RegFileKey& key, const platform::RegValue& v);
     bool sameName(std::string_view a, std::string_view b) const;
-    void checkName(std::string_view name);
 
     platform::Registry& reg_;
     platform::Text* text_;
     RegFile file_;
+    std::vector<std::string> wholeKeys_;  // the full paths of the trees held whole
     bool complete_ = true;
 };
 
@@ -98,8 +105,7 @@ inline constexpr char kBackupFolder[] = "Wardeck\\Backups";
 // Writes the backup of one click; `page` is "hijack" or "browser". A file of
 // the same name is never replaced: "-2", "-3", ... is added instead. Returns
 // the path written, or nothing when the backup could not be written (no
-// environment or files service, no app-data folder, an incomplete set, a
-// failed write).
+// environment or files service, no app-data folder, a failed write).
 std::optional<std::string> WriteBackupFile(platform::Files* files, platform::Environment* env, std::string_view page,
                                            const BackupSet& set);
 

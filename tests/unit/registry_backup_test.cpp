@@ -281,19 +281,36 @@ TEST_F(BackupSetTest, TakesAllValuesOrAllSubkeysOfAKey) {
     EXPECT_TRUE(nothing.empty());
 }
 
-TEST_F(BackupSetTest, IsIncompleteWhenSomethingCannotBeKeptFaithfully) {
+TEST_F(BackupSetTest, LeavesOutWhatCannotBeKeptFaithfullyAndHoldsTheRest) {
     {
+        // Data deep in a tree that the system will not hand over: the tree goes whole.
         reg.makeUnreadable(HKLM, std::string(kKey) + "\\Child\\Grand", "Blob");
         BackupSet set(reg);
         set.addKeyTree(HKLM, kKey);
         EXPECT_FALSE(set.complete());
+        EXPECT_TRUE(set.empty());
+        EXPECT_FALSE(set.holdsKey(HKLM, kKey));
     }
     {
         MemoryRegistry other;
         other.setString(HKLM, kKey, "line\r\nbreak", "x");
+        other.setString(HKLM, kKey, "plain", "y");
+        other.setString(HKLM, std::string(kKey) + "\\Good", "v", "1");
+        other.setString(HKLM, std::string(kKey) + "\\Bad", std::string("nul\0name", 8), "1");
         BackupSet set(other);
         set.addAllValues(HKLM, kKey);
+        set.addSubkeyTrees(HKLM, kKey);
         EXPECT_FALSE(set.complete());
+        EXPECT_TRUE(set.holdsValue(HKLM, kKey, "plain"));
+        EXPECT_TRUE(set.holdsValue(HKLM, kKey, "PLAIN"));  // as the registry matches names
+        EXPECT_FALSE(set.holdsValue(HKLM, kKey, "line\r\nbreak"));
+        EXPECT_TRUE(set.holdsKey(HKLM, std::string(kKey) + "\\Good"));
+        EXPECT_FALSE(set.holdsKey(HKLM, std::string(kKey) + "\\Bad"));
+        EXPECT_FALSE(set.holdsKey(HKLM, kKey));  // only its values were asked for
+        // What the set holds writes and parses back.
+        const auto back = ParseRegFile(WriteRegFile(set.file()));
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, set.file());
     }
 }
 
@@ -337,11 +354,6 @@ TEST_F(BackupFileTest, ReportsEveryWayItCanFail) {
     env.appData = "C:\\Users\\me\\AppData\\Local";
     files.failWrites = true;
     EXPECT_EQ(WriteBackupFile(&files, &env, "hijack", set), std::nullopt);
-    files.failWrites = false;
-    reg.makeUnreadable(HKLM, kKey, "Flags");
-    BackupSet incomplete(reg);
-    incomplete.addKeyTree(HKLM, kKey);
-    EXPECT_EQ(WriteBackupFile(&files, &env, "hijack", incomplete), std::nullopt);
     EXPECT_EQ(files.find(kPath), nullptr);
     EXPECT_EQ(files.writes(), 0);
 }

@@ -350,7 +350,6 @@ TEST_F(BrowserPage, DeletesNothingWithoutABackup) {
         [](App& a) { a.files.failWrites = true; },
         [](App& a) { a.environment.appData.clear(); },
         [](App& a) { a.platform.environment = nullptr; },
-        [](App& a) { a.registry.makeUnreadable(HKLM, bho("{BHO-1}"), ""); },
     };
     for (std::size_t i = 0; i < breakages.size(); ++i) {
         App a;
@@ -371,6 +370,34 @@ TEST_F(BrowserPage, DeletesNothingWithoutABackup) {
         EXPECT_EQ(a.form.state().browserCount, 2) << i;
         EXPECT_EQ(rows.row(1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
+    }
+}
+
+TEST_F(BrowserPage, WhatCannotBeBackedUpStaysAndBlocksNothingElse) {
+    // A hook value whose name cannot stand in a backup file, and a helper
+    // object whose data the system will not hand over.
+    app.registry.setString(HKCU, kHooks, "line\nbreak", "planted");
+    app.registry.setString(HKCU, kHooks, "{HOOK}", "");
+    app.registry.setString(HKLM, bho("{BHO-1}"), "", "helper");
+    app.registry.setString(HKLM, bho("{BHO-2}"), "", "other");
+    app.registry.makeUnreadable(HKLM, bho("{BHO-2}"), "");
+    app.registry.setString(HKLM, ext("{E}"), "MenuText", "e");
+    app.registry.setString(HKLM, kTool, "{T}", "t");
+    open();
+    tick(1);
+    tick(2);
+    clear();
+    EXPECT_FALSE(app.registry.hasKey(HKLM, ext("{E}")));
+    EXPECT_FALSE(app.registry.hasValue(HKLM, kTool, "{T}"));
+    EXPECT_FALSE(app.registry.hasValue(HKCU, kHooks, "{HOOK}"));
+    EXPECT_FALSE(app.registry.hasKey(HKLM, bho("{BHO-1}")));
+    EXPECT_TRUE(app.registry.hasValue(HKCU, kHooks, "line\nbreak"));
+    EXPECT_TRUE(app.registry.hasKey(HKLM, bho("{BHO-2}")));
+    const auto file = backup();
+    ASSERT_TRUE(file.has_value());
+    for (const auto& key : file->keys) {
+        EXPECT_EQ(key.path.find("{BHO-2}"), std::string::npos);
+        for (const auto& v : key.values) EXPECT_NE(v.name, "line\nbreak");
     }
 }
 

@@ -199,8 +199,6 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
         [](App& a) { a.environment.appData.clear(); },
         [](App& a) { a.platform.environment = nullptr; },
         [](App& a) { a.platform.files = nullptr; },
-        // Data the system would not hand over cannot be backed up.
-        [](App& a) { a.registry.makeUnreadable(HKLM, ifeo("b.exe"), "Debugger"); },
     };
     for (std::size_t i = 0; i < breakages.size(); ++i) {
         App a;
@@ -216,6 +214,22 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
         EXPECT_EQ(rows.row(1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
     }
+}
+
+TEST_F(HijackPage, AKeyThatCannotBeBackedUpStaysAndTheOthersGo) {
+    seed({"a.exe", "b.exe", "c.exe"});
+    app.registry.makeUnreadable(HKLM, ifeo("b.exe"), "Debugger");
+    app.registry.setString(HKLM, ifeo("c.exe") + "\\Deep", "line\nbreak", "x");
+    open();
+    tick("a.exe");
+    tick("b.exe");
+    tick("c.exe");
+    clear();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"b.exe", "c.exe"}));
+    const auto file = backup();
+    ASSERT_TRUE(file.has_value());
+    ASSERT_EQ(file->keys.size(), 1u);
+    EXPECT_EQ(file->keys[0].path, "HKEY_LOCAL_MACHINE\\" + ifeo("a.exe"));
 }
 
 TEST_F(HijackPage, RefusedDeletionsAreListedAgain) {
