@@ -93,6 +93,13 @@ int runScenario(const Args& a) {
     const std::map<std::wstring, Scenario> scenarios = {
         {L"startup", scenarioStartup},
         {L"client-check", scenarioClientCheck},
+        {L"registry", scenarioRegistry},
+        {L"drive", scenarioDrive},
+        {L"process", scenarioProcess},
+        {L"background", scenarioBackground},
+        {L"dll", scenarioDll},
+        {L"bench-registry", benchRegistry},
+        {L"bench-drive", benchDrive},
     };
     auto it = scenarios.find(a.positional[1]);
     if (it == scenarios.end()) {

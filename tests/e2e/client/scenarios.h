@@ -24,5 +24,12 @@ using Scenario = int (*)(Report&, const Options&);
 
 int scenarioStartup(Report& r, const Options& o);
 int scenarioClientCheck(Report& r, const Options& o);
+int scenarioRegistry(Report& r, const Options& o);
+int scenarioDrive(Report& r, const Options& o);
+int scenarioProcess(Report& r, const Options& o);
+int scenarioBackground(Report& r, const Options& o);
+int scenarioDll(Report& r, const Options& o);
+int benchRegistry(Report& r, const Options& o);
+int benchDrive(Report& r, const Options& o);
 
 }  // namespace wdauto

@@ -1,0 +1,447 @@
+#include "probes.h"
+
+// Kept after windows.h (in automation.h), which they need.
+#include <commctrl.h>
+#include <psapi.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace wdauto {
+
+namespace {
+
+struct HandleCloser {
+    HANDLE h;
+    ~HandleCloser() {
+        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+};
+
+bool sameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// The process environment block of another process (64-bit layout: this
+// client and the program are both x64).
+void* pebOf(HANDLE process) {
+    struct BasicInformation {
+        LONG_PTR exitStatus;
+        void* peb;
+        ULONG_PTR affinity;
+        LONG_PTR basePriority;
+        ULONG_PTR pid;
+        ULONG_PTR parentPid;
+    };
+    using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query) return nullptr;
+    BasicInformation info{};
+    ULONG got = 0;
+    if (query(process, 0 /* ProcessBasicInformation */, &info, sizeof info, &got) != 0) return nullptr;
+    return info.peb;
+}
+
+template <typename T>
+bool readRemote(HANDLE process, const void* at, T& out) {
+    SIZE_T got = 0;
+    return ReadProcessMemory(process, at, &out, sizeof out, &got) && got == sizeof out;
+}
+
+}  // namespace
+
+// ---- processes ----------------------------------------------------------------
+
+std::vector<ProcessInfo> runningProcesses() {
+    std::vector<ProcessInfo> out;
+    HandleCloser snap{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    if (snap.h == INVALID_HANDLE_VALUE) return out;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    if (!Process32FirstW(snap.h, &e)) return out;
+    do {
+        out.push_back({e.th32ProcessID, e.szExeFile});
+        e.dwSize = sizeof e;
+    } while (Process32NextW(snap.h, &e));
+    return out;
+}
+
+std::vector<DWORD> pidsNamed(const std::wstring& exeName) {
+    std::vector<DWORD> out;
+    for (const auto& p : runningProcesses()) {
+        if (sameNameIgnoringCase(p.exeName, exeName)) out.push_back(p.pid);
+    }
+    return out;
+}
+
+bool processAlive(DWORD pid) {
+    HandleCloser h{OpenProcess(SYNCHRONIZE, FALSE, pid)};
+    return h.h && WaitForSingleObject(h.h, 0) == WAIT_TIMEOUT;
+}
+
+std::wstring mainModulePath(DWORD pid) {
+    HandleCloser h{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)};
+    if (!h.h) return {};
+    std::wstring buf(32768, L'\0');
+    DWORD n = GetModuleFileNameExW(h.h, nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    buf.resize(n);
+    return buf;
+}
+
+std::optional<ULONGLONG> exitTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || WaitForSingleObject(process, 0) != WAIT_OBJECT_0) return std::nullopt;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    return (static_cast<ULONGLONG>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
+}
+
+bool endProcess(DWORD pid, int timeoutMs) {
+    HandleCloser h{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)};
+    if (!h.h) return !processAlive(pid);
+    TerminateProcess(h.h, 99);
+    return WaitForSingleObject(h.h, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+}
+
+std::optional<StartShow> startShow(DWORD pid) {
+    HandleCloser h{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)};
+    if (!h.h) return std::nullopt;
+    auto* peb = static_cast<const BYTE*>(pebOf(h.h));
+    if (!peb) return std::nullopt;
+    // x64: PEB.ProcessParameters at 0x20; in RTL_USER_PROCESS_PARAMETERS,
+    // WindowFlags (STARTUPINFO.dwFlags) at 0xA4 and ShowWindowFlags at 0xA8.
+    const BYTE* params = nullptr;
+    if (!readRemote(h.h, peb + 0x20, params) || !params) return std::nullopt;
+    StartShow s;
+    DWORD show = 0;
+    if (!readRemote(h.h, params + 0xA4, s.flags) || !readRemote(h.h, params + 0xA8, show)) return std::nullopt;
+    s.show = static_cast<WORD>(show);
+    return s;
+}
+
+std::wstring clientFolder() {
+    wchar_t buf[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, buf, MAX_PATH * 2);
+    std::wstring self = buf;
+    auto slash = self.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : self.substr(0, slash);
+}
+
+DummyGroup::~DummyGroup() { endAll(); }
+
+Process* DummyGroup::start(const std::wstring& path, std::wstring* error) {
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::wstring source = joinPath(clientFolder(), L"dummy.exe");
+        if (!CopyFileW(source.c_str(), path.c_str(), FALSE)) {
+            if (error) *error = L"cannot copy " + source + L" to " + path + L", error " + std::to_wstring(GetLastError());
+            return nullptr;
+        }
+    }
+    auto slash = path.find_last_of(L'\\');
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    Process p = launch(path, L"\"" + name + L"\"", L"", error);
+    if (!p) return nullptr;
+    started_.push_back(std::move(p));
+    return &started_.back();
+}
+
+void DummyGroup::endAll() {
+    // Every one asked first, then each waited for: a slow exit costs once.
+    for (auto& p : started_) {
+        if (p.running()) TerminateProcess(p.handle(), 99);
+    }
+    for (auto& p : started_) p.waitExit(3000);
+    started_.clear();
+}
+
+// ---- tooltips -----------------------------------------------------------------
+
+std::vector<HWND> toolTipControls(DWORD pid) { return topLevels(L"", pid, false, TOOLTIPS_CLASSW); }
+
+std::map<HWND, std::wstring> toolTipTexts(HWND tooltip, std::wstring* error) {
+    std::map<HWND, std::wstring> out;
+    auto fail = [&](const std::wstring& why) {
+        if (error) *error = why + L", error " + std::to_wstring(GetLastError());
+        return out;
+    };
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) {
+        return fail(L"TTM_GETTOOLCOUNT got no answer");
+    }
+    if (count == 0) return out;
+    HandleCloser process{OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                     windowPid(tooltip))};
+    if (!process.h) return fail(L"cannot open the tooltip's process");
+    // One tool record and room for its text; the control copies the whole
+    // text, however long, so the room is as large as a path can be.
+    constexpr SIZE_T kTextChars = 32768 + 64;
+    const SIZE_T size = sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t);
+    BYTE* remote = static_cast<BYTE*>(VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!remote) return fail(L"cannot lend memory in the tooltip's process");
+    std::vector<wchar_t> zeros(kTextChars, L'\0');
+    std::vector<wchar_t> text(kTextChars, L'\0');
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+        SIZE_T done = 0;
+        WriteProcessMemory(process.h, remote + sizeof info, zeros.data(), zeros.size() * sizeof(wchar_t), &done);
+        WriteProcessMemory(process.h, remote, &info, sizeof info, &done);
+        DWORD_PTR ok = 0;
+        if (!SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000,
+                                 &ok) ||
+            !ok) {
+            continue;
+        }
+        TTTOOLINFOW got{};
+        ReadProcessMemory(process.h, remote, &got, sizeof got, &done);
+        ReadProcessMemory(process.h, remote + sizeof info, text.data(), text.size() * sizeof(wchar_t), &done);
+        text.back() = L'\0';
+        // A text kept by the caller or given by callback is not copied; then
+        // lpszText no longer points into our room.
+        const bool copied = got.lpszText == reinterpret_cast<wchar_t*>(remote + sizeof info);
+        HWND tool = (got.uFlags & TTF_IDISHWND) ? reinterpret_cast<HWND>(got.uId) : got.hwnd;
+        out[tool] = copied ? std::wstring(text.data()) : std::wstring();
+    }
+    VirtualFreeEx(process.h, remote, 0, MEM_RELEASE);
+    return out;
+}
+
+// ---- the notification area ----------------------------------------------------
+
+HWND findTrayOwner(DWORD pid) {
+    auto all = topLevels(L"", pid, false, L"WardeckTrayWindow");
+    return all.empty() ? nullptr : all.front();
+}
+
+bool trayIconShown(HWND owner, UINT id) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = id;
+    data.uFlags = 0;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+std::vector<std::wstring> trayTips() {
+    std::vector<std::wstring> out;
+    for (DWORD pid : pidsNamed(L"explorer.exe")) {
+        for (HWND tip : toolTipControls(pid)) {
+            for (auto& [tool, text] : toolTipTexts(tip)) {
+                if (!text.empty()) out.push_back(text);
+            }
+        }
+    }
+    return out;
+}
+
+void postTrayMouse(HWND owner, UINT mouseMessage) {
+    // The program's callback message is WM_APP + 1; icon id 1; version-0
+    // icons get the mouse message in lParam.
+    PostMessageW(owner, WM_APP + 1, 1, static_cast<LPARAM>(mouseMessage));
+}
+
+bool StandInTray::Request::holdsText(const std::wstring& s) const {
+    const size_t bytes = s.size() * sizeof(wchar_t);
+    if (bytes == 0 || data.size() < bytes) return false;
+    for (size_t at = 0; at + bytes <= data.size(); at += 2) {
+        if (memcmp(data.data() + at, s.data(), bytes) == 0) return true;
+    }
+    return false;
+}
+
+StandInTray::~StandInTray() {
+    stop();
+    if (lockMade_) DeleteCriticalSection(&lock_);
+}
+
+bool StandInTray::start() {
+    if (thread_) return window_ != nullptr;
+    if (!lockMade_) {
+        InitializeCriticalSection(&lock_);
+        lockMade_ = true;
+    }
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &StandInTray::threadMain, this, 0, nullptr);
+    if (!thread_) return false;
+    WaitForSingleObject(ready_, 5000);
+    return window_ != nullptr;
+}
+
+void StandInTray::stop() {
+    if (!thread_) return;
+    if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(thread_, 5000) != WAIT_OBJECT_0) TerminateThread(thread_, 1);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    if (ready_) CloseHandle(ready_);
+    ready_ = nullptr;
+    window_ = nullptr;
+}
+
+std::vector<StandInTray::Request> StandInTray::requests() {
+    if (!lockMade_) return {};
+    EnterCriticalSection(&lock_);
+    auto copy = requests_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
+DWORD WINAPI StandInTray::threadMain(void* p) {
+    auto* self = static_cast<StandInTray*>(p);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &StandInTray::proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&wc);
+    self->window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    wc.hInstance, self);
+    SetEvent(self->ready_);
+    if (!self->window_) return 1;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+    return 0;
+}
+
+LRESULT CALLBACK StandInTray::proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        SetWindowLongPtrW(w, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<StandInTray*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    switch (msg) {
+        case WM_COPYDATA: {
+            const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+            Request r;
+            r.action = static_cast<DWORD>(cds->dwData);
+            const BYTE* bytes = static_cast<const BYTE*>(cds->lpData);
+            r.data.assign(bytes, bytes + cds->cbData);
+            // Every form of the request starts with the window (32 bits), the
+            // id, the flags and the callback message.
+            if (cds->cbData >= 16) {
+                LONG owner = 0;
+                memcpy(&owner, bytes, 4);
+                r.owner = reinterpret_cast<HWND>(static_cast<LONG_PTR>(owner));
+                memcpy(&r.id, bytes + 4, 4);
+                memcpy(&r.flags, bytes + 8, 4);
+                memcpy(&r.callbackMessage, bytes + 12, 4);
+            }
+            if (self) {
+                EnterCriticalSection(&self->lock_);
+                self->requests_.push_back(std::move(r));
+                LeaveCriticalSection(&self->lock_);
+            }
+            return TRUE;
+        }
+        case WM_CLOSE:
+            DestroyWindow(w);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+// ---- input ------------------------------------------------------------------
+
+void typeChars(HWND edit, const std::wstring& s) {
+    for (wchar_t c : s) PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+void postRightButtonDown(HWND w) { PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(4, 4)); }
+
+void postScroll(HWND scrollBar, WORD code) {
+    PostMessageW(GetParent(scrollBar), WM_VSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(scrollBar));
+}
+
+// ---- USER and GDI objects -----------------------------------------------------
+
+namespace {
+
+struct CountQuery {
+    DWORD pid;
+    long count;
+};
+
+BOOL CALLBACK countChild(HWND, LPARAM lp) {
+    ++reinterpret_cast<CountQuery*>(lp)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK countTopLevel(HWND w, LPARAM lp) {
+    auto* q = reinterpret_cast<CountQuery*>(lp);
+    if (windowPid(w) != q->pid) return TRUE;
+    ++q->count;
+    EnumChildWindows(w, countChild, lp);
+    return TRUE;
+}
+
+long gdiHandleTableCount(HANDLE process) {
+    auto* peb = static_cast<const BYTE*>(pebOf(process));
+    if (!peb) return -1;
+    // x64: PEB.GdiSharedHandleTable at 0xF8. Wine's table: 0x10000 entries
+    // of 24 bytes (object, owner, unique, type, flags, user pointer); an
+    // entry in use has a type other than 0.
+    const BYTE* table = nullptr;
+    if (!readRemote(process, peb + 0xF8, table) || !table) return -1;
+    struct Entry {
+        UINT64 object;
+        ULONG owner;
+        USHORT unique;
+        UCHAR type;
+        UCHAR flags;
+        UINT64 user;
+    };
+    static_assert(sizeof(Entry) == 24, "GDI handle entry");
+    std::vector<Entry> entries(0x10000);
+    SIZE_T got = 0;
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(Entry), &got) ||
+        got != entries.size() * sizeof(Entry)) {
+        return -1;
+    }
+    return static_cast<long>(std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return e.type != 0; }));
+}
+
+}  // namespace
+
+long windowCount(DWORD pid) {
+    CountQuery q{pid, 0};
+    EnumWindows(countTopLevel, reinterpret_cast<LPARAM>(&q));
+    for (HWND w = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); w;
+         w = FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr)) {
+        if (windowPid(w) != pid) continue;
+        ++q.count;
+        EnumChildWindows(w, countChild, reinterpret_cast<LPARAM>(&q));
+    }
+    return q.count;
+}
+
+GuiCounts guiCounts(HANDLE process, DWORD pid) {
+    GuiCounts c;
+    SetLastError(0);
+    const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+    const DWORD userError = GetLastError();
+    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    if (user > 0 && gdi > 0) {
+        c.user = static_cast<long>(user);
+        c.gdi = static_cast<long>(gdi);
+        c.how = L"GetGuiResources";
+        return c;
+    }
+    HandleCloser reader{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)};
+    c.user = windowCount(pid);
+    c.gdi = reader.h ? gdiHandleTableCount(reader.h) : -1;
+    c.how = L"GetGuiResources answers 0 (error " + std::to_wstring(userError) +
+            L"): USER = the program's windows, GDI = used entries of its GDI handle table";
+    return c;
+}
+
+}  // namespace wdauto
