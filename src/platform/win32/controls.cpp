@@ -483,6 +483,16 @@ PictureImpl::~PictureImpl() {
     if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
 }
 
+void PictureImpl::setRedraw(bool on) {
+    if (!hwnd() || on == !redrawOff_) return;
+    // WM_SETREDRAW works through the visible style bit: leave a picture that
+    // is hidden in its own right alone, or turning drawing on would show it.
+    if (!on && !(::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE)) return;
+    redrawOff_ = !on;
+    ::SendMessageW(hwnd(), WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 void PictureImpl::setImage(ui::Image img) {
     image_ = img;
     invalidate();

@@ -312,6 +312,7 @@ public:
     void setImage(ui::Image img) override;
     ui::Image image() const override { return image_; }
     bool bordered() const override { return bordered_; }
+    void setRedraw(bool on) override;
 
     HWND containerHwnd() const override { return hwnd(); }
     WindowImpl* containerTop() override { return top(); }
@@ -324,6 +325,7 @@ private:
     Session& session_;
     ui::Image image_ = ui::Image::None;
     bool bordered_;
+    bool redrawOff_ = false;
 };
 
 // ---- top-level windows -------------------------------------------------------
