@@ -22,6 +22,9 @@ std::string ownNameKey(const std::string& exeBaseName) {
 
 std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, platform::Text& text,
                                               const std::string& name) {
+    // An empty name names no program: a process whose name the system has
+    // not filled in yet (one that is just starting) is never ended for it.
+    if (name.empty()) return std::nullopt;
     const auto snapshot = processes.snapshot();
     if (!snapshot) return std::nullopt;
     for (const platform::ProcessEntry& e : *snapshot) {
@@ -125,6 +128,7 @@ void ProcessPage::SearchSuspects() {
     const bool recording = form_.state().baselineCount == 0;
     for (const platform::ProcessEntry& e : *snapshot) {
         const std::string name = processName(text_, e.exeName);
+        if (name.empty()) continue;  // a process still starting: no name to judge yet
         if (recording) {
             baseline_.push_back(name);
             baselineNames_.insert(name);

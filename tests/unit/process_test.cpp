@@ -144,9 +144,11 @@ TEST(SuspectList, ManualAddOnEnter) {
     EXPECT_EQ(suspects(app), (std::vector<std::string>{"Abc.exe", "abc.exe.exe", "  病毒 .exe", std::string(300, 'x') + ".exe"}));
     EXPECT_EQ(app.text1().text(), "");
     EXPECT_EQ(app.list().selectedIndex(), 3);
-    app.list().addItem("");  // nothing stops an odd entry from being ended by name
+    app.list().addItem("");  // an empty entry ends nothing, not even a process still unnamed
+    const auto unnamed = app.processes.start("");
     app.timer(2).setEnabled(true);
     app.timer(2).fire();
+    EXPECT_TRUE(app.processes.running(unnamed));
 }
 
 TEST(SuspectSearch, BaselineIsRecordedOnceAndKeptAcrossSwitching) {
@@ -185,6 +187,19 @@ TEST(SuspectSearch, HandTypedCapitalsDoNotHideTheProcess) {
     app.processes.start("evil.exe");
     app.timer(4).fire();
     EXPECT_EQ(suspects(app), (std::vector<std::string>{"Evil.exe", "evil.exe"}));
+}
+
+TEST(SuspectSearch, AProcessWithoutANameYetIsNeitherRecordedNorFlagged) {
+    ProcessApp app;
+    app.processes.start("a.exe");
+    app.processes.start("");
+    app.timer(4).setEnabled(true);
+    app.timer(4).fire();
+    EXPECT_EQ(app.page().baseline(), (std::vector<std::string>{"a.exe"}));
+    app.processes.start("");
+    app.processes.start(std::string("\0tail", 5));
+    app.timer(4).fire();
+    EXPECT_TRUE(suspects(app).empty());
 }
 
 TEST(SuspectSearch, FailedSnapshotOnTheFirstTickRecordsLater) {
@@ -236,6 +251,15 @@ TEST(EndProcessByName, EndsTheFirstMatchOnly) {
     procs.snapshotFails = true;
     EXPECT_EQ(process::EndProcessByName(procs, text, "a.exe"), std::nullopt);
     EXPECT_TRUE(procs.running(second));
+}
+
+TEST(EndProcessByName, AnEmptyNameEndsNothing) {
+    MemoryProcesses procs;
+    MemoryText text;
+    const auto starting = procs.start("");
+    EXPECT_EQ(process::EndProcessByName(procs, text, ""), std::nullopt);
+    EXPECT_TRUE(procs.running(starting));
+    EXPECT_TRUE(procs.terminateCalls.empty());
 }
 
 TEST(EndProcessByName, RefusedAccessDoesNotMoveOnToTheNextInstance) {
