@@ -15,7 +15,8 @@
 // and prints one table row per count, then where the rebuild's time goes:
 //   platform  the program's own snapshot and path reads (wd::win32::Processes)
 //   bare+enum the bare loop with EnumProcessModules before each path read,
-//             as the program reads a path
+//             as the program read a path before it asked for the main
+//             module directly (kept for comparison)
 //   clear     Clear rows
 //   list      ListProcesses: snapshot, paths, rows and tooltips filled
 // A measurement, not a test: it never
@@ -97,7 +98,7 @@ struct Entry {
 };
 
 // The plainest listing: one snapshot, every process opened for its path.
-// With `enumModules`, the main module is looked up first, as the program does.
+// With `enumModules`, the main module is looked up first, as the program once did.
 std::vector<Entry> bareListing(bool enumModules = false) {
     std::vector<Entry> out;
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -285,7 +286,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fflush(stdout);
     }
     std::printf("\nwhere a rebuild's time goes (ms): platform = the program's snapshot and path reads;\n"
-                "bare+enum = the bare loop with EnumProcessModules before each path, as the program reads it;\n"
+                "bare+enum = the bare loop with EnumProcessModules before each path (the program's former way);\n"
                 "clear = Clear rows; list = ListProcesses (platform reads, rows and tooltips filled)\n");
     std::printf("%9s %12s %12s %12s %12s\n", "dummies", "platform", "bare+enum", "clear", "list");
     for (const auto& p : parts) {

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "machine_state.h"
+#include "probes.h"
 #include "scenarios.h"
 #include "wardeck_ui.h"
 #include "wardeck_ui_cleaners.h"
@@ -56,28 +57,11 @@ double cpuMs(HANDLE process) {
     return static_cast<double>(v(k) + v(u)) / 10000.0;
 }
 
-// A Unix process of this prefix whose name starts with `comm` (the
-// wineserver, or a Wine process by its .exe name), seen through Z:\proc: its
-// "stat" file, or empty when it cannot be found.
+// The "stat" file of the Unix process of this prefix whose name starts with
+// `comm` (the wineserver, or wardeck.exe), or empty when it cannot be found.
 std::wstring unixStat(const std::string& comm) {
-    const std::wstring prefix = environment(L"WINEPREFIX");
-    if (prefix.empty()) return {};
-    const std::string want = "WINEPREFIX=" + toUtf8(prefix);
-    for (const auto& pid : names(L"Z:\\proc")) {
-        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) continue;
-        auto name = readFile(L"Z:\\proc\\" + pid + L"\\comm");
-        if (!name || name->rfind(comm, 0) != 0) continue;
-        auto env = readFile(L"Z:\\proc\\" + pid + L"\\environ");
-        if (!env) continue;
-        size_t at = 0;
-        while (at < env->size()) {
-            size_t end = env->find('\0', at);
-            if (end == std::string::npos) end = env->size();
-            if (env->compare(at, end - at, want) == 0) return L"Z:\\proc\\" + pid + L"\\stat";
-            at = end + 1;
-        }
-    }
-    return {};
+    const std::wstring folder = unixProcFolder(comm);
+    return folder.empty() ? folder : folder + L"\\stat";
 }
 
 // utime + stime of a Unix process from its stat file, in milliseconds

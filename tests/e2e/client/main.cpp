@@ -100,6 +100,7 @@ int runScenario(const Args& a) {
         {L"dll", scenarioDll},
         {L"bench-registry", benchRegistry},
         {L"bench-drive", benchDrive},
+        {L"soak", scenarioSoak},
     };
     auto it = scenarios.find(a.positional[1]);
     if (it == scenarios.end()) {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "machine_state.h"
+
 namespace wdauto {
 
 namespace {
@@ -442,6 +444,127 @@ GuiCounts guiCounts(HANDLE process, DWORD pid) {
     c.how = L"GetGuiResources answers 0 (error " + std::to_wstring(userError) +
             L"): USER = the program's windows, GDI = used entries of its GDI handle table";
     return c;
+}
+
+// ---- handles and memory -------------------------------------------------------
+
+namespace {
+
+using NtQueryProcess = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+using NtQuerySystem = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+
+template <typename F>
+F ntdllFunction(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// The process's entries in SystemHandleInformation (16): a count, then one
+// 24-byte record per handle (x64) starting with the owner's process id.
+long systemTableHandles(DWORD pid) {
+    auto query = ntdllFunction<NtQuerySystem>("NtQuerySystemInformation");
+    if (!query) return -1;
+    std::vector<BYTE> buf(1 << 20);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        ULONG got = 0;
+        const LONG status = query(16, buf.data(), static_cast<ULONG>(buf.size()), &got);
+        if (status == static_cast<LONG>(0xC0000004)) {  // STATUS_INFO_LENGTH_MISMATCH
+            buf.resize(std::max<size_t>(buf.size() * 2, got + 4096));
+            continue;
+        }
+        if (status != 0) return -1;
+        ULONG count = 0;
+        memcpy(&count, buf.data(), sizeof count);
+        constexpr size_t kHeader = 8, kEntry = 24;
+        long mine = 0;
+        for (ULONG i = 0; i < count && kHeader + (i + 1) * kEntry <= buf.size(); ++i) {
+            ULONG owner = 0;
+            memcpy(&owner, buf.data() + kHeader + i * kEntry, sizeof owner);
+            mine += owner == pid;
+        }
+        return mine;
+    }
+    return -1;
+}
+
+// "Name:   1234 kB" lines of a /proc status file, in MB; -1 when missing.
+double statusMb(const std::string& status, const char* field) {
+    const std::string key = std::string("\n") + field + ":";
+    size_t at = status.find(key);
+    if (at == std::string::npos) return -1;
+    at += key.size();
+    return std::strtod(status.c_str() + at, nullptr) / 1024.0;
+}
+
+}  // namespace
+
+HandleCount handleCount(HANDLE process, DWORD pid) {
+    HandleCount c;
+    DWORD n = 0;
+    if (GetProcessHandleCount(process, &n) && n > 0) {
+        c.count = static_cast<long>(n);
+        c.how = L"GetProcessHandleCount";
+        return c;
+    }
+    const DWORD error = GetLastError();
+    c.count = systemTableHandles(pid);
+    c.how = L"GetProcessHandleCount fails (error " + std::to_wstring(error) +
+            L"): the process's entries in the system handle table";
+    return c;
+}
+
+MemoryCounts memoryCounts(HANDLE process, const std::wstring& procFolder) {
+    MemoryCounts m;
+    PROCESS_MEMORY_COUNTERS_EX pmc{};
+    pmc.cb = sizeof pmc;
+    double privateUsage = -1;
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc)) {
+        privateUsage = static_cast<double>(pmc.PrivateUsage) / (1024.0 * 1024.0);
+        m.pagefileMb = static_cast<double>(pmc.PagefileUsage) / (1024.0 * 1024.0);
+        m.workingSetMb = static_cast<double>(pmc.WorkingSetSize) / (1024.0 * 1024.0);
+    }
+    if (!procFolder.empty()) {
+        if (auto status = machine::readFile(procFolder + L"\\status")) {
+            const std::string s = "\n" + *status;
+            m.rssMb = statusMb(s, "VmRSS");
+            m.rssAnonMb = statusMb(s, "RssAnon");
+            m.dataMb = statusMb(s, "VmData");
+        }
+    }
+    if (privateUsage > 0) {
+        m.privateMb = privateUsage;
+        m.how = L"PrivateUsage of GetProcessMemoryInfo";
+    } else if (m.rssAnonMb > 0) {
+        m.privateMb = m.rssAnonMb;
+        m.how = L"PrivateUsage is 0 under Wine: RssAnon of the Unix process (its private resident memory)";
+    } else {
+        m.privateMb = m.pagefileMb;
+        m.how = L"PagefileUsage of GetProcessMemoryInfo";
+    }
+    return m;
+}
+
+std::wstring unixProcFolder(const std::string& comm) {
+    const std::wstring prefix = machine::environment(L"WINEPREFIX");
+    if (prefix.empty()) return {};
+    const std::string want = "WINEPREFIX=" + toUtf8(prefix);
+    for (const auto& pid : machine::names(L"Z:\\proc")) {
+        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+            continue;
+        }
+        const std::wstring folder = L"Z:\\proc\\" + pid;
+        auto name = machine::readFile(folder + L"\\comm");
+        if (!name || name->rfind(comm, 0) != 0) continue;
+        auto env = machine::readFile(folder + L"\\environ");
+        if (!env) continue;
+        size_t at = 0;
+        while (at < env->size()) {
+            size_t end = env->find('\0', at);
+            if (end == std::string::npos) end = env->size();
+            if (env->compare(at, end - at, want) == 0) return folder;
+            at = end + 1;
+        }
+    }
+    return {};
 }
 
 }  // namespace wdauto

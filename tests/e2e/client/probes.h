@@ -148,4 +148,28 @@ GuiCounts guiCounts(HANDLE process, DWORD pid);
 // Every window of `pid`: top-level, message-only and all their descendants.
 long windowCount(DWORD pid);
 
+// ---- handles and memory -------------------------------------------------------
+
+struct HandleCount {
+    long count = -1;
+    std::wstring how;
+};
+// The kernel handles the process holds: GetProcessHandleCount, or else its
+// entries in the system's handle table.
+HandleCount handleCount(HANDLE process, DWORD pid);
+
+struct MemoryCounts {
+    double privateMb = -1;  // what the criterion uses (see `how`)
+    double pagefileMb = -1, workingSetMb = -1;  // GetProcessMemoryInfo
+    double rssMb = -1, rssAnonMb = -1, dataMb = -1;  // /proc/<pid>/status of the Unix process
+    std::wstring how;
+};
+// `procFolder`: the Unix process's folder as unixProcFolder gives it, or empty.
+MemoryCounts memoryCounts(HANDLE process, const std::wstring& procFolder);
+
+// The /proc folder, as Z:\proc\<pid>, of the Unix process of this Wine
+// prefix (same WINEPREFIX) whose name starts with `comm` (the wineserver, or a
+// Wine process by its .exe name); empty when it cannot be found.
+std::wstring unixProcFolder(const std::string& comm);
+
 }  // namespace wdauto

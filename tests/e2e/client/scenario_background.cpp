@@ -163,7 +163,7 @@ void exitPart(Report& r, const Options& o) {
     }
     r.check(focusOf(dialog) == GetDlgItem(dialog, kExitQuit), L"\"完全退出\" holds the focus",
             L"focus on " + describe(focusOf(dialog)));
-    saveShot(r, o, dialog, L"page-exit");
+    saveShot(r, o, dialog, L"exit-dialog");
 
     postClick(GetDlgItem(dialog, kExitStay));
     r.check(dialogGone(dialog), L"\"不退出\" closes the Exit dialog");

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "scenarios.h"
-#include "wardeck_ui.h"
+#include "wardeck_tools_ui.h"
 
 namespace wdauto {
 
@@ -191,6 +191,60 @@ void checkPageBar(Report& r, HWND main) {
             L"client area " + describe(client) + L"; outside it:" + outside);
 }
 
+// Within a pixel of the twips at this DPI (twips convert with rounding).
+bool nearPixels(LONG seen, int twips, int dpi) { return std::abs(seen - pixels(twips, dpi)) <= 1; }
+
+std::wstring rectText(const RECT& r) {
+    return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) + L"x" +
+           std::to_wstring(r.bottom - r.top);
+}
+
+void checkClientSize(Report& r, HWND w, int widthTw, int heightTw, int dpi, const std::wstring& what) {
+    RECT c{};
+    GetClientRect(w, &c);
+    r.check(nearPixels(c.right, widthTw, dpi) && nearPixels(c.bottom, heightTw, dpi),
+            what + L" has a client area of " + std::to_wstring(widthTw) + L" x " + std::to_wstring(heightTw) +
+                L" twips: " + std::to_wstring(pixels(widthTw, dpi)) + L"x" + std::to_wstring(pixels(heightTw, dpi)) +
+                L" at " + std::to_wstring(dpi) + L" DPI",
+            L"seen " + std::to_wstring(c.right) + L"x" + std::to_wstring(c.bottom));
+}
+
+void checkExit(Report& r, const Options& o, Running& app) {
+    const std::wstring at = L" at " + std::to_wstring(o.dpi) + L" DPI";
+    // What the close box of the main window sends.
+    PostMessageW(app.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND dialog = waitTopLevel(kExitTitle, app.process.pid(), 3000, true);
+    if (!r.check(dialog != nullptr, L"the close box opens the Exit dialog " + kExitTitle + at)) return;
+    r.check(!enabled(app.main), L"the Exit dialog is modal (the main window is disabled)");
+    checkClientSize(r, dialog, kExitClientWidthTw, kExitClientHeightTw, o.dpi, L"the Exit dialog");
+    const int ids[3] = {kExitQuit, kExitBackground, kExitStay};
+    const std::wstring* captions[3] = {&kExitQuitCaption, &kExitBackgroundCaption, &kExitStayCaption};
+    const RECT client = clientRectOnScreen(dialog);
+    std::wstring wrong;
+    for (int i = 0; i < 3; ++i) {
+        HWND b = GetDlgItem(dialog, ids[i]);
+        RECT w = windowRect(b);
+        OffsetRect(&w, -client.left, -client.top);
+        const int* tw = kExitButtonTw[i];
+        const bool right = b && visible(b) && text(b) == *captions[i] && nearPixels(w.left, tw[0], o.dpi) &&
+                           nearPixels(w.top, tw[1], o.dpi) && nearPixels(w.right - w.left, tw[2], o.dpi) &&
+                           nearPixels(w.bottom - w.top, tw[3], o.dpi);
+        if (!right) {
+            wrong += L"\n" + std::to_wstring(ids[i]) + L" " + quoted(text(b)) + L" at " + rectText(w) + L", expected " +
+                     rectText(RECT{pixels(tw[0], o.dpi), pixels(tw[1], o.dpi), pixels(tw[0] + tw[2], o.dpi),
+                                   pixels(tw[1] + tw[3], o.dpi)});
+        }
+    }
+    r.check(wrong.empty(),
+            L"the Exit dialog's buttons 完全退出, 后台监控, 不退出 stand where their twips put them" + at, wrong);
+    checkInsideClient(r, dialog, dialog, L"every visible control of the Exit dialog lies inside its client area" + at);
+    screenshot(r, o, dialog, L"page-exit");
+    postClick(GetDlgItem(dialog, kExitStay));
+    r.check(waitUntil([&] { return !IsWindow(dialog) || !visible(dialog); }, 3000) &&
+                waitUntil([&] { return enabled(app.main); }, 3000) && app.process.running(),
+            L"\"不退出\" closes the Exit dialog and the program keeps running");
+}
+
 void checkHelp(Report& r, const Options& o, Running& app) {
     HWND button = findDescendant(app.main, kHelpButton);
     if (!button) return;  // already reported by the page bar checks
@@ -210,6 +264,7 @@ void checkHelp(Report& r, const Options& o, Running& app) {
     }
     r.check(visible(help), L"the help button opens the help window " + kHelpTitle);
     r.check(!enabled(app.main), L"the help window is modal (the main window is disabled)");
+    checkClientSize(r, help, kHelpClientWidthTw, kHelpClientHeightTw, o.dpi, L"the help window");
     checkInsideClient(r, help, help, L"every visible control of the help window lies inside its client area");
     screenshot(r, o, help, L"page-help");
     PostMessageW(help, WM_CLOSE, 0, 0);
@@ -252,6 +307,7 @@ void layoutPart(Report& r, const Options& o) {
         screenshot(r, o, app.main, L"page-" + name);
     }
     checkHelp(r, o, app);
+    checkExit(r, o, app);
     if (HWND first = findDescendant(app.main, kPageButton0)) {
         click(first);
         r.equal(sizeText(windowSize(app.main)), sizeText(want), L"back on the Drive page the window is " + sizeText(want) + at);

@@ -31,5 +31,6 @@ int scenarioBackground(Report& r, const Options& o);
 int scenarioDll(Report& r, const Options& o);
 int benchRegistry(Report& r, const Options& o);
 int benchDrive(Report& r, const Options& o);
+int scenarioSoak(Report& r, const Options& o);
 
 }  // namespace wdauto

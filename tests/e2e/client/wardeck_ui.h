@@ -19,6 +19,12 @@ inline constexpr int kProcessWidthTw = 7995, kProcessHeightTw = 6060;
 
 inline int pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
+// Client areas in twips: the Help window and the Exit dialog; the Exit
+// dialog's three buttons (left, top, width, height).
+inline constexpr int kHelpClientWidthTw = 4140, kHelpClientHeightTw = 2565;
+inline constexpr int kExitClientWidthTw = 4425, kExitClientHeightTw = 1890;
+inline constexpr int kExitButtonTw[3][4] = {{120, 1320, 1335, 375}, {1560, 1320, 1335, 375}, {3000, 1320, 1335, 375}};
+
 // The page bar: button 110 + n selects page n; 115 opens the help window.
 inline constexpr int kPageButton0 = 110;
 inline constexpr int kHelpButton = 115;
