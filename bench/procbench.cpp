@@ -36,10 +36,8 @@
 
 #include "app/main_window.h"
 #include "app/platform.h"
-#include "platform/win32/environment_win32.h"
-#include "platform/win32/services.h"
+#include "platform/win32/system.h"
 #include "platform/win32/text.h"
-#include "platform/win32/toolkit.h"
 #include "process/process_page.h"
 
 namespace {
@@ -178,30 +176,15 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"procbench: no %ls to copy\n", dummy.c_str());
         return 2;
     }
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring taskkill = std::wstring(system) + L"\\taskkill.exe";
+    wchar_t systemFolder[MAX_PATH] = {};
+    GetSystemDirectoryW(systemFolder, MAX_PATH);
+    const std::wstring taskkill = std::wstring(systemFolder) + L"\\taskkill.exe";
 
     // The program's own platform and main window, as wardeck.exe makes them.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    wd::win32::Toolkit toolkit(instance);
-    wd::win32::Processes processes;
-    wd::win32::Text text;
-    wd::win32::Shell shell;
-    wd::win32::Files files;
-    wd::win32::Registry registry;
-    wd::win32::Tray tray(instance);
-    wd::win32::Environment environment;
-    wd::Platform platform{toolkit};
-    platform.processes = &processes;
-    platform.text = &text;
-    platform.shell = &shell;
-    platform.files = &files;
-    platform.registry = &registry;
-    platform.tray = &tray;
-    platform.environment = &environment;
-    wd::app::MainWindow form(platform, wd::StartInfo{"", "C:\\bench\\procbench.exe"});
+    wd::win32::System system(instance);
+    wd::app::MainWindow form(system.platform, wd::StartInfo{"", "C:\\bench\\procbench.exe"});
     form.start();
     form.window().hide();
     pump();
@@ -244,8 +227,8 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<double> platformTimes, enumTimes, clearTimes, listTimes;
         for (int i = 0; i < runs; ++i) {
             auto t0 = Clock::now();
-            if (auto snapshot = processes.snapshot()) {
-                for (const auto& e : *snapshot) processes.mainModulePath(e.pid);
+            if (auto snapshot = system.processes.snapshot()) {
+                for (const auto& e : *snapshot) system.processes.mainModulePath(e.pid);
             }
             platformTimes.push_back(msSince(t0));
             t0 = Clock::now();
@@ -268,7 +251,7 @@ int wmain(int argc, wchar_t** argv) {
             if (!victims.start(killExe)) break;
             HANDLE target = victims.last();
             auto t0 = Clock::now();
-            wd::process::EndProcessByName(processes, text, "benchkill.exe");
+            wd::process::EndProcessByName(system.processes, system.text, "benchkill.exe");
             WaitForSingleObject(target, 10000);
             endTimes.push_back(msSince(t0));
 

@@ -7,10 +7,8 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/platform.h"
-#include "platform/win32/environment_win32.h"
-#include "platform/win32/services.h"
+#include "platform/win32/system.h"
 #include "platform/win32/text.h"
-#include "platform/win32/toolkit.h"
 
 namespace {
 
@@ -34,30 +32,14 @@ std::string executablePath() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The shell's property sheets need COM on this (the only) thread.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    wd::win32::Toolkit toolkit(instance);
-    wd::win32::Processes processes;
-    wd::win32::Text text;
-    wd::win32::Shell shell;
-    wd::win32::Files files;
-    wd::win32::Registry registry;
-    wd::win32::Tray tray(instance);
-    wd::win32::Environment environment;
-
-    wd::Platform platform{toolkit};
-    platform.processes = &processes;
-    platform.text = &text;
-    platform.shell = &shell;
-    platform.files = &files;
-    platform.registry = &registry;
-    platform.tray = &tray;
-    platform.environment = &environment;
+    wd::win32::System system(instance);
 
     const std::string commandLine = wd::win32::narrow(::GetCommandLineW());
     wd::StartInfo start{wd::app::argumentFromCommandLine(commandLine), executablePath()};
 
-    wd::app::MainWindow form1(platform, start);
+    wd::app::MainWindow form1(system.platform, start);
     form1.start();
-    const int code = toolkit.runMessageLoop();
+    const int code = system.toolkit.runMessageLoop();
     if (SUCCEEDED(com)) ::CoUninitialize();
     return code;
 }
