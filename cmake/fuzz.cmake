@@ -7,7 +7,7 @@ file(GLOB WD_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_
 foreach(src ${WD_FUZZ_SOURCES})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  target_compile_options(${name} PRIVATE ${WD_FUZZ_FLAGS})
+  target_compile_options(${name} PRIVATE ${WD_FUZZ_FLAGS} ${WD_WARNINGS})
   target_link_options(${name} PRIVATE ${WD_FUZZ_FLAGS})
   target_link_libraries(${name} PRIVATE wardeck_support)
 endforeach()

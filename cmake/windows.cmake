@@ -2,16 +2,22 @@
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 enable_language(RC)
 
+# The Win32 side of every platform interface: the toolkit and the system
+# services. wardeck.exe, the process benchmark and the platform check link it.
 file(GLOB WD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
+add_library(wardeck_win32 STATIC ${WD_WIN32_SOURCES})
+target_include_directories(wardeck_win32 PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(wardeck_win32 PRIVATE ${WD_WARNINGS})
+target_link_libraries(wardeck_win32 PUBLIC comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi ole32 uuid)
+
 add_executable(wardeck WIN32
   ${CMAKE_SOURCE_DIR}/src/main_win32.cpp
-  ${WD_WIN32_SOURCES}
   ${CMAKE_SOURCE_DIR}/res/wardeck.rc)
-target_include_directories(wardeck PRIVATE ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(wardeck PRIVATE wardeck_logic comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi ole32 uuid)
+target_compile_options(wardeck PRIVATE ${WD_WARNINGS})
+target_link_libraries(wardeck PRIVATE wardeck_logic wardeck_win32)
 target_link_options(wardeck PRIVATE -static -municode -mwindows -s)
 
-# The automation client of the end-to-end tests (runs under Wine).
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/client/CMakeLists.txt)
-  add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/client ${CMAKE_BINARY_DIR}/e2e-client)
-endif()
+# The automation client of the end-to-end tests (runs under Wine), and the
+# benchmarks that run beside it.
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/client ${CMAKE_BINARY_DIR}/e2e-client)
+add_subdirectory(${CMAKE_SOURCE_DIR}/bench ${CMAKE_BINARY_DIR}/bench)

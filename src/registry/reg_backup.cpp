@@ -76,7 +76,16 @@ void writeHex(std::string& out, std::string line, const std::vector<std::uint8_t
 }
 
 void writeValue(std::string& out, const RegFileValue& v) {
-    std::string line = v.name.empty() ? std::string("@=") : "\"" + escaped(v.name) + "\"=";
+    // Built by appending: GCC 12 warns (-Wrestrict, bug 105329) on a literal
+    // put in front of a temporary string.
+    std::string line;
+    if (v.name.empty()) {
+        line = "@=";
+    } else {
+        line = '"';
+        line += escaped(v.name);
+        line += "\"=";
+    }
     if (auto text = quotable(v)) {
         out += line + "\"" + escaped(*text) + "\"\r\n";
         return;
@@ -415,7 +424,12 @@ std::optional<std::string> WriteBackupFile(platform::Files* files, platform::Env
     const std::string stem = folder + "\\" + kBackupFolder + "\\" + env->localTimestamp() + "-" + std::string(page);
     const std::string bytes = WriteRegFile(set.file());
     for (int n = 1; n <= kMaxNameTries; ++n) {
-        const std::string path = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".reg";
+        std::string path = stem;
+        if (n > 1) {
+            path += '-';
+            path += std::to_string(n);
+        }
+        path += ".reg";
         if (files->exists(path)) continue;
         if (!files->writeAll(path, bytes)) return std::nullopt;
         return path;

@@ -22,7 +22,8 @@ wd::registry::RegFile fileFrom(const std::uint8_t* data, std::size_t size) {
         for (int v = 0; v < values && i + 2 <= size; ++v) {
             wd::registry::RegFileValue value;
             value.type = data[i++] % 13;
-            const std::size_t len = std::min<std::size_t>(data[i++], size - i);
+            const std::size_t wanted = data[i++];
+            const std::size_t len = std::min(wanted, size - i);
             value.data.assign(data + i, data + i + len);
             i += len;
             value.name = "v" + std::to_string(v) + (len % 3 == 0 ? std::string("\"\\名=") : std::string());

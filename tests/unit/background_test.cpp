@@ -86,6 +86,7 @@ struct ExitCase {
     int answer;  // button index, -1 close box
     State after;
 };
+void PrintTo(const ExitCase& c, std::ostream* os) { *os << c.name; }
 
 class ExitDialogChoice : public ::testing::TestWithParam<ExitCase> {};
 

@@ -32,6 +32,7 @@ struct PageCase {
     int page;
     int width, height, top, left;
 };
+void PrintTo(const PageCase& c, std::ostream* os) { *os << "page " << c.page; }
 
 class SelectPage : public ::testing::TestWithParam<PageCase> {};
 
@@ -56,7 +57,8 @@ TEST_P(SelectPage, SizesTheWindowAndShowsOnlyThatPage) {
 INSTANTIATE_TEST_SUITE_P(Pages, SelectPage,
                          ::testing::Values(PageCase{0, 7260, 5280, 1200, 1920}, PageCase{1, 7260, 5280, 1200, 2200},
                                            PageCase{2, 7995, 6060, 1000, 1920}, PageCase{3, 7260, 5280, 1200, 2200},
-                                           PageCase{4, 7260, 5280, 1010, 1920}));
+                                           PageCase{4, 7260, 5280, 1010, 1920}),
+                         [](const auto& info) { return "Page" + std::to_string(info.param.page); });
 
 TEST(SelectPage, RefillFlagsAreClearedOnlyByTheirOwnPage) {
     App app;

@@ -73,6 +73,7 @@ struct CaptionCase {
     std::function<void(MemoryRegistry&, const std::string& key)> seed;
     std::string caption;
 };
+void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.what; }
 
 class ExtensionCaption : public BrowserPage, public ::testing::WithParamInterface<CaptionCase> {};
 
@@ -435,6 +436,7 @@ TEST_F(BrowserPage, HugeNamesAndDataAreDeletedAndKept) {
 struct RangeCase {
     int rows, max;
 };
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.rows << " rows"; }
 class BrowserScrollRange : public BrowserPage, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(BrowserScrollRange, FollowsTheNewLastRowWithExtraOne) {
@@ -448,7 +450,8 @@ TEST_P(BrowserScrollRange, FollowsTheNewLastRowWithExtraOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BrowserScrollRange,
-                         ::testing::Values(RangeCase{8, 0}, RangeCase{9, 1}, RangeCase{10, 3}));
+                         ::testing::Values(RangeCase{8, 0}, RangeCase{9, 1}, RangeCase{10, 3}),
+                         [](const auto& info) { return std::to_string(info.param.rows) + "Rows"; });
 
 TEST_F(BrowserPage, SelectAllTicksThenUnticksEveryRow) {
     for (const char* n : {"{A}", "{B}", "{C}"}) app.registry.setString(HKLM, kTool, n, n);

@@ -117,6 +117,7 @@ TEST_F(HijackPage, AKeyRemovedDuringTheScanEndsTheListWhereItWas) {
 struct RangeCase {
     int rows, max;
 };
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.rows << " rows"; }
 class HijackScrollRange : public HijackPage, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(HijackScrollRange, FollowsTheNewLastRowWithExtraOne) {
@@ -130,7 +131,8 @@ TEST_P(HijackScrollRange, FollowsTheNewLastRowWithExtraOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, HijackScrollRange,
-                         ::testing::Values(RangeCase{8, 0}, RangeCase{9, 1}, RangeCase{10, 3}));
+                         ::testing::Values(RangeCase{8, 0}, RangeCase{9, 1}, RangeCase{10, 3}),
+                         [](const auto& info) { return std::to_string(info.param.rows) + "Rows"; });
 
 TEST_F(HijackPage, DeletesTickedKeysInRowOrderAndListsWhatIsLeft) {
     seed({"a.exe", "b.exe", "c.exe", "d.exe", "劫持.exe"});

@@ -41,6 +41,7 @@ TEST(ScrollingList, RowsStand285TwipsApartAndCopyTheTemplate) {
 struct RangeCase {
     int rows, extra, max;
 };
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.rows << " rows, extra " << c.extra; }
 class ScrollRange : public ::testing::TestWithParam<RangeCase> {};
 
 TEST_P(ScrollRange, MaximumFollowsTheLastRow) {
@@ -58,7 +59,10 @@ INSTANTIATE_TEST_SUITE_P(Counts, ScrollRange,
                          ::testing::Values(RangeCase{0, 2, 0}, RangeCase{1, 2, 0}, RangeCase{8, 2, 0},
                                            RangeCase{8, 1, 0}, RangeCase{9, 2, 2}, RangeCase{9, 1, 1},
                                            RangeCase{10, 1, 3}, RangeCase{20, 2, 20}, RangeCase{20, 1, 19},
-                                           RangeCase{123, 1, 181 + 1}, RangeCase{500, 2, 778 + 2}));
+                                           RangeCase{123, 1, 181 + 1}, RangeCase{500, 2, 778 + 2}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.rows) + "RowsExtra" + std::to_string(info.param.extra);
+                         });
 
 TEST(ScrollingList, ScrollingMovesRowsFromTheirTagsWithoutDrift) {
     App app;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "app/command_line.h"
 #include "app/layout.h"
 #include "drive/drive_page.h"
@@ -56,6 +58,7 @@ struct WatchCase {
     bool background;
     const char* driveText;
 };
+void PrintTo(const WatchCase& c, std::ostream* os) { *os << '"' << c.argument << '"'; }
 
 class WatchArgument : public ::testing::TestWithParam<WatchCase> {};
 
@@ -80,7 +83,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, WatchArgument,
                                            WatchCase{"WATCHG", false, "H:"}, WatchCase{" watchG", false, "H:"},
                                            WatchCase{"xwatchG", false, "H:"}, WatchCase{"watchG ", true, " :"},
                                            WatchCase{"watc", false, "H:"}, WatchCase{"watch優", true, "優:"},
-                                           WatchCase{"ｗatchG", false, "H:"}, WatchCase{"watchGH", true, "H:"}));
+                                           WatchCase{"ｗatchG", false, "H:"}, WatchCase{"watchGH", true, "H:"}),
+                         [](const auto& info) {
+                             // Test names take letters, digits and underscores only.
+                             std::string name = "Case" + std::to_string(info.index) + "_";
+                             for (char c : std::string(info.param.argument))
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
 
 TEST(WatchArgument, TenThousandCharacters) {
     std::string longArg(10000, 'x');
