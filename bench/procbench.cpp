@@ -35,10 +35,11 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 #include "process/process_page.h"
+#include "process/termination.h"
 
 namespace {
 

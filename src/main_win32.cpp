@@ -6,7 +6,6 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
-#include "app/platform.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 

@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/unicode.h"
+#include "common/unicode.h"
 
 namespace wd::app {
 
@@ -22,7 +22,7 @@ WatchRequest parseWatchArgument(std::string_view argument) {
     WatchRequest r;
     if (argument.substr(0, 5) != "watch") return r;
     r.watch = true;
-    r.driveText = lastCharacter(argument) + ":";
+    r.driveText = common::lastCharacter(argument) + ":";
     return r;
 }
 

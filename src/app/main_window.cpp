@@ -1,43 +1,21 @@
 #include "app/main_window.h"
 
-#include <stdexcept>
-
 #include "app/command_line.h"
 #include "app/help_window.h"
 #include "dll/dll_page.h"
 #include "drive/drive_page.h"
-#include "drive/exit_dialog.h"
 #include "process/process_page.h"
 #include "registry/browser_page.h"
 #include "registry/hijack_page.h"
-#include "registry/registry_access.h"
 
 namespace wd::app {
 
 namespace L = wd::layout;
 
-std::string executableBaseName(const std::string& exePath) {
-    const std::size_t slash = exePath.find_last_of("\\/");
-    std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name;
-}
-
 MainWindow::MainWindow(Platform& platform, StartInfo start)
     : platform_(platform), tk_(platform.toolkit), start_(std::move(start)) {}
 
 MainWindow::~MainWindow() = default;
-
-ui::Timer& MainWindow::timer(int n) {
-    switch (n) {
-        case 1: return *timer1_;
-        case 2: return *timer2_;
-        case 3: return *timer3_;
-        case 4: return *timer4_;
-        default: throw std::out_of_range("timer");
-    }
-}
 
 void MainWindow::createControls() {
     window_ = tk_.window("Form1", {.border = ui::BorderStyle::FixedSingle,
@@ -67,31 +45,15 @@ void MainWindow::createControls() {
     timer3_ = tk_.timer(*window_, 200);
     timer4_ = tk_.timer(*window_, 200);
 
-    drivePage_ = std::make_unique<drive::DrivePage>(*this, tk_, container(L::kDrive));
-    hijackPage_ = std::make_unique<registry::HijackPage>(*this, tk_, container(L::kHijack));
-    processPage_ = std::make_unique<process::ProcessPage>(*this, tk_, container(L::kProcess));
-    browserPage_ = std::make_unique<registry::BrowserPage>(*this, tk_, container(L::kBrowser));
-    dllPage_ = std::make_unique<dll::DllPage>(*this, tk_, container(L::kDll));
-
-    timer1_->onTick = [this] { drivePage_->Timer1_Timer(); };
-    timer2_->onTick = [this] { processPage_->LoopKillPass(); };
-    timer3_->onTick = [this] { processPage_->RefreshProcessList(); };
-    timer4_->onTick = [this] { processPage_->SearchSuspects(); };
-
-    process::ProcessPage* pp = processPage_.get();
-    mangerpro_ = tk_.popupMenu(*window_, "进程管理",
-                               {{"showfile", "查看文件属性", [pp] { pp->showfile_Click(); }},
-                                {"endpro", "结束进程", [pp] { pp->endpro_Click(); }}});
-    listm_ = tk_.popupMenu(*window_, "列表管理",
-                           {{"clear", "清 除", [pp] { pp->clear_Click(); }},
-                            {"clearall", "清除所有", [pp] { pp->clearall_Click(); }}});
-    formma_ = tk_.popupMenu(*window_, "formma",
-                            {{"openform", "打开窗口", [this] { openform_Click(); }},
-                             {"exitform", "退出监控", [this] { exitform_Click(); }}});
-
-    window_->onCloseRequest = [this](bool& cancel) { Form_Unload(cancel); };
-    platform_.tray->onMouse = [this](int message) { Picico_MouseMove(message); };
-    platform_.tray->onTaskbarCreated = [this] { taskbarCreated(); };
+    form_ = std::make_unique<Form>(Form{platform_, start_, *window_, state_, *timer1_, *timer2_, *timer3_, *timer4_,
+                                        [this] {
+                                            if (help_) help_->window->close();
+                                        }});
+    drivePage_ = std::make_unique<drive::DrivePage>(*form_, container(L::kDrive));
+    hijackPage_ = std::make_unique<registry::HijackPage>(*form_, container(L::kHijack));
+    processPage_ = std::make_unique<process::ProcessPage>(*form_, container(L::kProcess));
+    browserPage_ = std::make_unique<registry::BrowserPage>(*form_, container(L::kBrowser));
+    dllPage_ = std::make_unique<dll::DllPage>(*form_, container(L::kDll));
 }
 
 void MainWindow::applyColours() {
@@ -118,21 +80,16 @@ void MainWindow::formLoad() {
     state_.hijackCount = 0;
     state_.browserCount = 0;
     state_.processCount = 0;
-    for (int n = 1; n <= 4; ++n) timer(n).setEnabled(false);
-    ui::ComboBox& combo1 = *drivePage_->Combo1;
-    for (int k = 0; k <= 22; ++k) combo1.insertItem(k, std::string(1, static_cast<char>(68 + k)) + ":");
+    for (ui::Timer* t : {timer1_.get(), timer2_.get(), timer3_.get(), timer4_.get()}) t->setEnabled(false);
     state_.hijackSelectAllNext = true;
     state_.browserSelectAllNext = true;
     state_.currentRow = 0;
     state_.baselineCount = 0;
 
+    // The drive box, the `watch` argument and the autostart box.
     const WatchRequest watch = parseWatchArgument(start_.argument);
-    if (watch.watch) {
-        combo1.setText(watch.driveText);
-        EnterBackgroundMode();
-    }
-    RefreshAutostartBox(kRunKeyPath, executableBaseName(start_.exePath));
-    exitChoice_ = kExitNoAnswer;
+    drivePage_->load(watch.watch, watch.driveText);
+
     ui::Picture& drive = container(L::kDrive);
     drive.setTop(L::kPagePlacement[L::kDrive].top);
     drive.setLeft(L::kPagePlacement[L::kDrive].left);
@@ -196,78 +153,6 @@ void MainWindow::showHelp() {
     help_ = &help;
     help.showModal(*window_);
     help_ = nullptr;
-}
-
-void MainWindow::EnterBackgroundMode() {
-    timer(1).setEnabled(true);
-    drivePage_->Command1->setCaption(L::kMonitorStop);
-    // A second add while the icon is there fails and leaves the one icon.
-    platform_.tray->add(L::kMainCaption);
-    trayIconWanted_ = true;
-    window_->minimize();
-    window_->hide();
-}
-
-void MainWindow::taskbarCreated() {
-    // A restarted shell has lost every icon; ours comes back.
-    if (trayIconWanted_) platform_.tray->add(L::kMainCaption);
-}
-
-void MainWindow::Picico_MouseMove(int message) {
-    if (message == platform::kTrayLeftButtonUp) {
-        openform_Click();
-    } else if (message == platform::kTrayRightButtonUp) {
-        platform_.tray->setForeground();
-        formma_->popup();
-    }
-}
-
-void MainWindow::openform_Click() {
-    // While the Exit dialog is open the window cannot be shown.
-    if (exitDialog_) return;
-    window_->show();
-    window_->restore();
-}
-
-void MainWindow::exitform_Click() { window_->requestClose(); }
-
-void MainWindow::Form_Unload(bool& cancel) {
-    // A second close request while the dialog is open is the same request.
-    if (exitDialog_) {
-        cancel = true;
-        return;
-    }
-    drive::ExitDialog dialog(
-        tk_, exitChoice_,
-        [this] {
-            platform_.tray->remove();
-            tk_.exitProcess();
-        },
-        [this] {
-            if (help_) help_->window->close();
-        });
-    exitDialog_ = &dialog;
-    dialog.showModal(*window_);
-    exitDialog_ = nullptr;
-    cancel = exitChoice_ != kExitQuit;
-    if (exitChoice_ == kExitBackground) {
-        exitChoice_ = kExitNoAnswer;
-        EnterBackgroundMode();
-    }
-}
-
-void MainWindow::RefreshAutostartBox(const std::string& keyPath, const std::string& valueName) {
-    platform::Registry& reg = *platform_.registry;
-    bool found = false;
-    if (registry::OpenResult run = registry::OpenKey(reg, platform::RootKey::LocalMachine, keyPath);
-        run.status == platform::kSuccess) {
-        registry::WalkValues(reg, *run.key, [&](const registry::ValueEntry& e) {
-            if (e.Name == valueName) found = true;  // exact, letter case included
-            return !found;
-        });
-    }
-    // Setting the box runs its click handler when the state changes.
-    drivePage_->Check4->setValue(found ? 1 : 0);
 }
 
 }  // namespace wd::app

@@ -1,14 +1,14 @@
 #include "dll/dll_page.h"
 
 #include "app/layout.h"
-#include "app/main_window.h"
-#include "process/process_page.h"
+#include "process/termination.h"
 
 namespace wd::dll {
 
 namespace L = wd::layout;
 
-DllPage::DllPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {
+DllPage::DllPage(app::Form& form, ui::Picture& c) : form_(form) {
+    ui::Toolkit& tk = form.toolkit();
     Label6 = tk.label(c, L::kLabel6);
     Label6->setTransparent(true);
     Label7 = tk.label(c, L::kLabel7);
@@ -19,18 +19,18 @@ DllPage::DllPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_
 }
 
 void DllPage::Command11_Click() {
-    Platform& p = form_.platform();
+    Platform& p = form_.platform;
     const std::string path = Text2->text();
-    if (!p.files->exists(path)) {
-        form_.toolkit().messageBox(&form_.window(), std::string(kNotFoundBefore) + path + kNotFoundAfter,
+    if (!p.files.exists(path)) {
+        form_.toolkit().messageBox(&form_.window, std::string(kNotFoundBefore) + path + kNotFoundAfter,
                                    kNotFoundTitle, ui::kMbOk);
         return;
     }
-    const auto shell = process::EndProcessByName(*p.processes, *p.text, kShellName);
+    const auto shell = process::EndProcessByName(p.processes, p.text, kShellName);
     // The shell lets go of the file only once it has exited.
-    if (shell) p.processes->waitForExit(*shell, kShellExitWaitMs);
-    const bool deleted = p.files->setNormalAttributes(path) && p.files->deleteFile(path);
-    p.shell->startProgram(kShellName, deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
+    if (shell) p.processes.waitForExit(*shell, kShellExitWaitMs);
+    const bool deleted = p.files.setNormalAttributes(path) && p.files.deleteFile(path);
+    p.shell.startProgram(kShellName, deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
 }
 
 }  // namespace wd::dll

@@ -3,9 +3,8 @@
 
 #include <memory>
 
+#include "app/form.h"
 #include "platform/ui.h"
-
-namespace wd::app { class MainWindow; }
 
 namespace wd::dll {
 
@@ -18,7 +17,7 @@ inline constexpr int kShellExitWaitMs = 5000;
 
 class DllPage {
 public:
-    DllPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
+    DllPage(app::Form& form, ui::Picture& container);
 
     void Command11_Click();
 
@@ -28,7 +27,7 @@ public:
     std::unique_ptr<ui::Button> Command11;
 
 private:
-    app::MainWindow& form_;
+    app::Form& form_;
 };
 
 }  // namespace wd::dll

@@ -1,24 +1,15 @@
 #include "drive/drive_page.h"
 
 #include "app/layout.h"
-#include "app/main_window.h"
-#include "app/unicode.h"
+#include "common/paths.h"
 #include "drive/quarantine.h"
-#include "registry/registry_access.h"
 
 namespace wd::drive {
 
 namespace L = wd::layout;
 
-std::string autostartCommand(const std::string& exePath, const std::string& driveText) {
-    const std::size_t slash = exePath.find_last_of('\\');
-    std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash);
-    // A program in a drive root has the root, backslash included, as its folder.
-    if (folder.size() == 2 && folder[1] == ':') folder += '\\';
-    return "\"" + folder + "\\" + app::executableBaseName(exePath) + ".EXE\" watch" + app::firstCharacter(driveText);
-}
-
-DrivePage::DrivePage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {
+DrivePage::DrivePage(app::Form& form, ui::Picture& c) : form_(form) {
+    ui::Toolkit& tk = form.toolkit();
     Text3 = tk.textBox(c, L::kText3, {.multiLine = true, .readOnly = true, .vScroll = true});
     Text3->setText(L::kDriveNote);
     Command1 = tk.button(c, L::kCommand1);
@@ -35,41 +26,37 @@ DrivePage::DrivePage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : f
 
     Command1->onClick = [this] { Command1_Click(); };
     Command12->onClick = [this] { Command12_Click(); };
-    Check4->onClick = [this] { Check4_Click(); };
+    form.Timer1.onTick = [this] { Timer1_Timer(); };
+    autostart_ = std::make_unique<Autostart>(form, *Check4, *Combo1);
+    background_ = std::make_unique<Background>(form, [this] { startMonitor(); });
+}
+
+void DrivePage::load(bool watch, const std::string& watchDrive) {
+    for (int k = 0; k <= 22; ++k) Combo1->insertItem(k, std::string(1, static_cast<char>('D' + k)) + ":");
+    if (watch) {
+        Combo1->setText(watchDrive);
+        background_->EnterBackgroundMode();
+    }
+    autostart_->RefreshAutostartBox(kRunKeyPath, common::executableBaseName(form_.start.exePath));
+    background_->clearExitChoice();
+}
+
+void DrivePage::startMonitor() {
+    form_.Timer1.setEnabled(true);
+    Command1->setCaption(L::kMonitorStop);
 }
 
 void DrivePage::Command1_Click() {
-    ui::Timer& timer1 = form_.timer(1);
-    if (timer1.enabled()) {
-        timer1.setEnabled(false);
+    if (form_.Timer1.enabled()) {
+        form_.Timer1.setEnabled(false);
         Command1->setCaption(L::kMonitorStart);
     } else {
-        timer1.setEnabled(true);
-        Command1->setCaption(L::kMonitorStop);
+        startMonitor();
     }
 }
 
-void DrivePage::Command12_Click() { form_.EnterBackgroundMode(); }
+void DrivePage::Command12_Click() { background_->EnterBackgroundMode(); }
 
-void DrivePage::Timer1_Timer() {
-    Platform& p = form_.platform();
-    QuarantineDrive(*p.files, *p.text, Combo1->text());
-}
-
-void DrivePage::Check4_Click() {
-    platform::Registry& reg = *form_.platform().registry;
-    const std::string name = app::executableBaseName(form_.startInfo().exePath);
-    const int tick = Check4->value();
-    if (tick == 0) {
-        registry::OpenResult run = registry::OpenKey(reg, platform::RootKey::LocalMachine, app::kRunKeyPath);
-        if (run.status == platform::kSuccess) registry::DeleteValue(reg, *run.key, name);
-    } else if (tick == 1) {
-        autostartText = autostartCommand(form_.startInfo().exePath, Combo1->text());
-        if (registry::KeyHandle run = registry::CreateKey(reg, platform::RootKey::LocalMachine, app::kRunKeyPath))
-            registry::SetStringValue(reg, *run, name, autostartText);
-    }
-    // Shows whether the value is there now; a change of the box runs this again.
-    form_.RefreshAutostartBox(app::kRunKeyPath, name);
-}
+void DrivePage::Timer1_Timer() { QuarantineDrive(form_.platform.files, form_.platform.text, Combo1->text()); }
 
 }  // namespace wd::drive

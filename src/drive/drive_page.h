@@ -1,29 +1,34 @@
-// The Drive page: the removable-drive monitor's controls.
+// The Drive page: the removable-drive monitor's controls, its autostart box
+// and the way into background mode.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "app/form.h"
+#include "drive/autostart.h"
+#include "drive/background.h"
 #include "platform/ui.h"
-
-namespace wd::app { class MainWindow; }
 
 namespace wd::drive {
 
-// The command that the log-on Run value holds: the executable's path, quoted,
-// then " watch" and the first character of the drive text. The folder is
-// taken as the system reports a program's folder, so a program in a drive
-// root gives "C:\\name.EXE".
-std::string autostartCommand(const std::string& exePath, const std::string& driveText);
-
 class DrivePage {
 public:
-    DrivePage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
+    // Makes the page's controls in `container` and wires them and Timer1.
+    DrivePage(app::Form& form, ui::Picture& container);
+
+    // The page's part of start-up: the drive box's list, the `watch`
+    // argument's drive and background mode, then the autostart box.
+    void load(bool watch, const std::string& watchDrive);
 
     void Command1_Click();
     void Command12_Click();
     void Timer1_Timer();
-    void Check4_Click();
+    // Turns the monitor on (Timer1 and Command1's caption).
+    void startMonitor();
+
+    Autostart& autostart() { return *autostart_; }
+    Background& background() { return *background_; }
 
     std::unique_ptr<ui::TextBox> Text3;
     std::unique_ptr<ui::Button> Command1;
@@ -33,11 +38,10 @@ public:
     std::unique_ptr<ui::CheckBox> Check4;
     std::unique_ptr<ui::Label> Label8;
 
-    // The command last built by a ticking of Check4; it serves the write that follows.
-    std::string autostartText;
-
 private:
-    app::MainWindow& form_;
+    app::Form& form_;
+    std::unique_ptr<Autostart> autostart_;
+    std::unique_ptr<Background> background_;
 };
 
 }  // namespace wd::drive

@@ -1,7 +1,6 @@
 #include "drive/exit_dialog.h"
 
 #include "app/layout.h"
-#include "app/main_window.h"
 
 namespace wd::drive {
 
@@ -37,11 +36,11 @@ void ExitDialog::showModal(ui::Window& owner) {
 void ExitDialog::Command1_Click(int index) {
     switch (index) {
         case 0:
-            exitChoice_ = app::kExitQuit;
+            exitChoice_ = kExitQuit;
             quit_();
             break;
         case 1:
-            exitChoice_ = app::kExitBackground;
+            exitChoice_ = kExitBackground;
             if (closeHelp_) closeHelp_();
             window->close();
             break;

@@ -9,6 +9,11 @@
 
 namespace wd::drive {
 
+// The Exit dialog's answer (exitChoice): quit, background mode, or none yet.
+inline constexpr std::int32_t kExitQuit = 0;
+inline constexpr std::int32_t kExitBackground = 1;
+inline constexpr std::int32_t kExitNoAnswer = 10;
+
 class ExitDialog {
 public:
     // `exitChoice` is the program-wide answer; `quit` ends the program;

@@ -1,6 +1,6 @@
 #include "drive/quarantine.h"
 
-#include "app/unicode.h"
+#include "common/unicode.h"
 
 namespace wd::drive {
 
@@ -8,7 +8,7 @@ std::vector<std::string> autorunLines(platform::Text& text, std::string_view byt
     std::string decoded;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        decoded = app::utf16leToUtf8(bytes.substr(2));
+        decoded = common::utf16leToUtf8(bytes.substr(2));
     } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         decoded = std::string(bytes.substr(3));
     } else {

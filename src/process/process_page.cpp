@@ -1,17 +1,13 @@
 #include "process/process_page.h"
 
 #include "app/layout.h"
-#include "app/main_window.h"
+#include "common/paths.h"
 #include "process/file_work.h"
+#include "process/termination.h"
 
 namespace wd::process {
 
 namespace L = wd::layout;
-
-std::string processName(platform::Text& text, const std::string& exeName) {
-    const std::size_t nul = exeName.find('\0');
-    return text.lowerCase(nul == std::string::npos ? exeName : exeName.substr(0, nul));
-}
 
 std::string ownNameKey(const std::string& exeBaseName) {
     std::string key = exeBaseName;
@@ -20,24 +16,9 @@ std::string ownNameKey(const std::string& exeBaseName) {
     return key + ".exe";
 }
 
-std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, platform::Text& text,
-                                              const std::string& name) {
-    // An empty name names no program: a process whose name the system has
-    // not filled in yet (one that is just starting) is never ended for it.
-    if (name.empty()) return std::nullopt;
-    const auto snapshot = processes.snapshot();
-    if (!snapshot) return std::nullopt;
-    for (const platform::ProcessEntry& e : *snapshot) {
-        if (processName(text, e.exeName) == name) {
-            processes.terminate(e.pid);
-            return e.pid;
-        }
-    }
-    return std::nullopt;
-}
-
-ProcessPage::ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
-    : form_(form), processes_(*form.platform().processes), text_(*form.platform().text) {
+ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
+    : form_(form), processes_(form.platform.processes), text_(form.platform.text) {
+    ui::Toolkit& tk = form.toolkit();
     Label3[0] = tk.label(c, L::kLabel3[0]);
     Picture3 = tk.picture(c, L::kPicture3, true);
     Check2 = tk.checkBox(*Picture3, L::kCheck2);
@@ -55,7 +36,7 @@ ProcessPage::ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
     Command7 = tk.button(c, L::kCommand7);
     for (auto& l : Label3) l->setTransparent(true);
 
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, form.state().processCount, nullptr,
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, form.state.processCount, nullptr,
                                              app::RowBoxList::Columns::Two, L::kCheck2.rect.width);
     rows->setColumnScrollBar(VScroll3.get());
     rows->onRowMouseDown = [this](int row, ui::MouseButton b, int, int) { Check2_MouseDown(row, b); };
@@ -67,10 +48,18 @@ ProcessPage::ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
     Command8->onClick = [this] { Command8_Click(); };
     Text1->onKeyPress = [this](int key) { Text1_KeyPress(key); };
     List1->onMouseDown = [this](ui::MouseButton b, int, int) { List1_MouseDown(b); };
+
+    form.Timer2.onTick = [this] { LoopKillPass(); };
+    form.Timer3.onTick = [this] { RefreshProcessList(); };
+    form.Timer4.onTick = [this] { SearchSuspects(); };
+    mangerpro_ = form.menu("进程管理", {{"showfile", "查看文件属性", [this] { showfile_Click(); }},
+                                        {"endpro", "结束进程", [this] { endpro_Click(); }}});
+    listm_ = form.menu("列表管理", {{"clear", "清 除", [this] { clear_Click(); }},
+                                    {"clearall", "清除所有", [this] { clearall_Click(); }}});
 }
 
 void ProcessPage::ListProcesses() {
-    const std::string key = ownNameKey(app::executableBaseName(form_.startInfo().exePath));
+    const std::string key = ownNameKey(common::executableBaseName(form_.start.exePath));
     int k = 0;
     Picture3->setRedraw(false);
     if (const auto snapshot = processes_.snapshot()) {
@@ -83,7 +72,7 @@ void ProcessPage::ListProcesses() {
             ++k;
         }
     }
-    form_.state().processCount = k;
+    form_.state.processCount = k;
     rows->fitScrollBar();
     Picture3->setRedraw(true);
 }
@@ -103,7 +92,7 @@ int ProcessPage::selectMatching(const std::string& name) {
 }
 
 void ProcessPage::Command5_Click() {
-    for (int n = 1; n <= form_.state().processCount && rows->hasRow(n); ++n) {
+    for (int n = 1; n <= form_.state.processCount && rows->hasRow(n); ++n) {
         ui::CheckBox& row = rows->row(n);
         if (row.value() != 1) continue;
         const std::string caption = row.caption();
@@ -125,7 +114,7 @@ void ProcessPage::Text1_KeyPress(int keyAscii) {
 void ProcessPage::SearchSuspects() {
     const auto snapshot = processes_.snapshot();
     if (!snapshot) return;
-    const bool recording = form_.state().baselineCount == 0;
+    const bool recording = form_.state.baselineCount == 0;
     for (const platform::ProcessEntry& e : *snapshot) {
         const std::string name = processName(text_, e.exeName);
         if (name.empty()) continue;  // a process still starting: no name to judge yet
@@ -138,7 +127,7 @@ void ProcessPage::SearchSuspects() {
         if (selectMatching(name) >= 0) continue;
         List1->addItem(name);
     }
-    form_.state().baselineCount = static_cast<std::int32_t>(baseline_.size());
+    form_.state.baselineCount = static_cast<std::int32_t>(baseline_.size());
 }
 
 void ProcessPage::LoopKillPass() {
@@ -164,12 +153,12 @@ void toggle(ui::Timer& timer, ui::Button& button, const char* action, const char
 
 }  // namespace
 
-void ProcessPage::Command6_Click() { toggle(form_.timer(3), *Command6, L::kCommand6.caption, "停止 刷新"); }
-void ProcessPage::Command7_Click() { toggle(form_.timer(2), *Command7, L::kCommand7.caption, "停止 结束"); }
-void ProcessPage::Command8_Click() { toggle(form_.timer(4), *Command8, L::kCommand8.caption, "停止 寻找"); }
+void ProcessPage::Command6_Click() { toggle(form_.Timer3, *Command6, L::kCommand6.caption, "停止 刷新"); }
+void ProcessPage::Command7_Click() { toggle(form_.Timer2, *Command7, L::kCommand7.caption, "停止 结束"); }
+void ProcessPage::Command8_Click() { toggle(form_.Timer4, *Command8, L::kCommand8.caption, "停止 寻找"); }
 
 void ProcessPage::List1_MouseDown(ui::MouseButton button) {
-    if (button == ui::MouseButton::Right) form_.listm().popup();
+    if (button == ui::MouseButton::Right) listm_->popup();
 }
 
 void ProcessPage::clear_Click() {
@@ -181,23 +170,23 @@ void ProcessPage::clearall_Click() { List1->clear(); }
 
 void ProcessPage::Check2_MouseDown(int index, ui::MouseButton button) {
     if (button != ui::MouseButton::Right || index <= 5 || index > INT16_MAX) return;
-    form_.state().currentRow = static_cast<std::int16_t>(index);
-    form_.mangerpro().popup();
+    form_.state.currentRow = static_cast<std::int16_t>(index);
+    mangerpro_->popup();
 }
 
 void ProcessPage::showfile_Click() {
     // The list may have been rebuilt with fewer rows while the menu was open.
-    const int n = form_.state().currentRow;
+    const int n = form_.state.currentRow;
     if (!rows->hasRow(n)) return;
     const std::string path = rows->row(n).tag();
-    ShowFileProperties(*form_.platform().shell, path, form_.window().nativeHandle());
+    ShowFileProperties(form_.platform.shell, path, form_.window.nativeHandle());
 }
 
 void ProcessPage::endpro_Click() {
-    const int n = form_.state().currentRow;
+    const int n = form_.state.currentRow;
     if (!rows->hasRow(n)) return;
     const std::string caption = rows->row(n).caption();
-    const int answer = form_.toolkit().messageBox(&form_.window(), std::string(kEndConfirmText) + caption,
+    const int answer = form_.toolkit().messageBox(&form_.window, std::string(kEndConfirmText) + caption,
                                                   kEndConfirmTitle, ui::kMbOkCancel);
     if (answer != ui::kIdOk) return;
     // Timers run while the box is open: read the row again as it stands now.

@@ -3,40 +3,28 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "app/form.h"
 #include "app/row_list.h"
-#include "platform/processes.h"
-#include "platform/shell.h"
-#include "platform/text.h"
 #include "platform/ui.h"
-
-namespace wd::app { class MainWindow; }
 
 namespace wd::process {
 
 inline constexpr char kEndConfirmText[] = "某些进程是系统进程，结束会引起系统不稳定，真的要结束进程";
 inline constexpr char kEndConfirmTitle[] = "结束进程";
 
-// A process's name as the page compares it: the snapshot's executable name up
-// to its first NUL, lower-cased.
-std::string processName(platform::Text& text, const std::string& exeName);
-
 // The name under which the program itself runs: its executable's base name
 // with only A-Z folded to lower case, then ".exe".
 std::string ownNameKey(const std::string& exeBaseName);
 
-// Ends the first process, in the order of a new snapshot, whose name equals
-// `name` exactly. Returns its id when one was found and asked to end.
-std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, platform::Text& text,
-                                              const std::string& name);
-
 class ProcessPage {
 public:
-    ProcessPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
+    // Makes the page's controls in `container` and wires them, the timers
+    // Timer2 to Timer4 and the Process and List menus to its handlers.
+    ProcessPage(app::Form& form, ui::Picture& container);
 
     // Appends one row per running process to the (cleared) Process list.
     void ListProcesses();
@@ -57,6 +45,8 @@ public:
     void endpro_Click();
 
     const std::vector<std::string>& baseline() const { return baseline_; }
+    ui::PopupMenu& mangerpro() { return *mangerpro_; }
+    ui::PopupMenu& listm() { return *listm_; }
 
     std::unique_ptr<ui::Label> Label3[3];
     std::unique_ptr<ui::Picture> Picture3;
@@ -75,9 +65,11 @@ private:
     // to `name`, or -1 with the last entry left selected.
     int selectMatching(const std::string& name);
 
-    app::MainWindow& form_;
+    app::Form& form_;
     platform::Processes& processes_;
     platform::Text& text_;
+    std::unique_ptr<ui::PopupMenu> mangerpro_;  // the Process menu
+    std::unique_ptr<ui::PopupMenu> listm_;      // the List menu
     std::vector<std::string> baseline_;
     std::unordered_set<std::string> baselineNames_;
 };

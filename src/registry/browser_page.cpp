@@ -1,7 +1,6 @@
 #include "registry/browser_page.h"
 
 #include "app/layout.h"
-#include "app/main_window.h"
 #include "registry/reg_backup.h"
 #include "registry/registry_access.h"
 
@@ -9,7 +8,8 @@ namespace wd::registry {
 
 namespace L = wd::layout;
 
-BrowserPage::BrowserPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {
+BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
+    ui::Toolkit& tk = form.toolkit();
     Label5 = tk.label(c, L::kLabel5);
     Label5->setTransparent(true);
     Picture4 = tk.picture(c, L::kPicture4, true);
@@ -21,7 +21,7 @@ BrowserPage::BrowserPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c)
     Command10 = tk.button(c, L::kCommand10);
 
     const int rowWidth = L::kPicture1[L::kBrowser].rect.width - 60;
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, form.state().browserCount, VScroll1.get(),
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, form.state.browserCount, VScroll1.get(),
                                              app::RowBoxList::Columns::One, rowWidth);
 
     VScroll1->onChange = [this] { VScroll1_Change(); };
@@ -36,15 +36,14 @@ void BrowserPage::setEntryName(int row, const std::string& name) {
 }
 
 void BrowserPage::ScanExtensions(const std::string& path) {
-    platform::Registry* reg = form_.platform().registry;
-    if (!reg) return;
-    OpenResult extensions = OpenKey(*reg, RootKey::LocalMachine, path);
+    platform::Registry& reg = form_.platform.registry;
+    OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, path);
     if (extensions.status != platform::kSuccess) return;
-    WalkSubkeyNames(*reg, *extensions.key, [&](const std::string& name) {
+    WalkSubkeyNames(reg, *extensions.key, [&](const std::string& name) {
         std::string caption = Check3->caption();
-        OpenResult ext = OpenKey(*reg, RootKey::LocalMachine, path + "\\" + name);
+        OpenResult ext = OpenKey(reg, RootKey::LocalMachine, path + "\\" + name);
         if (ext.status == platform::kSuccess) {
-            WalkValues(*reg, *ext.key, [&](const ValueEntry& e) {
+            WalkValues(reg, *ext.key, [&](const ValueEntry& e) {
                 if (e.ByteCount > 0 && (e.Name == kMenuTextValue || e.Name == kButtonTextValue)) {
                     caption = e.Text;
                     return false;
@@ -59,11 +58,10 @@ void BrowserPage::ScanExtensions(const std::string& path) {
 }
 
 void BrowserPage::ScanToolbars(const std::string& path) {
-    platform::Registry* reg = form_.platform().registry;
-    if (!reg) return;
-    OpenResult toolbar = OpenKey(*reg, RootKey::LocalMachine, path);
+    platform::Registry& reg = form_.platform.registry;
+    OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path);
     if (toolbar.status != platform::kSuccess) return;
-    WalkValues(*reg, *toolbar.key, [&](const ValueEntry& e) {
+    WalkValues(reg, *toolbar.key, [&](const ValueEntry& e) {
         if (e.ByteCount >= 1) {
             rows->append(e.Text);
             setEntryName(rows->count(), e.Name);
@@ -73,50 +71,48 @@ void BrowserPage::ScanToolbars(const std::string& path) {
 }
 
 void BrowserPage::DeleteExtensionKey(const std::string& name) {
-    platform::Registry* reg = form_.platform().registry;
-    if (!reg) return;
+    platform::Registry& reg = form_.platform.registry;
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name)) return;
-    OpenResult extensions = OpenKey(*reg, RootKey::LocalMachine, kExtensionsPath);
-    if (extensions.status == platform::kSuccess) DeleteSubkey(*reg, *extensions.key, name);
+    OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath);
+    if (extensions.status == platform::kSuccess) DeleteSubkey(reg, *extensions.key, name);
 }
 
 void BrowserPage::DeleteToolbarValue(const std::string& name) {
-    platform::Registry* reg = form_.platform().registry;
-    if (!reg) return;
+    platform::Registry& reg = form_.platform.registry;
     if (backup_ && !backup_->holdsValue(RootKey::LocalMachine, kToolbarPath, name)) return;
-    OpenResult toolbar = OpenKey(*reg, RootKey::LocalMachine, kToolbarPath);
-    if (toolbar.status == platform::kSuccess) DeleteValue(*reg, *toolbar.key, name);
+    OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, kToolbarPath);
+    if (toolbar.status == platform::kSuccess) DeleteValue(reg, *toolbar.key, name);
 }
 
 void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string& path) {
-    platform::Registry* reg = form_.platform().registry;
+    platform::Registry& reg = form_.platform.registry;
     const std::optional<RootKey> root = ParseRootKey(rootText);
-    if (!reg || !root) return;
-    OpenResult key = OpenKey(*reg, *root, path);
+    if (!root) return;
+    OpenResult key = OpenKey(reg, *root, path);
     if (key.status != platform::kSuccess) return;
     // All names first: deleting shifts the index of the values still to come.
     deletionNames.assign(1, std::string());
-    for (const ValueEntry& e : EnumValues(*reg, *key.key)) deletionNames.push_back(e.Name);
+    for (const ValueEntry& e : EnumValues(reg, *key.key)) deletionNames.push_back(e.Name);
     for (std::size_t k = 1; k < deletionNames.size(); ++k)
         if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k]))
-            DeleteValue(*reg, *key.key, deletionNames[k]);
+            DeleteValue(reg, *key.key, deletionNames[k]);
 }
 
 void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::string& path) {
-    platform::Registry* reg = form_.platform().registry;
+    platform::Registry& reg = form_.platform.registry;
     const std::optional<RootKey> root = ParseRootKey(rootText);
-    if (!reg || !root) return;
-    OpenResult key = OpenKey(*reg, *root, path);
+    if (!root) return;
+    OpenResult key = OpenKey(reg, *root, path);
     if (key.status != platform::kSuccess) return;
     deletionNames.assign(1, std::string());
-    for (const std::string& name : EnumSubkeyNames(*reg, *key.key)) deletionNames.push_back(name);
+    for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
     for (std::size_t k = 1; k < deletionNames.size(); ++k)
         if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k]))
-            DeleteSubkey(*reg, *key.key, deletionNames[k]);
+            DeleteSubkey(reg, *key.key, deletionNames[k]);
 }
 
 bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<std::string>& ticked) {
-    Platform& p = form_.platform();
+    Platform& p = form_.platform;
     for (const std::string& name : ticked) {
         // A toolbar row may stand for the unnamed value; no subkey has an empty name.
         if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name);
@@ -135,12 +131,11 @@ void BrowserPage::Command10_Click() {
 
     // One backup of all the click deletes, and only what it holds is deleted;
     // without it nothing is deleted and the rescan lists every entry again.
-    Platform& p = form_.platform();
-    std::optional<BackupSet> backup;
-    if (p.registry) backup.emplace(*p.registry, p.text);
-    const bool saved = backup && backUpRemoval(*backup, ticked);
+    Platform& p = form_.platform;
+    BackupSet backup(p.registry, &p.text);
+    const bool saved = backUpRemoval(backup, ticked);
     if (saved) {
-        backup_ = &*backup;
+        backup_ = &backup;
         for (const std::string& name : ticked) {
             DeleteExtensionKey(name);
             DeleteToolbarValue(name);
@@ -157,7 +152,7 @@ void BrowserPage::Command10_Click() {
     rows->recomputeScrollRange(1);
 }
 
-void BrowserPage::Command9_Click() { rows->tickAll(form_.state().browserSelectAllNext, *Command9); }
+void BrowserPage::Command9_Click() { rows->tickAll(form_.state.browserSelectAllNext, *Command9); }
 
 void BrowserPage::VScroll1_Change() { rows->scrollRows(); }
 

@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "app/form.h"
 #include "app/row_list.h"
 #include "platform/ui.h"
-
-namespace wd::app { class MainWindow; }
 
 namespace wd::registry {
 
@@ -29,7 +28,7 @@ inline constexpr char kButtonTextValue[] = "ButtonText";
 
 class BrowserPage {
 public:
-    BrowserPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
+    BrowserPage(app::Form& form, ui::Picture& container);
 
     // One row per subkey of the Extensions key, captioned by its first
     // "MenuText" or "ButtonText" value with data, else by the template's
@@ -72,7 +71,7 @@ private:
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
 
-    app::MainWindow& form_;
+    app::Form& form_;
 };
 
 }  // namespace wd::registry

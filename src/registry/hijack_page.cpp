@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "app/layout.h"
-#include "app/main_window.h"
 #include "registry/reg_backup.h"
 #include "registry/registry_access.h"
 
@@ -11,7 +10,8 @@ namespace wd::registry {
 
 namespace L = wd::layout;
 
-HijackPage::HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) : form_(form) {
+HijackPage::HijackPage(app::Form& form, ui::Picture& c) : form_(form) {
+    ui::Toolkit& tk = form.toolkit();
     Label2 = tk.label(c, L::kLabel2);
     Label2->setTransparent(true);
     Picture2 = tk.picture(c, L::kPicture2, true);
@@ -24,7 +24,7 @@ HijackPage::HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) :
     Command3 = tk.button(c, L::kCommand3);
 
     const int rowWidth = L::kPicture1[L::kHijack].rect.width - 60;
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, form.state().hijackCount, VScroll2.get(),
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, form.state.hijackCount, VScroll2.get(),
                                              app::RowBoxList::Columns::One, rowWidth);
 
     VScroll2->onChange = [this] { VScroll2_Change(); };
@@ -33,35 +33,33 @@ HijackPage::HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& c) :
 }
 
 void HijackPage::ScanHijacks() {
-    platform::Registry* reg = form_.platform().registry;
-    if (!reg) return;
-    OpenResult ifeo = OpenKey(*reg, RootKey::LocalMachine, kHijackPath);
+    platform::Registry& reg = form_.platform.registry;
+    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath);
     if (ifeo.status != platform::kSuccess) return;
-    WalkSubkeyNames(*reg, *ifeo.key, [&](const std::string& name) {
+    WalkSubkeyNames(reg, *ifeo.key, [&](const std::string& name) {
         if (name != kProtectedSubkey) rows->append(name);
         return true;
     });
 }
 
 void HijackPage::DeleteHijackKey(const std::string& name) {
-    platform::Registry* reg = form_.platform().registry;
-    if (!reg) return;
+    platform::Registry& reg = form_.platform.registry;
     // Only what the click's backup holds is deleted.
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name)) return;
-    OpenResult ifeo = OpenKey(*reg, RootKey::LocalMachine, kHijackPath);
-    if (ifeo.status == platform::kSuccess) DeleteSubkey(*reg, *ifeo.key, name);
+    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath);
+    if (ifeo.status == platform::kSuccess) DeleteSubkey(reg, *ifeo.key, name);
 }
 
 void HijackPage::Command3_Click() {
-    Platform& p = form_.platform();
+    Platform& p = form_.platform;
     std::vector<std::string> ticked;
     for (int k = 1; k <= rows->count(); ++k)
         if (rows->row(k).value() == 1) ticked.push_back(rows->row(k).caption());
 
-    if (!ticked.empty() && p.registry) {
+    if (!ticked.empty()) {
         // Everything about to go is written to a backup first; without one,
         // nothing is deleted and the rescan lists the keys again.
-        BackupSet backup(*p.registry, p.text);
+        BackupSet backup(p.registry, &p.text);
         for (const std::string& name : ticked)
             if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name);
         const bool saved = !backup.empty() && WriteBackupFile(p.files, p.environment, "hijack", backup).has_value();
@@ -77,7 +75,7 @@ void HijackPage::Command3_Click() {
     rows->recomputeScrollRange(1);
 }
 
-void HijackPage::Command4_Click() { rows->tickAll(form_.state().hijackSelectAllNext, *Command4); }
+void HijackPage::Command4_Click() { rows->tickAll(form_.state.hijackSelectAllNext, *Command4); }
 
 void HijackPage::VScroll2_Change() { rows->scrollRows(); }
 

@@ -4,10 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "app/form.h"
 #include "app/row_list.h"
 #include "platform/ui.h"
-
-namespace wd::app { class MainWindow; }
 
 namespace wd::registry {
 
@@ -19,7 +18,7 @@ inline constexpr char kProtectedSubkey[] = "Your Image File Name Here without a 
 
 class HijackPage {
 public:
-    HijackPage(app::MainWindow& form, ui::Toolkit& tk, ui::Picture& container);
+    HijackPage(app::Form& form, ui::Picture& container);
 
     // Fills the (cleared) list from the registry.
     void ScanHijacks();
@@ -41,7 +40,7 @@ public:
     std::unique_ptr<app::RowBoxList> rows;
 
 private:
-    app::MainWindow& form_;
+    app::Form& form_;
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
 };

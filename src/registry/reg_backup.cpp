@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "common/unicode.h"
 #include "registry/registry_access.h"
 
 namespace wd::registry {
@@ -46,9 +47,9 @@ std::optional<std::string> quotable(const RegFileValue& v) {
     if (v.type != typeOf(ValueType::String) || v.data.size() < 2 || v.data.size() % 2 != 0) return std::nullopt;
     const std::size_t n = v.data.size();
     if (v.data[n - 2] != 0 || v.data[n - 1] != 0) return std::nullopt;
-    std::string text = Utf16LeToUtf8(std::span(v.data.data(), n - 2));
+    std::string text = common::utf16leToUtf8(std::span(v.data.data(), n - 2));
     if (hasLineBreakOrNul(text)) return std::nullopt;
-    std::vector<std::uint8_t> back = Utf8ToUtf16Le(text);
+    std::vector<std::uint8_t> back = common::utf8ToUtf16le(text);
     back.push_back(0);
     back.push_back(0);
     if (back != v.data) return std::nullopt;
@@ -191,7 +192,7 @@ std::string decodeFile(std::string_view bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         bytes.remove_prefix(2);
-        return Utf16LeToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        return common::utf16leToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     return std::string(bytes);
@@ -206,7 +207,7 @@ std::string WriteRegFile(const RegFile& file) {
         for (const RegFileValue& v : key.values) writeValue(text, v);
         text += "\r\n";
     }
-    const std::vector<std::uint8_t> wide = Utf8ToUtf16Le(text);
+    const std::vector<std::uint8_t> wide = common::utf8ToUtf16le(text);
     std::string bytes("\xFF\xFE", 2);
     bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size());
     return bytes;
@@ -249,7 +250,7 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes) {
             auto data = readQuoted(rest, after);
             if (!data || !trimLeft(after).empty()) return std::nullopt;
             v.type = typeOf(ValueType::String);
-            v.data = Utf8ToUtf16Le(*data);
+            v.data = common::utf8ToUtf16le(*data);
             v.data.push_back(0);
             v.data.push_back(0);
         } else if (rest.substr(0, 6) == "dword:") {
@@ -301,7 +302,7 @@ namespace {
 
 // A name must come back from the file as it went in.
 bool fitsInFile(std::string_view name) {
-    return !hasLineBreakOrNul(name) && Utf16LeToUtf8(Utf8ToUtf16Le(name)) == name;
+    return !hasLineBreakOrNul(name) && common::utf16leToUtf8(common::utf8ToUtf16le(name)) == name;
 }
 
 std::string fullPath(RootKey root, std::string_view path) {
@@ -415,13 +416,12 @@ bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view
     return false;
 }
 
-std::optional<std::string> WriteBackupFile(platform::Files* files, platform::Environment* env, std::string_view page,
+std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Environment& env, std::string_view page,
                                            const BackupSet& set) {
-    if (!files || !env) return std::nullopt;
-    std::string folder = env->localAppDataFolder();
+    std::string folder = env.localAppDataFolder();
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     if (folder.empty()) return std::nullopt;
-    const std::string stem = folder + "\\" + kBackupFolder + "\\" + env->localTimestamp() + "-" + std::string(page);
+    const std::string stem = folder + "\\" + kBackupFolder + "\\" + env.localTimestamp() + "-" + std::string(page);
     const std::string bytes = WriteRegFile(set.file());
     for (int n = 1; n <= kMaxNameTries; ++n) {
         std::string path = stem;
@@ -430,8 +430,8 @@ std::optional<std::string> WriteBackupFile(platform::Files* files, platform::Env
             path += std::to_string(n);
         }
         path += ".reg";
-        if (files->exists(path)) continue;
-        if (!files->writeAll(path, bytes)) return std::nullopt;
+        if (files.exists(path)) continue;
+        if (!files.writeAll(path, bytes)) return std::nullopt;
         return path;
     }
     return std::nullopt;

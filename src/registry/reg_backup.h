@@ -105,8 +105,8 @@ inline constexpr char kBackupFolder[] = "Wardeck\\Backups";
 // Writes the backup of one click; `page` is "hijack" or "browser". A file of
 // the same name is never replaced: "-2", "-3", ... is added instead. Returns
 // the path written, or nothing when the backup could not be written (no
-// environment or files service, no app-data folder, a failed write).
-std::optional<std::string> WriteBackupFile(platform::Files* files, platform::Environment* env, std::string_view page,
+// app-data folder, a failed write).
+std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Environment& env, std::string_view page,
                                            const BackupSet& set);
 
 }  // namespace wd::registry

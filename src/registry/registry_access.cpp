@@ -1,6 +1,6 @@
 #include "registry/registry_access.h"
 
-#include "app/unicode.h"
+#include "common/unicode.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,11 +13,6 @@ namespace {
 // An enumeration asks for at most this many indexes, so that a registry that
 // never says "no more items" cannot hold the window for ever.
 constexpr std::uint32_t kMaxEnumIndex = 1u << 24;
-
-void appendUtf16(std::vector<std::uint8_t>& out, char16_t u) {
-    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(u >> 8));
-}
 
 std::string hexBytes(std::span<const std::uint8_t> data) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -41,14 +36,14 @@ std::uint64_t littleEndian(std::span<const std::uint8_t> data) {
 
 // The text of string data: up to its first NUL.
 std::string stringCaption(std::span<const std::uint8_t> data) {
-    std::string text = Utf16LeToUtf8(data);
+    std::string text = common::utf16leToUtf8(data);
     const std::size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
     return text;
 }
 
 std::string multiStringCaption(std::span<const std::uint8_t> data) {
-    const std::string all = Utf16LeToUtf8(data);
+    const std::string all = common::utf16leToUtf8(data);
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     while (start <= all.size()) {
@@ -176,7 +171,7 @@ long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_
     platform::RegValue v;
     v.name = std::string(name);
     v.type = static_cast<std::uint32_t>(platform::ValueType::String);
-    v.data = Utf8ToUtf16Le(text);
+    v.data = common::utf8ToUtf16le(text);
     v.data.push_back(0);
     v.data.push_back(0);
     return reg.setValue(key, v);
@@ -215,43 +210,6 @@ std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data) {
             break;
     }
     return hexBytes(data);
-}
-
-std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) { return app::utf16leToUtf8(bytes); }
-
-std::vector<std::uint8_t> Utf8ToUtf16Le(std::string_view s) {
-    std::vector<std::uint8_t> out;
-    out.reserve(s.size() * 2);
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        int len = 0;
-        char32_t c = 0;
-        char32_t least = 0;
-        if (b < 0x80) len = 1, c = b;
-        else if ((b & 0xE0) == 0xC0) len = 2, c = b & 0x1F, least = 0x80;
-        else if ((b & 0xF0) == 0xE0) len = 3, c = b & 0x0F, least = 0x800;
-        else if ((b & 0xF8) == 0xF0) len = 4, c = b & 0x07, least = 0x10000;
-        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= s.size();
-        for (int k = 1; ok && k < len; ++k) {
-            const auto t = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((t & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (t & 0x3F);
-        }
-        if (ok && (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-        if (!ok) {
-            appendUtf16(out, 0xFFFD);
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            appendUtf16(out, static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            appendUtf16(out, static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            appendUtf16(out, static_cast<char16_t>(c));
-        }
-        i += static_cast<std::size_t>(len);
-    }
-    return out;
 }
 
 bool SameRegistryName(std::string_view a, std::string_view b) {

@@ -94,13 +94,6 @@ std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data);
 inline constexpr char kMultiStringSeparator[] = " | ";
 inline constexpr std::size_t kCaptionHexBytes = 1024;
 
-// UTF-16LE bytes to UTF-8: an odd byte at the end is dropped, broken
-// surrogates become U+FFFD, NULs are kept.
-std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
-// UTF-8 to UTF-16LE bytes, without a terminating NUL. Bytes that are not
-// UTF-8 become U+FFFD.
-std::vector<std::uint8_t> Utf8ToUtf16Le(std::string_view text);
-
 // Registry names compare without regard to ASCII letter case.
 bool SameRegistryName(std::string_view a, std::string_view b);
 

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "common/unicode.h"
 #include "registry/registry_access.h"
 
 namespace {
@@ -29,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data + 1, size - 1);
     const std::string caption = wd::registry::CaptionOf(type, bytes);
     if (!validUtf8(caption)) __builtin_trap();
-    const std::string text = wd::registry::Utf16LeToUtf8(bytes);
+    const std::string text = wd::common::utf16leToUtf8(bytes);
     if (!validUtf8(text)) __builtin_trap();
     // UTF-8 that came out of the decoder goes back to the same UTF-16.
-    const auto round = wd::registry::Utf8ToUtf16Le(text);
-    if (wd::registry::Utf16LeToUtf8(round) != text) __builtin_trap();
+    const auto round = wd::common::utf8ToUtf16le(text);
+    if (wd::common::utf16leToUtf8(round) != text) __builtin_trap();
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "support/memory_platform.h"
 
-#include "app/unicode.h"
+#include "common/unicode.h"
 
 namespace wd::test {
 
@@ -27,7 +27,7 @@ std::string MemoryText::lowerCase(std::string_view s) {
         }
         char32_t c = len == 1 ? b : b & (0x7F >> len);
         for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        app::appendUtf8(out, lowerOf(c));
+        common::appendUtf8(out, lowerOf(c));
         i += static_cast<std::size_t>(len);
     }
     return out;

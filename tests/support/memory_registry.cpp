@@ -1,3 +1,4 @@
+#include "common/unicode.h"
 #include "support/memory_registry.h"
 
 #include <algorithm>
@@ -78,7 +79,7 @@ MemoryRegistry::MemoryRegistry() : currentUser_(std::make_shared<Node>()), local
 MemoryRegistry::~MemoryRegistry() = default;
 
 std::vector<std::uint8_t> MemoryRegistry::sz(std::string_view utf8) {
-    std::vector<std::uint8_t> data = registry::Utf8ToUtf16Le(utf8);
+    std::vector<std::uint8_t> data = common::utf8ToUtf16le(utf8);
     data.push_back(0);
     data.push_back(0);
     return data;

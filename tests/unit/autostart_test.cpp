@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "common/unicode.h"
 #include "app/command_line.h"
 #include "app/layout.h"
+#include "drive/autostart.h"
 #include "drive/drive_page.h"
 #include "registry/registry_access.h"
 #include "support/fixture.h"
@@ -15,7 +17,7 @@ const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 std::string runValue(MemoryRegistry& reg, const std::string& name) {
     auto v = reg.value(HKLM, kRun, name);
     if (!v) return "<none>";
-    auto text = registry::Utf16LeToUtf8(v->data);
+    auto text = common::utf16leToUtf8(v->data);
     if (!text.empty() && text.back() == '\0') text.pop_back();
     return text;
 }

@@ -101,7 +101,7 @@ TEST_P(ExitDialogChoice, LeadsWhereItShould) {
         app.window().requestClose();
     }
     expectState(app, c.after);
-    EXPECT_EQ(app.form.exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), 10);
     EXPECT_FALSE(app.window().closed);
 }
 
@@ -121,7 +121,7 @@ TEST(ExitDialog, QuitRemovesTheIconAndEnds) {
     EXPECT_THROW(app.window().requestClose(), ProgramExited);
     EXPECT_FALSE(app.tray.shown);
     EXPECT_EQ(app.tray.removes, 1);
-    EXPECT_EQ(app.form.exitChoice(), 0);
+    EXPECT_EQ(app.background().exitChoice(), 0);
 }
 
 TEST(ExitDialog, QuitBeforeAnyIconEndsAllTheSame) {
@@ -150,7 +150,7 @@ TEST(ExitDialog, LayoutAndFocus) {
         auto& banner = app.tk.byId<HPicture>(L::kExitBanner.id);
         EXPECT_EQ(banner.rect(), (ui::Rect{240, 0, 3660, 1170}));
         EXPECT_EQ(banner.backColor(), L::kFaceColor);
-        EXPECT_TRUE(app.form.exitDialogOpen());
+        EXPECT_TRUE(app.background().exitDialogOpen());
         // The window cannot come back from the tray while the dialog is open.
         app.tray.onMouse(0x202);
         w.tk.byId<HButton>(L::kExitButtons[2].id).click();
@@ -158,7 +158,7 @@ TEST(ExitDialog, LayoutAndFocus) {
     app.byId<HButton>(L::kCommand12.id).click();
     app.window().requestClose();
     EXPECT_FALSE(app.window().visible());
-    EXPECT_FALSE(app.form.exitDialogOpen());
+    EXPECT_FALSE(app.background().exitDialogOpen());
 }
 
 TEST(ExitDialog, BackgroundChoiceClosesAnOpenHelpWindow) {
@@ -168,7 +168,7 @@ TEST(ExitDialog, BackgroundChoiceClosesAnOpenHelpWindow) {
     app.tk.onModal = [&](HWindow& w) {
         if (w.caption() == "软件说明") {
             help = &w;
-            app.form.exitform_Click();  // the tray menu asks to close meanwhile
+            app.background().exitform_Click();  // the tray menu asks to close meanwhile
         } else {
             w.tk.byId<HButton>(L::kExitButtons[1].id).click();
             helpClosed = help && help->closed;

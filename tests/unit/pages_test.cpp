@@ -214,11 +214,11 @@ TEST(Layout, HiddenMenusHoldTheirItems) {
         for (auto& i : m.items()) v.push_back(i.name + "=" + i.caption);
         return v;
     };
-    EXPECT_EQ(app.form.mangerpro().caption(), "进程管理");
-    EXPECT_EQ(names(app.form.mangerpro()), (std::vector<std::string>{"showfile=查看文件属性", "endpro=结束进程"}));
-    EXPECT_EQ(app.form.listm().caption(), "列表管理");
-    EXPECT_EQ(names(app.form.listm()), (std::vector<std::string>{"clear=清 除", "clearall=清除所有"}));
-    EXPECT_EQ(names(app.form.formma()), (std::vector<std::string>{"openform=打开窗口", "exitform=退出监控"}));
+    EXPECT_EQ(app.form.processPage().mangerpro().caption(), "进程管理");
+    EXPECT_EQ(names(app.form.processPage().mangerpro()), (std::vector<std::string>{"showfile=查看文件属性", "endpro=结束进程"}));
+    EXPECT_EQ(app.form.processPage().listm().caption(), "列表管理");
+    EXPECT_EQ(names(app.form.processPage().listm()), (std::vector<std::string>{"clear=清 除", "clearall=清除所有"}));
+    EXPECT_EQ(names(app.background().formma()), (std::vector<std::string>{"openform=打开窗口", "exitform=退出监控"}));
 }
 
 }  // namespace

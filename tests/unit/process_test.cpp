@@ -3,6 +3,7 @@
 #include "app/layout.h"
 #include "process/file_work.h"
 #include "process/process_page.h"
+#include "process/termination.h"
 #include "support/fixture.h"
 
 namespace wd::test {
@@ -224,7 +225,7 @@ TEST(ListMenu, RightButtonShowsItAndItsItemsRemoveEntries) {
         return choice;
     };
     app.list().mouseDown(ui::MouseButton::Left);
-    EXPECT_EQ(dynamic_cast<HPopupMenu&>(app.form.listm()).shownCount, 0);
+    EXPECT_EQ(dynamic_cast<HPopupMenu&>(app.form.processPage().listm()).shownCount, 0);
     choice = 0;  // "清 除" with nothing selected
     app.list().mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(suspects(app).size(), 3u);
@@ -313,7 +314,7 @@ struct MenuApp : ProcessApp {
 
 TEST(ProcessMenu, OnlyRowsAfterTheFifthOpenIt) {
     MenuApp app;
-    auto& menu = dynamic_cast<HPopupMenu&>(app.form.mangerpro());
+    auto& menu = dynamic_cast<HPopupMenu&>(app.form.processPage().mangerpro());
     app.tk.onPopup = [](HPopupMenu&) { return -1; };
     for (int k = 1; k <= 5; ++k) app.row(k).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(menu.shownCount, 0);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unicode.h"
 #include "registry/registry_access.h"
 #include "support/memory_registry.h"
 
@@ -290,13 +291,13 @@ TEST(DeleteValue, DeletesByNameWhateverTheLetterCase) {
 
 TEST(TextConversion, Utf8AndUtf16RoundTrip) {
     for (const char* s : {"", "abc", "映像劫持", "Ärger", "😀x", "a\tb\"c\\d"}) {
-        EXPECT_EQ(Utf16LeToUtf8(Utf8ToUtf16Le(s)), s) << s;
+        EXPECT_EQ(common::utf16leToUtf8(common::utf8ToUtf16le(s)), s) << s;
     }
     // Bytes that are not UTF-8 become U+FFFD, one each.
-    EXPECT_EQ(Utf16LeToUtf8(Utf8ToUtf16Le("a\xFF" "b")), "a\xEF\xBF\xBD" "b");
-    EXPECT_EQ(Utf16LeToUtf8(Utf8ToUtf16Le("\xE6\x98")), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(common::utf16leToUtf8(common::utf8ToUtf16le("a\xFF" "b")), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(common::utf16leToUtf8(common::utf8ToUtf16le("\xE6\x98")), "\xEF\xBF\xBD\xEF\xBF\xBD");
     // An encoded surrogate is not UTF-8 either.
-    EXPECT_EQ(Utf8ToUtf16Le("\xED\xA0\x80").size(), 6u);
+    EXPECT_EQ(common::utf8ToUtf16le("\xED\xA0\x80").size(), 6u);
 }
 
 }  // namespace

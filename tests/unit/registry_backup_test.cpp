@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unicode.h"
 #include "registry/reg_backup.h"
 #include "registry/registry_access.h"
 #include "support/memory_files.h"
@@ -24,7 +25,7 @@ std::string textOf(const std::string& bytes) {
     EXPECT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2));
     EXPECT_EQ(bytes.size() % 2, 0u);
-    return Utf16LeToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2, bytes.size() - 2));
+    return common::utf16leToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2, bytes.size() - 2));
 }
 
 std::vector<std::string> linesOf(const std::string& text) {
@@ -326,34 +327,32 @@ protected:
 };
 
 TEST_F(BackupFileTest, GoesUnderLocalAppDataNamedByTimeAndPage) {
-    EXPECT_EQ(WriteBackupFile(&files, &env, "hijack", set), kPath);
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), kPath);
     ASSERT_NE(files.find(kPath), nullptr);
     EXPECT_TRUE(files.isFolder("C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups"));
     EXPECT_EQ(ParseRegFile(files.find(kPath)->data), set.file());
     // A trailing backslash on the folder changes nothing.
     env.appData += "\\";
     env.timestamp = "2026-12-07_10-20-31";
-    EXPECT_EQ(WriteBackupFile(&files, &env, "browser", set),
+    EXPECT_EQ(WriteBackupFile(files, env, "browser", set),
               "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-31-browser.reg");
 }
 
 TEST_F(BackupFileTest, NeverReplacesAnEarlierBackup) {
     files.addFile(kPath, "earlier");
-    const auto second = WriteBackupFile(&files, &env, "hijack", set);
+    const auto second = WriteBackupFile(files, env, "hijack", set);
     EXPECT_EQ(second, "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack-2.reg");
     EXPECT_EQ(files.find(kPath)->data, "earlier");
-    EXPECT_EQ(WriteBackupFile(&files, &env, "hijack", set),
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set),
               "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack-3.reg");
 }
 
 TEST_F(BackupFileTest, ReportsEveryWayItCanFail) {
-    EXPECT_EQ(WriteBackupFile(nullptr, &env, "hijack", set), std::nullopt);
-    EXPECT_EQ(WriteBackupFile(&files, nullptr, "hijack", set), std::nullopt);
     env.appData = "";
-    EXPECT_EQ(WriteBackupFile(&files, &env, "hijack", set), std::nullopt);
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
     env.appData = "C:\\Users\\me\\AppData\\Local";
     files.failWrites = true;
-    EXPECT_EQ(WriteBackupFile(&files, &env, "hijack", set), std::nullopt);
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
     EXPECT_EQ(files.find(kPath), nullptr);
     EXPECT_EQ(files.writes(), 0);
 }

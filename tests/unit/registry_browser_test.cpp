@@ -350,7 +350,6 @@ TEST_F(BrowserPage, DeletesNothingWithoutABackup) {
     const std::vector<std::function<void(App&)>> breakages{
         [](App& a) { a.files.failWrites = true; },
         [](App& a) { a.environment.appData.clear(); },
-        [](App& a) { a.platform.environment = nullptr; },
     };
     for (std::size_t i = 0; i < breakages.size(); ++i) {
         App a;

@@ -199,8 +199,6 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
     const std::vector<std::function<void(App&)>> breakages{
         [](App& a) { a.files.failWrites = true; },
         [](App& a) { a.environment.appData.clear(); },
-        [](App& a) { a.platform.environment = nullptr; },
-        [](App& a) { a.platform.files = nullptr; },
     };
     for (std::size_t i = 0; i < breakages.size(); ++i) {
         App a;

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "app/command_line.h"
+#include "common/paths.h"
 #include "app/layout.h"
 #include "drive/drive_page.h"
 #include "support/fixture.h"
@@ -32,7 +33,7 @@ TEST(StartUp, WithoutArgumentShowsTheDrivePageAndFirstState) {
     EXPECT_TRUE(s.browserSelectAllNext);
     EXPECT_EQ(s.currentRow, 0);
     for (bool b : s.pageNeedsRefill) EXPECT_TRUE(b);
-    EXPECT_EQ(app.form.exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), 10);
 
     for (int n = 1; n <= 4; ++n) EXPECT_FALSE(app.timer(n).enabled()) << "Timer" << n;
     EXPECT_EQ(app.timer(1).interval(), 100);
@@ -73,7 +74,7 @@ TEST_P(WatchArgument, DecidesBackgroundModeAndTheDrive) {
     EXPECT_EQ(app.timer(1).enabled(), c.background);
     EXPECT_EQ(app.byId<HButton>(L::kCommand1.id).caption(), c.background ? "停止 监控" : "开启优盘监控");
     EXPECT_FALSE(app.timer(2).enabled());
-    EXPECT_EQ(app.form.exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), 10);
     EXPECT_TRUE(app.container(L::kDrive).visible());
 }
 
@@ -126,10 +127,10 @@ TEST(CommandLine, ArgumentIsTheTextAfterTheProgramPath) {
 }
 
 TEST(CommandLine, ExecutableBaseName) {
-    EXPECT_EQ(app::executableBaseName(R"(C:\Tools\Wardeck.exe)"), "Wardeck");
-    EXPECT_EQ(app::executableBaseName(R"(C:\a.b\guard.v2.EXE)"), "guard.v2");
-    EXPECT_EQ(app::executableBaseName("noext"), "noext");
-    EXPECT_EQ(app::executableBaseName(R"(C:\Tools\)"), "");
+    EXPECT_EQ(common::executableBaseName(R"(C:\Tools\Wardeck.exe)"), "Wardeck");
+    EXPECT_EQ(common::executableBaseName(R"(C:\a.b\guard.v2.EXE)"), "guard.v2");
+    EXPECT_EQ(common::executableBaseName("noext"), "noext");
+    EXPECT_EQ(common::executableBaseName(R"(C:\Tools\)"), "");
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "platform/win32/environment_win32.h"
 #include "platform/win32/services.h"
 #include "platform/win32/toolkit.h"
@@ -12,15 +12,7 @@
 namespace wd::win32 {
 
 struct System {
-    explicit System(HINSTANCE instance) : toolkit(instance), tray(instance) {
-        platform.processes = &processes;
-        platform.text = &text;
-        platform.shell = &shell;
-        platform.files = &files;
-        platform.registry = &registry;
-        platform.tray = &tray;
-        platform.environment = &environment;
-    }
+    explicit System(HINSTANCE instance) : toolkit(instance), tray(instance) {}
     System(const System&) = delete;
     System& operator=(const System&) = delete;
 
@@ -32,7 +24,7 @@ struct System {
     Registry registry;
     Tray tray;
     Environment environment;
-    wd::Platform platform{toolkit};
+    wd::Platform platform{toolkit, processes, text, shell, files, registry, tray, environment};
 };
 
 }  // namespace wd::win32

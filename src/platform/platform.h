@@ -1,4 +1,7 @@
-// Everything the program needs of the system, handed to the main window.
+// Everything the program needs of the system, handed to the main window and
+// from it to the pages: the window toolkit and the system services. The
+// program's entry point makes the Win32 set; the unit tests make an
+// in-memory one.
 #pragma once
 
 #include <string>
@@ -14,19 +17,18 @@
 
 namespace wd {
 
-// The services are set by the program's entry point; each is used only by the
-// features that need it.
 struct Platform {
     ui::Toolkit& toolkit;
-    platform::Processes* processes = nullptr;
-    platform::Text* text = nullptr;
-    platform::Shell* shell = nullptr;
-    platform::Files* files = nullptr;
-    platform::Registry* registry = nullptr;
-    platform::Tray* tray = nullptr;
-    platform::Environment* environment = nullptr;
+    platform::Processes& processes;
+    platform::Text& text;
+    platform::Shell& shell;
+    platform::Files& files;
+    platform::Registry& registry;
+    platform::Tray& tray;
+    platform::Environment& environment;
 };
 
+// What the system tells the program when it starts.
 struct StartInfo {
     std::string argument;  // the text after the program path (UTF-8)
     std::string exePath;   // full path of the running executable (UTF-8)

@@ -1,6 +1,6 @@
-#include "app/unicode.h"
+#include "common/unicode.h"
 
-namespace wd::app {
+namespace wd::common {
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -44,6 +44,50 @@ std::string utf16leToUtf8(std::string_view bytes) {
     return utf16leToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
+namespace {
+
+void appendUtf16(std::vector<std::uint8_t>& out, char16_t u) {
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> utf8ToUtf16le(std::string_view s) {
+    std::vector<std::uint8_t> out;
+    out.reserve(s.size() * 2);
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        int len = 0;
+        char32_t c = 0;
+        char32_t least = 0;
+        if (b < 0x80) len = 1, c = b;
+        else if ((b & 0xE0) == 0xC0) len = 2, c = b & 0x1F, least = 0x80;
+        else if ((b & 0xF0) == 0xE0) len = 3, c = b & 0x0F, least = 0x800;
+        else if ((b & 0xF8) == 0xF0) len = 4, c = b & 0x07, least = 0x10000;
+        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= s.size();
+        for (int k = 1; ok && k < len; ++k) {
+            const auto t = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((t & 0xC0) != 0x80) ok = false;
+            else c = (c << 6) | (t & 0x3F);
+        }
+        if (ok && (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+        if (!ok) {
+            appendUtf16(out, 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            appendUtf16(out, static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            appendUtf16(out, static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            appendUtf16(out, static_cast<char16_t>(c));
+        }
+        i += static_cast<std::size_t>(len);
+    }
+    return out;
+}
+
 std::size_t utf8SequenceLength(unsigned char lead) {
     if (lead < 0x80) return 1;
     if ((lead & 0xE0) == 0xC0) return 2;
@@ -80,4 +124,4 @@ std::string lastCharacter(std::string_view text) {
     return std::string(text.substr(text.size() - 1));
 }
 
-}  // namespace wd::app
+}  // namespace wd::common

@@ -1,0 +1,53 @@
+// What the main window (Form1) hands to each of its pages: the platform, the
+// window itself, the state several pages share, and the window's four
+// timers. A page wires its own controls, timers and menus to its own
+// handlers, so an event runs down one path: toolkit control -> page handler
+// -> subsystem logic -> platform. Nothing here includes a page.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "app/layout.h"
+#include "platform/platform.h"
+#include "platform/ui.h"
+
+namespace wd::app {
+
+// The per-window state that several pages share.
+struct WindowState {
+    std::int32_t hijackCount = 0;
+    std::int32_t browserCount = 0;
+    std::int32_t processCount = 0;
+    std::int32_t baselineCount = 0;
+    bool hijackSelectAllNext = true;
+    bool browserSelectAllNext = true;
+    std::int16_t currentRow = 0;
+    std::array<bool, layout::kPageCount> pageNeedsRefill{true, true, true, true, true};
+};
+
+struct Form {
+    Platform& platform;
+    const StartInfo& start;
+    ui::Window& window;
+    WindowState& state;
+    // The window's interval timers; each is wired by the page that switches it.
+    ui::Timer& Timer1;  // 100 ms: the drive monitor
+    ui::Timer& Timer2;  // 50 ms: loop kill
+    ui::Timer& Timer3;  // 200 ms: auto refresh of the process list
+    ui::Timer& Timer4;  // 200 ms: suspect search
+    // Closes the Help window if it is open.
+    std::function<void()> closeHelp;
+
+    ui::Toolkit& toolkit() const { return platform.toolkit; }
+    // A hidden pop-up menu of the window, with the page's handlers.
+    std::unique_ptr<ui::PopupMenu> menu(std::string_view caption, std::vector<ui::PopupMenu::Item> items) const {
+        return platform.toolkit.popupMenu(window, caption, std::move(items));
+    }
+};
+
+}  // namespace wd::app
