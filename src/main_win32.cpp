@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "platform/win32/dispatch.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 
@@ -37,7 +38,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wd::StartInfo start{wd::app::argumentFromCommandLine(commandLine), executablePath()};
 
     wd::app::MainWindow form1(system.platform, start);
-    form1.start();
+    {
+        // Start-up is one handler: what it lays out is shown once it is done.
+        const wd::win32::HandlerScope startUp;
+        form1.start();
+    }
     const int code = system.toolkit.runMessageLoop();
     if (SUCCEEDED(com)) ::CoUninitialize();
     return code;

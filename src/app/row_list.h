@@ -48,7 +48,6 @@ public:
     // Row k, 1-based; element 0 is the template.
     ui::CheckBox& row(int k);
     bool hasRow(int k) const { return k >= 1 && k <= count_; }
-    ui::CheckBox& element0() { return element0_; }
 
     // Called with the row number whenever a mouse button goes down on a row.
     std::function<void(int row, ui::MouseButton, int x, int y)> onRowMouseDown;

@@ -181,6 +181,19 @@ public:
     virtual void setRedraw(bool on) { (void)on; }
 };
 
+// Stops a picture box drawing for as long as it lives; drawing comes back,
+// with one repaint, however the work in between ends.
+class RedrawPause {
+public:
+    explicit RedrawPause(Picture& box) : box_(box) { box_.setRedraw(false); }
+    ~RedrawPause() { box_.setRedraw(true); }
+    RedrawPause(const RedrawPause&) = delete;
+    RedrawPause& operator=(const RedrawPause&) = delete;
+
+private:
+    Picture& box_;
+};
+
 // An interval timer owned by a window; it is made disabled.
 class Timer {
 public:

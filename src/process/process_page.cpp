@@ -61,7 +61,7 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
 void ProcessPage::ListProcesses() {
     const std::string key = ownNameKey(common::executableBaseName(form_.start.exePath));
     int k = 0;
-    Picture3->setRedraw(false);
+    const ui::RedrawPause pause(*Picture3);
     if (const auto snapshot = processes_.snapshot()) {
         for (const platform::ProcessEntry& e : *snapshot) {
             const std::string name = processName(text_, e.exeName);
@@ -74,11 +74,10 @@ void ProcessPage::ListProcesses() {
     }
     form_.state.processCount = k;
     rows->fitScrollBar();
-    Picture3->setRedraw(true);
 }
 
 void ProcessPage::RefreshProcessList() {
-    Picture3->setRedraw(false);
+    const ui::RedrawPause pause(*Picture3);
     rows->clear();
     ListProcesses();
 }

@@ -14,14 +14,54 @@ Node::~Node() {
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
 }
 
+void HeadlessToolkit::dispatch(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const ProgramExited&) {
+        throw;
+    } catch (const std::exception& e) {
+        thrown.emplace_back(e.what());
+    } catch (...) {
+        thrown.emplace_back("?");
+    }
+}
+
 void HButton::click() {
-    if (isEnabled && onClick) onClick();
+    tk.dispatch([this] {
+        if (isEnabled && onClick) onClick();
+    });
+}
+
+void HTimer::fire() {
+    const auto tick = [this] {
+        if (on && onTick) onTick();
+    };
+    if (tk)
+        tk->dispatch(tick);
+    else
+        tick();
 }
 
 void HCheckBox::setValue(int v) {
     if (v == val) return;
     val = v;
     if (onClick) onClick();
+}
+
+void HCheckBox::click() {
+    tk.dispatch([this] { setValue(val ? 0 : 1); });
+}
+
+void HCheckBox::mouseDown(ui::MouseButton b, int x, int y) {
+    tk.dispatch([&] {
+        if (onMouseDown) onMouseDown(b, x, y);
+    });
+}
+
+void HListBox::mouseDown(ui::MouseButton b, int x, int y) {
+    tk.dispatch([&] {
+        if (onMouseDown) onMouseDown(b, x, y);
+    });
 }
 
 void HLabel::setCaption(std::string_view t) {
@@ -38,7 +78,9 @@ void HLabel::setCaption(std::string_view t) {
 }
 
 void HTextBox::type(int keyAscii) {
-    if (onKeyPress) onKeyPress(keyAscii);
+    tk.dispatch([&] {
+        if (onKeyPress) onKeyPress(keyAscii);
+    });
     if (keyAscii == 13) {
         if (style.multiLine) value += "\r\n";
     } else if (keyAscii == 8) {
@@ -144,7 +186,7 @@ std::unique_ptr<ui::VScrollBar> HeadlessToolkit::vScrollBar(ui::Container& p, co
 namespace {
 class OwnedTimer : public HTimer {
 public:
-    OwnedTimer(HeadlessToolkit& tk, int ms) : HTimer(ms), tk_(tk) { tk_.timers.push_back(this); }
+    OwnedTimer(HeadlessToolkit& tk, int ms) : HTimer(&tk, ms), tk_(tk) { tk_.timers.push_back(this); }
     ~OwnedTimer() override {
         auto& v = tk_.timers;
         v.erase(std::remove(v.begin(), v.end(), this), v.end());

@@ -75,10 +75,8 @@ public:
     std::string tag() const override { return tagText; }
     void setTag(std::string_view t) override { tagText = t; }
     void setToolTip(std::string_view t) override { tip = t; }
-    void click() { setValue(val ? 0 : 1); }
-    void mouseDown(ui::MouseButton b, int x = 0, int y = 0) {
-        if (onMouseDown) onMouseDown(b, x, y);
-    }
+    void click();  // as the user does
+    void mouseDown(ui::MouseButton b, int x = 0, int y = 0);
     std::string text, tagText, tip;
     int val = 0;
 };
@@ -137,9 +135,7 @@ public:
     }
     int selectedIndex() const override { return selected; }
     void setSelectedIndex(int index) override;
-    void mouseDown(ui::MouseButton b, int x = 0, int y = 0) {
-        if (onMouseDown) onMouseDown(b, x, y);
-    }
+    void mouseDown(ui::MouseButton b, int x = 0, int y = 0);
     std::vector<std::string> items;
     int selected = -1;
 };
@@ -162,6 +158,8 @@ class HPicture : public HControl<ui::Picture> {
 public:
     HPicture(HeadlessToolkit& tk, ui::Container* p, const ui::Layout& l, bool b) : HControl(tk, p, l), border(b) {}
     void setImage(ui::Image i) override { img = i; }
+    void setRedraw(bool on) override { redraw = on; }
+    bool redraw = true;
     ui::Image image() const override { return img; }
     bool bordered() const override { return border; }
     bool border;
@@ -170,14 +168,13 @@ public:
 
 class HTimer : public ui::Timer {
 public:
-    explicit HTimer(int ms) : ms(ms) {}
+    HTimer(HeadlessToolkit* tk, int ms) : tk(tk), ms(ms) {}
     int interval() const override { return ms; }
     bool enabled() const override { return on; }
     void setEnabled(bool v) override { on = v; }
     // One tick, if the timer is enabled.
-    void fire() {
-        if (on && onTick) onTick();
-    }
+    void fire();
+    HeadlessToolkit* tk;
     int ms;
     bool on = false;
 };
@@ -255,6 +252,14 @@ public:
     [[noreturn]] void exitProcess() override { throw ProgramExited(); }
 
     // ---- for the tests ----
+    // Every event a test raises as the user or the system would (a click, a
+    // key, a mouse button, a timer tick) enters here, as every message enters
+    // the Win32 toolkit's dispatch: what a handler throws is caught and
+    // recorded in `thrown`, and the program goes on. Ending the program
+    // (ProgramExited) passes through.
+    void dispatch(const std::function<void()>& handler);
+    std::vector<std::string> thrown;
+
     struct MessageBoxCall {
         std::string text, title;
         int style;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ public:
 
     std::optional<std::vector<platform::ProcessEntry>> snapshot() override {
         ++snapshots;
+        if (snapshotThrows) throw std::bad_alloc();
         if (snapshotFails) return std::nullopt;
         std::vector<platform::ProcessEntry> out;
         for (const Proc& p : procs) out.push_back({p.pid, p.exeName});
@@ -66,6 +68,7 @@ public:
 
     std::vector<Proc> procs;
     bool snapshotFails = false;
+    bool snapshotThrows = false;  // as when memory runs out
     int snapshots = 0;
     std::vector<std::uint32_t> terminateCalls;
     std::vector<std::pair<std::uint32_t, int>> waits;

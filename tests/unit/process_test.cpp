@@ -115,6 +115,26 @@ TEST(AutoRefresh, SwitchRebuildsEveryTickAndClearsTicks) {
     EXPECT_EQ(button.caption(), "自动刷新进程");
 }
 
+TEST(AutoRefresh, ATickThatThrowsLeavesTheProgramRunning) {
+    ProcessApp app;
+    app.processes.start("a.exe");
+    app.openPage();
+    app.button(L::kCommand6).click();
+    // Memory runs out while a tick reads the processes: the tick is given up,
+    // the program and its timers go on.
+    app.processes.snapshotThrows = true;
+    app.timer(3).fire();
+    EXPECT_EQ(app.tk.thrown, (std::vector<std::string>{"std::bad_alloc"}));
+    EXPECT_TRUE(app.byId<HPicture>(L::kPicture3.id).redraw);  // the box still draws
+    app.processes.snapshotThrows = false;
+    app.processes.start("b.exe");
+    app.timer(3).fire();
+    EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"a.exe", "b.exe"}));
+    app.button(L::kCommand6).click();
+    EXPECT_EQ(app.button(L::kCommand6).caption(), "自动刷新进程");
+    EXPECT_EQ(app.tk.thrown.size(), 1u);
+}
+
 TEST(SuspectList, CopyTickedRowsRefusesDuplicatesAndSelectsTheLastHandled) {
     ProcessApp app;
     for (const char* n : {"a.exe", "b.exe", "b.exe", "c.exe"}) app.processes.start(n);

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
 #include "platform/win32/text.h"
@@ -507,18 +508,20 @@ void PictureImpl::paint() {
 }
 
 LRESULT CALLBACK PictureImpl::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
-    if (container) {
-        auto* self = static_cast<PictureImpl*>(container);
-        LRESULT result = 0;
-        if (routeChildMessage(h, msg, wp, lp, result)) return result;
-        switch (msg) {
-            case WM_ERASEBKGND: return 1;
-            case WM_PAINT: self->paint(); return 0;
-            default: break;
+    return Dispatch::run(L"picture box", msg, [&]() -> LRESULT {
+        auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
+        if (container) {
+            auto* self = static_cast<PictureImpl*>(container);
+            LRESULT result = 0;
+            if (routeChildMessage(h, msg, wp, lp, result)) return result;
+            switch (msg) {
+                case WM_ERASEBKGND: return 1;  // WM_PAINT fills the whole box
+                case WM_PAINT: self->paint(); return 0;
+                default: break;
+            }
         }
-    }
-    return ::DefWindowProcW(h, msg, wp, lp);
+        return ::DefWindowProcW(h, msg, wp, lp);
+    });
 }
 
 }  // namespace wd::win32

@@ -98,7 +98,8 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void onIconMessage(WPARAM wParam, LPARAM lParam);
+    void onTaskbarRecreated();
     HICON icon();
 
     HINSTANCE instance_;

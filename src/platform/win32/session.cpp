@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/widgets.h"
 
@@ -86,12 +87,13 @@ namespace {
 Session* currentSession = nullptr;
 constexpr UINT kFlushShows = WM_APP + 0x57;
 
+// The hidden owner window. Its one message of its own only has to arrive: the
+// dispatch scope shows the pending rows as it leaves.
 LRESULT CALLBACK parkingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kFlushShows) {
-        flushDeferredShows();
-        return 0;
-    }
-    return ::DefWindowProcW(h, msg, wp, lp);
+    return Dispatch::run(L"owner window", msg, [&]() -> LRESULT {
+        if (msg == kFlushShows) return 0;
+        return ::DefWindowProcW(h, msg, wp, lp);
+    });
 }
 
 ATOM registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT classStyle) {

@@ -45,8 +45,6 @@ public:
     HINSTANCE instance() const { return instance_; }
     // Hidden top-level window that owns the windows kept out of the task bar.
     HWND parking() const { return parking_.get(); }
-    ATOM windowAtom() const { return windowAtom_; }
-    ATOM pictureAtom() const { return pictureAtom_; }
     HBRUSH brush(ui::Rgb colour);
     Art& art() { return art_; }
     UINT_PTR nextTimerId() { return ++lastTimerId_; }
@@ -69,10 +67,11 @@ public:
     // Rows of check-box arrays come and go, and move, by the hundred inside
     // one handler; on screen each such change costs a repaint (and, under
     // Wine, server round trips). So a row's moves, shows and hides are put off
-    // until the handler returns (or pumps messages) and then done in one
-    // SetWindowPos each without redrawing, followed by one repaint of each
-    // container touched. The windows of rows let go are destroyed then too,
-    // hidden first the same way. Outside the handler nothing of this shows.
+    // until the handler returns (the dispatch scope calls flushShows, see
+    // dispatch.h) and then done in one SetWindowPos each without redrawing,
+    // followed by one repaint of each container touched. The windows of rows
+    // let go are destroyed then too, hidden first the same way. Outside the
+    // handler nothing of this shows.
     void deferSync(HWND control);
     void deferDestroy(UniqueWindow control);
     void flushShows();
@@ -98,10 +97,5 @@ private:
     std::vector<UniqueWindow> pendingDestroys_;
     bool flushPosted_ = false;
 };
-
-// Flushes the deferred shows when a handler returns.
-inline void flushDeferredShows() {
-    if (Session* s = Session::current()) s->flushShows();
-}
 
 }  // namespace wd::win32

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
 #include "platform/win32/text.h"
@@ -29,7 +30,7 @@ Toolkit::Toolkit(HINSTANCE instance) {
 Toolkit::~Toolkit() = default;
 
 int Toolkit::runMessageLoop() {
-    session_->flushShows();
+    const MessageLoop loop;
     MSG msg{};
     for (;;) {
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -104,7 +105,7 @@ int Toolkit::messageBox(ui::Window* owner, std::string_view text, std::string_vi
     const auto* impl = dynamic_cast<const WindowImpl*>(owner);
     const HWND ownerHwnd = impl ? impl->hwnd() : nullptr;
     const UINT type = (style == ui::kMbOkCancel ? MB_OKCANCEL : MB_OK) | MB_SETFOREGROUND;
-    session_->flushShows();
+    const MessageLoop loop;  // the message box's
     return ::MessageBoxW(ownerHwnd, widen(text).c_str(), widen(title).c_str(), type);
 }
 

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/services.h"
 #include "platform/win32/text.h"
@@ -97,29 +98,34 @@ void Tray::setForeground() {
 }
 
 LRESULT CALLBACK Tray::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    if (auto* self = reinterpret_cast<Tray*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
-        return self->handle(hwnd, msg, wParam, lParam);
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Dispatch::run(L"tray icon", msg, [&]() -> LRESULT {
+        if (msg == WM_NCCREATE) {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        if (auto* self = reinterpret_cast<Tray*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+            if (msg == kCallbackMessage) {
+                self->onIconMessage(wParam, lParam);
+                return 0;
+            }
+            if (self->taskbarCreated_ && msg == self->taskbarCreated_) {
+                self->onTaskbarRecreated();
+                return 0;
+            }
+        }
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    });
 }
 
-LRESULT Tray::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == kCallbackMessage) {
-        // Version-0 icons: wParam is the icon id, lParam the mouse message.
-        if (wParam == kIconId && onMouse) onMouse(static_cast<int>(LOWORD(lParam)));
-        return 0;
-    }
-    if (taskbarCreated_ && msg == taskbarCreated_) {
-        // The new task bar has none of the old icons.
-        added_ = false;
-        if (onTaskbarCreated) onTaskbarCreated();
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+void Tray::onIconMessage(WPARAM wParam, LPARAM lParam) {
+    // Version-0 icons: wParam is the icon id, lParam the mouse message.
+    if (wParam == kIconId && onMouse) onMouse(static_cast<int>(LOWORD(lParam)));
+}
+
+void Tray::onTaskbarRecreated() {
+    // The new task bar has none of the old icons.
+    added_ = false;
+    if (onTaskbarCreated) onTaskbarCreated();
 }
 
 }  // namespace wd::win32

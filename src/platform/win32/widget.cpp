@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
 #include "platform/win32/text.h"
@@ -38,7 +39,6 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
             if (lp) {
                 if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
                     w->command(HIWORD(wp));
-                    flushDeferredShows();
                     result = 0;
                     return true;
                 }
@@ -60,7 +60,6 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
             if (lp) {
                 if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
                     w->scroll(LOWORD(wp));
-                    flushDeferredShows();
                     result = 0;
                     return true;
                 }
@@ -71,7 +70,6 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
                 const auto* header = reinterpret_cast<const NMHDR*>(lp);
                 if (Widget* w = Widget::fromChild(self, header->hwndFrom)) {
                     result = w->notify(*header);
-                    flushDeferredShows();
                     return true;
                 }
             }
@@ -135,23 +133,22 @@ LRESULT Widget::callOriginal(WNDPROC original, HWND h, UINT msg, WPARAM wp, LPAR
 }
 
 LRESULT CALLBACK Widget::controlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (!self || self->hwnd_.get() != h) return callOriginal(nullptr, h, msg, wp, lp);
-    const WNDPROC original = self->original_;
-    if (msg == WM_NCDESTROY) {
-        // Destroyed by Windows along with its parent: the object stays, without
-        // a window, until its owner lets it go.
-        ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-        self->hwnd_.release();
+    return Dispatch::run(L"control", msg, [&]() -> LRESULT {
+        auto* self = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+        if (!self || self->hwnd_.get() != h) return callOriginal(nullptr, h, msg, wp, lp);
+        const WNDPROC original = self->original_;
+        if (msg == WM_NCDESTROY) {
+            // Destroyed by Windows along with its parent: the object stays,
+            // without a window, until its owner lets it go.
+            ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+            ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+            self->hwnd_.release();
+            return callOriginal(original, h, msg, wp, lp);
+        }
+        LRESULT result = 0;
+        if (self->filter(msg, wp, lp, result)) return result;
         return callOriginal(original, h, msg, wp, lp);
-    }
-    LRESULT result = 0;
-    if (self->filter(msg, wp, lp, result)) {
-        flushDeferredShows();
-        return result;
-    }
-    return callOriginal(original, h, msg, wp, lp);
+    });
 }
 
 Widget* Widget::fromChild(HWND container, HWND h) {

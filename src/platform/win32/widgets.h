@@ -378,9 +378,13 @@ public:
     static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 
 private:
+    // One named handler per message; false: Windows' default handling follows.
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    bool onTimer(UINT_PTR id);
+    LRESULT onEraseBackground(HDC dc);
     void onDpiChanged(UINT newDpi, const RECT& suggested);
-    void onActivate(WPARAM wp);
+    bool onActivate(WPARAM wp);
+    void onSize(WPARAM kind);
     SIZE outerPixels() const;
     void applySize();
     void centre();

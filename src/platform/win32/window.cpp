@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/session.h"
@@ -57,21 +58,23 @@ WindowImpl::~WindowImpl() {
 }
 
 LRESULT CALLBACK WindowImpl::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-        auto* container = static_cast<ContainerImpl*>(create->lpCreateParams);
-        ::SetWindowLongPtrW(h, 0, reinterpret_cast<LONG_PTR>(container));
-        static_cast<WindowImpl*>(container)->hwnd_.reset(h);
-    }
-    auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
-    if (!container) return ::DefWindowProcW(h, msg, wp, lp);
-    auto* self = static_cast<WindowImpl*>(container);
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(h, 0, 0);
-        if (self->hwnd_.get() == h) self->hwnd_.release();
-        return ::DefWindowProcW(h, msg, wp, lp);
-    }
-    return self->handle(msg, wp, lp);
+    return Dispatch::run(L"window", msg, [&]() -> LRESULT {
+        if (msg == WM_NCCREATE) {
+            auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
+            auto* container = static_cast<ContainerImpl*>(create->lpCreateParams);
+            ::SetWindowLongPtrW(h, 0, reinterpret_cast<LONG_PTR>(container));
+            static_cast<WindowImpl*>(container)->hwnd_.reset(h);
+        }
+        auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
+        if (!container) return ::DefWindowProcW(h, msg, wp, lp);
+        auto* self = static_cast<WindowImpl*>(container);
+        if (msg == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(h, 0, 0);
+            if (self->hwnd_.get() == h) self->hwnd_.release();
+            return ::DefWindowProcW(h, msg, wp, lp);
+        }
+        return self->handle(msg, wp, lp);
+    });
 }
 
 LRESULT WindowImpl::handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -81,45 +84,60 @@ LRESULT WindowImpl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
             requestClose();
-            flushDeferredShows();
             return 0;
         case WM_TIMER:
-            if (const auto it = timers_.find(wp); it != timers_.end()) {
-                it->second->tick();
-                flushDeferredShows();
-                return 0;
-            }
+            if (onTimer(wp)) return 0;
             break;
-        case WM_ERASEBKGND: {
-            RECT client{};
-            ::GetClientRect(h, &client);
-            ::FillRect(reinterpret_cast<HDC>(wp), &client, session_.brush(back_));
-            return 1;
-        }
+        case WM_ERASEBKGND:
+            return onEraseBackground(reinterpret_cast<HDC>(wp));
         case WM_DPICHANGED:
             onDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wp) == WA_INACTIVE) {
-                const HWND focus = ::GetFocus();
-                if (focus && ::IsChild(h, focus)) savedFocus_ = focus;
-                break;
-            }
-            if (HIWORD(wp)) break;  // minimized
-            if (savedFocus_ && ::IsWindow(savedFocus_) && ::IsChild(h, savedFocus_) &&
-                ::IsWindowVisible(savedFocus_) && ::IsWindowEnabled(savedFocus_))
-                ::SetFocus(savedFocus_);
-            else
-                focusFirst();
-            return 0;
+            if (onActivate(wp)) return 0;
+            break;
         case WM_SIZE:
-            // A size asked for while the window was an icon.
-            if (wp == SIZE_RESTORED && sizePending_) applySize();
+            onSize(wp);
             break;
         default:
             break;
     }
     return ::DefWindowProcW(h, msg, wp, lp);
+}
+
+bool WindowImpl::onTimer(UINT_PTR id) {
+    const auto it = timers_.find(id);
+    if (it == timers_.end()) return false;  // not one of ours
+    it->second->tick();
+    return true;
+}
+
+LRESULT WindowImpl::onEraseBackground(HDC dc) {
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    ::FillRect(dc, &client, session_.brush(back_));
+    return 1;
+}
+
+bool WindowImpl::onActivate(WPARAM wp) {
+    const HWND h = hwnd();
+    if (LOWORD(wp) == WA_INACTIVE) {
+        const HWND focus = ::GetFocus();
+        if (focus && ::IsChild(h, focus)) savedFocus_ = focus;
+        return false;
+    }
+    if (HIWORD(wp)) return false;  // minimized
+    if (savedFocus_ && ::IsWindow(savedFocus_) && ::IsChild(h, savedFocus_) && ::IsWindowVisible(savedFocus_) &&
+        ::IsWindowEnabled(savedFocus_))
+        ::SetFocus(savedFocus_);
+    else
+        focusFirst();
+    return true;
+}
+
+void WindowImpl::onSize(WPARAM kind) {
+    // A size asked for while the window was an icon.
+    if (kind == SIZE_RESTORED && sizePending_) applySize();
 }
 
 void WindowImpl::addWidget(Widget* w) {
@@ -311,7 +329,6 @@ bool WindowImpl::minimized() const { return pendingMinimize_ || (hwnd() && ::IsI
 
 void WindowImpl::show() {
     if (!hwnd()) return;
-    session_.flushShows();
     // Nothing comes up beside a modal window but the windows it opens itself.
     if (session_.modalOpen() && !inModal_) return;
     if (!shownOnce_) {
@@ -347,7 +364,6 @@ void WindowImpl::restore() {
 
 void WindowImpl::showModal(ui::Window* owner) {
     if (!hwnd() || inModal_) return;
-    session_.flushShows();
     const auto* ownerImpl = dynamic_cast<const WindowImpl*>(owner);
     const HWND ownerHwnd = ownerImpl ? ownerImpl->hwnd() : nullptr;
     // Stay above the owner while it is on screen; the hidden owner otherwise.
@@ -370,6 +386,7 @@ void WindowImpl::showModal(ui::Window* owner) {
 
     // The window may be destroyed by a handler while its loop runs.
     const std::shared_ptr<bool> alive = alive_;
+    const MessageLoop loop;
     MSG msg{};
     while (*alive && inModal_) {
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -463,11 +480,11 @@ PopupMenuImpl::PopupMenuImpl(WindowImpl& owner, std::string_view title, std::vec
 
 void PopupMenuImpl::popup() {
     if (!menu_ || !owner_ || !::IsWindow(owner_)) return;
-    flushDeferredShows();
     POINT at{};
     ::GetCursorPos(&at);
     // Without the foreground the menu would not close when clicked away from.
     ::SetForegroundWindow(owner_);
+    const MessageLoop loop;  // the menu's
     const int chosen = static_cast<int>(::TrackPopupMenu(
         menu_.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y, 0,
         owner_, nullptr));
