@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -40,7 +42,19 @@ public:
     std::vector<std::string> log;
     int writes() const { return writeCount_; }
     std::string currentDrive = "C:";
-    bool failWrites = false;  // every writeAll fails
+    bool failWrites = false;  // every writeAll and createNew fails
+
+    // ---- new files written in pieces ----
+    // Runs first in writeAll and createNew with the path, so that a test can
+    // make the file there as another program would at that very moment.
+    std::function<void(const std::string& path)> beforeWrite;
+    bool failFlush = false;  // flush() of a new file fails
+    // A new file takes this many bytes in all; a write past them fails, after
+    // writing what fits (a full disk).
+    std::uint64_t spaceLeft = UINT64_MAX;
+    // The largest piece a new file was handed in one write.
+    std::size_t largestWrite = 0;
+    int openNewFiles = 0;
 
     // ---- platform::Files ----
     bool exists(std::string_view path) override;
@@ -51,12 +65,15 @@ public:
     bool rename(std::string_view from, std::string_view to) override;
     std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) override;
     bool writeAll(std::string_view path, std::string_view bytes) override;
+    std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
     // Empty when the path names no place on a drive.
     std::string key(std::string_view path, bool* trailingSlash = nullptr) const;
 
 private:
+    class NewFile;
+    bool makeParents(const std::string& path);
     bool writable(const std::string& key) const;
     bool isDevice(const std::string& key) const;
     std::string parentKey(const std::string& key) const;

@@ -39,7 +39,8 @@ protected:
     }
     Strings entryNames() {
         Strings out;
-        for (int k = 1; k <= count(); ++k) out.push_back(page().browserEntryNames.at(static_cast<std::size_t>(k)));
+        for (int k = 1; k <= count(); ++k)
+            out.push_back(page().browserEntryNames.at(static_cast<std::size_t>(k)).name);
         return out;
     }
     void tick(int k) { row(k).setValue(1); }
@@ -84,7 +85,7 @@ TEST_P(ExtensionCaption, ComesFromTheFirstMenuTextOrButtonTextWithData) {
     open();
     ASSERT_EQ(count(), 1);
     EXPECT_EQ(row(1).caption(), GetParam().caption);
-    EXPECT_EQ(page().browserEntryNames.at(1), "{EXT}");
+    EXPECT_EQ(page().browserEntryNames.at(1).name, "{EXT}");
 }
 
 INSTANTIATE_TEST_SUITE_P(
