@@ -8,6 +8,10 @@ namespace {
 
 char32_t lowerOf(char32_t c) {
     if (c >= U'A' && c <= U'Z') return c + 32;
+    // As the invariant locale lower-cases them (and unlike the registry's
+    // name comparison): the dotted capital I and the Kelvin sign.
+    if (c == 0x130) return U'i';
+    if (c == 0x212A) return U'k';
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
     if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
     if (c >= 0x410 && c <= 0x42F) return c + 32;

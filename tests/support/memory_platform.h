@@ -85,8 +85,8 @@ private:
 // from "I" and "K", and passes surrogates through.
 bool sameNameAsWindows(std::string_view a, std::string_view b);
 
-// Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals; the ANSI code page
-// is taken to be UTF-8.
+// Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals, the dotted capital
+// I and the Kelvin sign; the ANSI code page is taken to be UTF-8.
 class MemoryText : public platform::Text {
 public:
     std::string lowerCase(std::string_view utf8) override;

@@ -21,6 +21,8 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<MemoryRegistry::Node>
     bool removed = false;
     bool openDenied = false;
     bool readOnly = false;
+    std::uint32_t brokenAt = UINT32_MAX;
+    long brokenStatus = 0;
 };
 
 class MemoryRegistry::Handle : public platform::RegKey {
@@ -308,6 +310,12 @@ bool MemoryRegistry::removeTree(RootKey root, std::string_view path) {
     return true;
 }
 
+void MemoryRegistry::breakEnumeration(RootKey root, std::string_view path, std::uint32_t index, long status) {
+    Node& n = mustFind(root, path);
+    n.brokenAt = index;
+    n.brokenStatus = status;
+}
+
 void MemoryRegistry::vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index) {
     auto target = find(root, path);
     if (!target) throw std::invalid_argument("no key " + std::string(path));
@@ -359,6 +367,7 @@ long MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std:
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
     if (n.removed) return kKeyDeleted;
+    if (index == n.brokenAt) return n.brokenStatus;
     if (index >= n.children.size()) return platform::kNoMoreItems;
     name = n.children[index]->name;
     return platform::kSuccess;
@@ -370,6 +379,7 @@ long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegVa
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
     if (n.removed) return kKeyDeleted;
+    if (index == n.brokenAt) return n.brokenStatus;
     if (index >= n.values.size()) return platform::kNoMoreItems;
     const RegValue& v = n.values[index];
     for (const std::string& u : n.unreadable)

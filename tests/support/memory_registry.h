@@ -90,6 +90,9 @@ public:
     void makeUnreadable(RootKey root, std::string_view path, std::string_view name);
     // Removes the key and everything below it, as another program may.
     bool removeTree(RootKey root, std::string_view path);
+    // Enumerating the key's values or subkeys answers `status` at `index`, as
+    // a read that fails part of the way does.
+    void breakEnumeration(RootKey root, std::string_view path, std::uint32_t index, long status = 1);
     // The key disappears just before its enumeration asks for `index`.
     void vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index);
     // The key and everything below it is one key for both views.
