@@ -493,7 +493,8 @@ void BackupSet::addValue(RootKey root, std::string_view path, std::string_view n
         if (!sameName(v.name, name)) return true;
         found = true;
         const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
-        if (!file || !addTo(block(place, *file), v)) complete_ = false;
+        // No block is made for a value that cannot stand in the file.
+        if (!file || !fitsInFile(v.name) || !addTo(block(place, *file), v)) complete_ = false;
         return false;
     });
     if (!found && !sawAll(end)) complete_ = false;
@@ -505,7 +506,7 @@ void BackupSet::addAllValues(RootKey root, std::string_view path, View view) {
     if (k.status != platform::kSuccess) return;
     const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
-        if (!file || !addTo(block(place, *file), v)) complete_ = false;
+        if (!file || !fitsInFile(v.name) || !addTo(block(place, *file), v)) complete_ = false;
         return true;
     });
     if (!sawAll(end)) complete_ = false;
