@@ -36,6 +36,7 @@
 
 #include "app/main_window.h"
 #include "platform/platform.h"
+#include "platform/win32/dispatch.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 #include "process/process_page.h"
@@ -217,7 +218,11 @@ int wmain(int argc, wchar_t** argv) {
         size_t listed = 0;
         for (int i = 0; i < runs; ++i) {
             auto t0 = Clock::now();
-            page.RefreshProcessList();
+            {
+                // As a Timer3 tick runs it: one handler, its rows shown at the end.
+                const wd::win32::HandlerScope tick;
+                page.RefreshProcessList();
+            }
             rebuild.push_back(msSince(t0));
             pump();
             t0 = Clock::now();

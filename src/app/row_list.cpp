@@ -39,7 +39,7 @@ void RowBoxList::clear() {
     count_ = 0;
 }
 
-void RowBoxList::append(std::string_view caption, std::string_view tag) {
+void RowBoxList::append(std::string_view caption, std::string_view tag, std::string_view toolTip) {
     const int k = count_ + 1;
     if (static_cast<std::size_t>(k) > rows_.size()) {
         rows_.push_back(tk_.copyCheckBox(element0_, k));
@@ -49,17 +49,15 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
             if (onRowMouseDown) onRowMouseDown(k, b, x, y);
         };
     } else {
-        // A kept row becomes a fresh copy of the template again.
+        // A kept row becomes a fresh copy of the template again: unticked,
+        // the template's colour; its place and caption follow below.
         ui::CheckBox& kept = *rows_[static_cast<std::size_t>(k - 1)];
         kept.setValue(0);
-        kept.setRect(element0_.rect());
-        kept.setCaption(element0_.caption());
         kept.setBackColor(element0_.backColor());
-        kept.setToolTip({});
     }
     ui::CheckBox& row = *rows_[static_cast<std::size_t>(k - 1)];
     const ui::Rect before = element(k - 1).rect();
-    ui::Rect r = row.rect();
+    ui::Rect r = element0_.rect();
     if (columns_ == Columns::One) {
         row.setVisible(true);
         r.top = before.top + before.height + layout::kRowGap;
@@ -83,6 +81,7 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
         row.setTag(tag);
     }
     row.setCaption(caption);
+    row.setToolTip(toolTip);
     count_ = k;
 }
 

@@ -28,9 +28,11 @@ public:
     // Takes rows 1 to count away (hidden, kept for the next fill); the
     // template stays.
     void clear();
-    // Adds row count + 1 with this caption. For a two-column list `tag` is the
-    // row's Tag; a one-column row's Tag is its unscrolled Top.
-    void append(std::string_view caption, std::string_view tag = {});
+    // Adds row count + 1 with this caption and tool tip (empty: none). For a
+    // two-column list `tag` is the row's Tag; a one-column row's Tag is its
+    // unscrolled Top. A kept row that comes back with what it showed before
+    // costs no window any work (the toolkit skips what does not change).
+    void append(std::string_view caption, std::string_view tag = {}, std::string_view toolTip = {});
     // Sets the scroll bar's maximum from the last row's Tag.
     void recomputeScrollRange(int extra);
     // The scroll bar's change action: every row to its Tag less value × 180.

@@ -176,22 +176,6 @@ public:
     virtual void setImage(Image img) = 0;
     virtual Image image() const = 0;
     virtual bool bordered() const = 0;
-    // Stops and restarts drawing while many children change; restarting
-    // repaints the picture once.
-    virtual void setRedraw(bool on) { (void)on; }
-};
-
-// Stops a picture box drawing for as long as it lives; drawing comes back,
-// with one repaint, however the work in between ends.
-class RedrawPause {
-public:
-    explicit RedrawPause(Picture& box) : box_(box) { box_.setRedraw(false); }
-    ~RedrawPause() { box_.setRedraw(true); }
-    RedrawPause(const RedrawPause&) = delete;
-    RedrawPause& operator=(const RedrawPause&) = delete;
-
-private:
-    Picture& box_;
 };
 
 // An interval timer owned by a window; it is made disabled.

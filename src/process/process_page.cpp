@@ -17,7 +17,10 @@ std::string ownNameKey(const std::string& exeBaseName) {
 }
 
 ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
-    : form_(form), processes_(form.platform.processes), text_(form.platform.text) {
+    : form_(form),
+      processes_(form.platform.processes),
+      text_(form.platform.text),
+      ownKey_(ownNameKey(common::executableBaseName(form.start.exePath))) {
     ui::Toolkit& tk = form.toolkit();
     Label3[0] = tk.label(c, L::kLabel3[0]);
     Picture3 = tk.picture(c, L::kPicture3, true);
@@ -59,25 +62,34 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
 }
 
 void ProcessPage::ListProcesses() {
-    const std::string key = ownNameKey(common::executableBaseName(form_.start.exePath));
     int k = 0;
-    const ui::RedrawPause pause(*Picture3);
+    std::map<ProcessKey, Known> listed;
     if (const auto snapshot = processes_.snapshot()) {
         for (const platform::ProcessEntry& e : *snapshot) {
-            const std::string name = processName(text_, e.exeName);
-            if (name == key) continue;
-            const std::string path = processes_.mainModulePath(e.pid);
-            rows->append(name, path);
-            rows->row(rows->count()).setToolTip(path);
-            ++k;
+            const ProcessKey id{e.pid, e.createTime};
+            Known known;
+            if (const auto it = known_.find(id); it != known_.end() && e.createTime != 0)
+                known = it->second;
+            else
+                known.name = processName(text_, e.exeName);
+            if (known.name != ownKey_) {
+                if (!known.pathRead) {
+                    known.path = processes_.mainModulePath(e.pid);
+                    known.pathRead = true;
+                }
+                rows->append(known.name, known.path, known.path);
+                ++k;
+            }
+            // Without a start time an id says too little to be kept.
+            if (e.createTime != 0) listed.insert_or_assign(id, std::move(known));
         }
     }
+    known_ = std::move(listed);
     form_.state.processCount = k;
     rows->fitScrollBar();
 }
 
 void ProcessPage::RefreshProcessList() {
-    const ui::RedrawPause pause(*Picture3);
     rows->clear();
     ListProcesses();
 }

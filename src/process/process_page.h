@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/form.h"
@@ -65,9 +67,22 @@ private:
     // to `name`, or -1 with the last entry left selected.
     int selectMatching(const std::string& name);
 
+    // What a listing learnt of a process: its name for life, its path once
+    // read. Kept by process id and start time, so that a refresh reads the
+    // path of new processes only, and a new process that was given an old
+    // id is read anew.
+    struct Known {
+        std::string name;
+        std::string path;
+        bool pathRead = false;
+    };
+    using ProcessKey = std::pair<std::uint32_t, std::uint64_t>;
+
     app::Form& form_;
     platform::Processes& processes_;
     platform::Text& text_;
+    const std::string ownKey_;
+    std::map<ProcessKey, Known> known_;  // the processes of the last listing
     std::unique_ptr<ui::PopupMenu> mangerpro_;  // the Process menu
     std::unique_ptr<ui::PopupMenu> listm_;      // the List menu
     std::vector<std::string> baseline_;

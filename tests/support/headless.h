@@ -158,8 +158,7 @@ class HPicture : public HControl<ui::Picture> {
 public:
     HPicture(HeadlessToolkit& tk, ui::Container* p, const ui::Layout& l, bool b) : HControl(tk, p, l), border(b) {}
     void setImage(ui::Image i) override { img = i; }
-    void setRedraw(bool on) override { redraw = on; }
-    bool redraw = true;
+
     ui::Image image() const override { return img; }
     bool bordered() const override { return border; }
     bool border;

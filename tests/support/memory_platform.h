@@ -23,6 +23,7 @@ public:
         std::string path;
         bool pathReadable = true;
         bool terminable = true;
+        std::uint64_t createTime = 0;
     };
 
     std::uint32_t start(std::string exeName, std::string path = {}, bool pathReadable = true,
@@ -30,7 +31,7 @@ public:
         const std::uint32_t pid = nextPid_;
         nextPid_ += 4;
         if (path.empty() && pathReadable) path = "C:\\Apps\\" + exeName;
-        procs.push_back({pid, std::move(exeName), std::move(path), pathReadable, terminable});
+        procs.push_back({pid, std::move(exeName), std::move(path), pathReadable, terminable, ++clock_});
         return pid;
     }
     bool running(std::uint32_t pid) const {
@@ -46,10 +47,11 @@ public:
         if (snapshotThrows) throw std::bad_alloc();
         if (snapshotFails) return std::nullopt;
         std::vector<platform::ProcessEntry> out;
-        for (const Proc& p : procs) out.push_back({p.pid, p.exeName});
+        for (const Proc& p : procs) out.push_back({p.pid, p.exeName, p.createTime});
         return out;
     }
     std::string mainModulePath(std::uint32_t pid) override {
+        ++pathReads;
         for (const Proc& p : procs)
             if (p.pid == pid) return p.pathReadable ? p.path : std::string();
         return {};
@@ -70,11 +72,13 @@ public:
     bool snapshotFails = false;
     bool snapshotThrows = false;  // as when memory runs out
     int snapshots = 0;
+    int pathReads = 0;
     std::vector<std::uint32_t> terminateCalls;
     std::vector<std::pair<std::uint32_t, int>> waits;
 
 private:
     std::uint32_t nextPid_ = 100;
+    std::uint64_t clock_ = 1000;
 };
 
 // Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals; the ANSI code page

@@ -108,8 +108,9 @@ std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0,
 }
 
 void CheckBoxImpl::setCaption(std::string_view text) {
+    if (text == caption_) return;
     caption_ = text;
-    setWindowText(hwnd(), text);
+    if (!queueText(text)) setWindowText(hwnd(), text);
 }
 
 void CheckBoxImpl::setValue(int v) {
@@ -151,7 +152,7 @@ bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 }
 
 void CheckBoxImpl::setToolTip(std::string_view text) {
-    if (!hwnd() || !top() || (text.empty() && !hasTip_)) return;
+    if (!hwnd() || !top() || (text.empty() && !hasTip_) || (hasTip_ && text == tip_)) return;
     const HWND tip = top()->toolTip();
     if (!tip) return;
     std::wstring wide = widen(text);
@@ -163,8 +164,10 @@ void CheckBoxImpl::setToolTip(std::string_view text) {
     if (text.empty()) {
         ::SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
         hasTip_ = false;
+        tip_.clear();
         return;
     }
+    tip_ = text;
     info.lpszText = wide.data();
     if (hasTip_)
         ::SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
@@ -482,16 +485,6 @@ PictureImpl::~PictureImpl() {
     // Rows waiting to be destroyed may sit on this box: done with them first.
     session_.flushShows();
     if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
-}
-
-void PictureImpl::setRedraw(bool on) {
-    if (!hwnd() || on == !redrawOff_) return;
-    // WM_SETREDRAW works through the visible style bit: leave a picture that
-    // is hidden in its own right alone, or turning drawing on would show it.
-    if (!on && !(::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE)) return;
-    redrawOff_ = !on;
-    ::SendMessageW(hwnd(), WM_SETREDRAW, on ? TRUE : FALSE, 0);
-    if (on) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void PictureImpl::setImage(ui::Image img) {

@@ -80,9 +80,12 @@ public:
     virtual bool filter(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& /*result*/) { return false; }
 
     virtual bool tabStop() const { return false; }
-    // Applies a row's deferred place and visibility without redrawing; true
-    // when its container needs a repaint (see Session::deferSync).
-    bool syncQuietly();
+    // Applies a row's deferred caption, place and visibility without
+    // redrawing (see Session::deferSync); says whether its container needs a
+    // repaint. What did not change costs no call.
+    enum class Sync { Nothing, Repaint };
+    Sync syncQuietly();
+    bool hasPendingText() const { return pendingText_.has_value(); }
     // Places the window for the top-level window's current DPI.
     virtual void place();
     // The top-level window's DPI or font changed (after place()).
@@ -109,6 +112,7 @@ protected:
     virtual RECT pixelRect(UINT dpi) const;
     // A row queues its window changes (see Session::deferSync); true if so.
     bool queueSync();
+    bool queueText(std::string_view text);
     void doSetRect(const ui::Rect& r);
     void doSetVisible(bool v);
     void doSetEnabled(bool v);
@@ -123,6 +127,8 @@ protected:
     bool enabled_ = true;
     bool bulkRow_ = false;  // a row of a check-box array: see Session::deferSync
     bool syncQueued_ = false;
+    std::optional<std::wstring> pendingText_;  // a row's caption, not yet given to its window
+    RECT placed_{};                            // where the window was last put, in pixels
     std::optional<ui::Rgb> back_;
 
 private:
@@ -153,6 +159,7 @@ public:
     void setEnabled(bool v) override { doSetEnabled(v); }
     ui::Rgb backColor() const override { return back_ ? *back_ : defaultBack(); }
     void setBackColor(ui::Rgb c) override {
+        if (back_ == c) return;
         back_ = c;
         invalidate();
     }
@@ -205,6 +212,7 @@ public:
 private:
     std::string caption_;
     std::string tag_;
+    std::string tip_;
     bool hasTip_ = false;
     int value_ = 0;
 };
@@ -312,7 +320,6 @@ public:
     void setImage(ui::Image img) override;
     ui::Image image() const override { return image_; }
     bool bordered() const override { return bordered_; }
-    void setRedraw(bool on) override;
 
     HWND containerHwnd() const override { return hwnd(); }
     WindowImpl* containerTop() override { return top(); }
@@ -325,7 +332,6 @@ private:
     Session& session_;
     ui::Image image_ = ui::Image::None;
     bool bordered_;
-    bool redrawOff_ = false;
 };
 
 // ---- top-level windows -------------------------------------------------------
