@@ -37,9 +37,10 @@ void RowBoxList::clear() {
     for (int k = 1; k <= count_; ++k) row(k).setVisible(false);
     baseTops_.clear();
     count_ = 0;
+    ++fills_;
 }
 
-void RowBoxList::append(std::string_view caption, std::string_view tag, std::string_view toolTip) {
+void RowBoxList::append(std::string_view caption, std::string_view tag, std::string_view toolTipKey) {
     const int k = count_ + 1;
     if (static_cast<std::size_t>(k) > rows_.size()) {
         rows_.push_back(tk_.copyCheckBox(element0_, k));
@@ -81,7 +82,7 @@ void RowBoxList::append(std::string_view caption, std::string_view tag, std::str
         row.setTag(tag);
     }
     row.setCaption(caption);
-    row.setToolTip(toolTip);
+    row.setToolTip(toolTipKey, [this, k] { return toolTipText && hasRow(k) ? toolTipText(k) : std::string(); });
     count_ = k;
 }
 

@@ -94,7 +94,13 @@ public:
     virtual void setValue(int v) = 0;
     virtual std::string tag() const = 0;
     virtual void setTag(std::string_view t) = 0;
-    virtual void setToolTip(std::string_view text) = 0;  // empty: none
+    // The box's tool tip. `key` names what the tip shows (empty: no tip); the
+    // text is asked of `text` only when the tip is about to show, and is kept
+    // until the tip is given another key.
+    virtual void setToolTip(std::string_view key, std::function<std::string()> text) = 0;
+    void setToolTip(std::string_view fixed) {
+        setToolTip(fixed, [t = std::string(fixed)] { return t; });
+    }
     std::function<void()> onClick;
     std::function<void(MouseButton, int x, int y)> onMouseDown;
 };

@@ -42,6 +42,7 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
     rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, form.state.processCount, nullptr,
                                              app::RowBoxList::Columns::Two, L::kCheck2.rect.width);
     rows->setColumnScrollBar(VScroll3.get());
+    rows->toolTipText = [this](int row) { return toolTipOf(row); };
     rows->onRowMouseDown = [this](int row, ui::MouseButton b, int, int) { Check2_MouseDown(row, b); };
 
     VScroll3->onChange = [this] { rows->scrollRows(); };
@@ -77,6 +78,7 @@ void ProcessPage::ListProcesses() {
                     known.path = processes_.mainModulePath(e.pid);
                     known.pathRead = true;
                 }
+                // The tip stays while the row stands for a file of the same path.
                 rows->append(known.name, known.path, known.path);
                 ++k;
             }
@@ -87,6 +89,32 @@ void ProcessPage::ListProcesses() {
     known_ = std::move(listed);
     form_.state.processCount = k;
     rows->fitScrollBar();
+}
+
+std::string ProcessPage::toolTipOf(int row) {
+    if (!rows->hasRow(row)) return {};
+    const std::string path = rows->row(row).tag();
+    if (path.empty()) return {};
+    return path + "\n" + signatureLine(path);
+}
+
+std::string ProcessPage::signatureLine(const std::string& path) {
+    platform::Trust& trust = form_.platform.trust;
+    const std::optional<std::uint64_t> stamp = trust.fileStamp(path);
+    if (const auto it = signatures_.find(path); it != signatures_.end() && stamp && it->second.stamp == *stamp)
+        return it->second.line;
+    const platform::Signature signature = trust.verify(path);
+    std::string line = kSignaturePrefix;
+    switch (signature.state) {
+        case platform::Signature::State::Valid: line += signature.signer; break;
+        case platform::Signature::State::Invalid: line += kSignatureInvalid; break;
+        case platform::Signature::State::None: line += kSignatureNone; break;
+    }
+    // A hostile machine can start processes from any number of paths: the
+    // answers kept stay few.
+    if (signatures_.size() >= kMaxSignaturesKept) signatures_.clear();
+    if (stamp) signatures_[path] = {*stamp, line};
+    return line;
 }
 
 void ProcessPage::RefreshProcessList() {

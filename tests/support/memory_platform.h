@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tray.h"
+#include "platform/trust.h"
 
 namespace wd::test {
 
@@ -102,6 +105,25 @@ public:
     std::vector<platform::ShellExecuteRequest> requests;
     std::vector<std::pair<std::string, platform::StartStyle>> started;
     std::intptr_t result = 42;
+};
+
+// Signatures by path; a file not named is unsigned, a path in `missing` is not there.
+class MemoryTrust : public platform::Trust {
+public:
+    std::optional<std::uint64_t> fileStamp(std::string_view path) override {
+        if (missing.count(std::string(path))) return std::nullopt;
+        const auto it = stamps.find(std::string(path));
+        return it == stamps.end() ? 1 : it->second;
+    }
+    platform::Signature verify(std::string_view path) override {
+        verified.emplace_back(path);
+        const auto it = signatures.find(std::string(path));
+        return it == signatures.end() ? platform::Signature{} : it->second;
+    }
+    std::map<std::string, platform::Signature> signatures;
+    std::map<std::string, std::uint64_t> stamps;
+    std::set<std::string> missing;
+    std::vector<std::string> verified;  // every path checked, in order
 };
 
 // One icon, as the shell keeps it; a restarted shell has none.

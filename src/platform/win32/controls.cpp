@@ -151,28 +151,39 @@ bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return true;
 }
 
-void CheckBoxImpl::setToolTip(std::string_view text) {
-    if (!hwnd() || !top() || (text.empty() && !hasTip_) || (hasTip_ && text == tip_)) return;
+void CheckBoxImpl::setToolTip(std::string_view key, std::function<std::string()> text) {
+    // The same key: the tip the control holds (or will ask for) stays.
+    tipText_ = std::move(text);
+    if (!hwnd() || !top() || (key.empty() && !hasTip_) || (hasTip_ && key == tipKey_)) return;
     const HWND tip = top()->toolTip();
     if (!tip) return;
-    std::wstring wide = widen(text);
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
     info.uFlags = TTF_IDISHWND;
     info.hwnd = parentHwnd();
     info.uId = reinterpret_cast<UINT_PTR>(hwnd());
-    if (text.empty()) {
+    if (key.empty()) {
         ::SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
         hasTip_ = false;
-        tip_.clear();
+        tipKey_.clear();
         return;
     }
-    tip_ = text;
-    info.lpszText = wide.data();
+    tipKey_ = key;
+    // The text is asked for (TTN_GETDISPINFOW) when the tip is about to show;
+    // a tip given a new key forgets the text it kept.
+    info.lpszText = LPSTR_TEXTCALLBACKW;
     if (hasTip_)
         ::SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
     else
         hasTip_ = ::SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+}
+
+void CheckBoxImpl::giveToolTipText(NMTTDISPINFOW& request) {
+    tipBuffer_ = widen(tipText_ ? tipText_() : std::string());
+    request.lpszText = tipBuffer_.data();
+    request.hinst = nullptr;
+    // The control keeps the text: it is not asked again until the key changes.
+    request.uFlags |= TTF_DI_SETITEM;
 }
 
 // ---- Label -----------------------------------------------------------------------------

@@ -66,6 +66,17 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
             }
             return false;
         case WM_NOTIFY:
+            if (lp && reinterpret_cast<const NMHDR*>(lp)->code == TTN_GETDISPINFOW) {
+                // A tool tip asks for the text of one of our boxes (its id is the box).
+                auto* request = reinterpret_cast<NMTTDISPINFOW*>(lp);
+                const auto box = reinterpret_cast<HWND>(request->hdr.idFrom);
+                if (auto* w = dynamic_cast<CheckBoxImpl*>(Widget::fromChild(self, box))) {
+                    w->giveToolTipText(*request);
+                    result = 0;
+                    return true;
+                }
+                return false;
+            }
             if (lp) {
                 const auto* header = reinterpret_cast<const NMHDR*>(lp);
                 if (Widget* w = Widget::fromChild(self, header->hwndFrom)) {

@@ -16,7 +16,10 @@
 #pragma once
 
 #include <windows.h>
+// commctrl.h needs the types of windows.h first.
+#include <commctrl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -199,7 +202,10 @@ public:
     void setValue(int v) override;
     std::string tag() const override { return tag_; }
     void setTag(std::string_view t) override { tag_ = t; }
-    void setToolTip(std::string_view text) override;
+    using ui::CheckBox::setToolTip;
+    void setToolTip(std::string_view key, std::function<std::string()> text) override;
+    // The tip is about to show: fills in its text.
+    void giveToolTipText(NMTTDISPINFOW& request);
 
     void command(WORD code) override;
     HBRUSH ctlColor(HDC dc, UINT msg) override;
@@ -212,7 +218,9 @@ public:
 private:
     std::string caption_;
     std::string tag_;
-    std::string tip_;
+    std::string tipKey_;
+    std::function<std::string()> tipText_;
+    std::wstring tipBuffer_;  // the text last given, which the tip control copies
     bool hasTip_ = false;
     int value_ = 0;
 };
@@ -372,6 +380,8 @@ public:
     HFONT font() const { return font_.get(); }
     // The tool-tip window of this window's controls, made on first use.
     HWND toolTip();
+    // Its font and widest line for the window's DPI and screen.
+    void fitToolTip();
 
     void addWidget(Widget* w);
     void removeWidget(Widget* w);
