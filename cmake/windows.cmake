@@ -2,6 +2,14 @@
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 enable_language(RC)
 
+# The version resource reads its numbers from project() through a header.
+set(WD_VERSION_TWEAK 0)
+if(PROJECT_VERSION_TWEAK)
+  set(WD_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/res/wardeck_version.h.in ${CMAKE_BINARY_DIR}/generated/wardeck_version.h @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)
+
 # The Win32 side of every platform interface: the toolkit and the system
 # services. wardeck.exe, the process benchmark and the platform check link it.
 file(GLOB WD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
