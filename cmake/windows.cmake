@@ -2,6 +2,12 @@
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 enable_language(RC)
 
+# Two builds of one commit give the same bytes of wardeck.exe, wherever the
+# checkout and the build directory are: paths the compiler writes are relative
+# to the checkout, and the linker writes no time stamp (see wardeck below).
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+target_compile_options(wardeck_logic PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+
 # The version resource reads its numbers from project() through a header.
 set(WD_VERSION_TWEAK 0)
 if(PROJECT_VERSION_TWEAK)
@@ -23,7 +29,7 @@ add_executable(wardeck WIN32
   ${CMAKE_SOURCE_DIR}/res/wardeck.rc)
 target_compile_options(wardeck PRIVATE ${WD_WARNINGS})
 target_link_libraries(wardeck PRIVATE wardeck_logic wardeck_win32)
-target_link_options(wardeck PRIVATE -static -municode -mwindows -s)
+target_link_options(wardeck PRIVATE -static -municode -mwindows -s -Wl,--no-insert-timestamp)
 
 # The automation client of the end-to-end tests (runs under Wine), and the
 # benchmarks that run beside it.
