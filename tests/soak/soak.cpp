@@ -1,4 +1,4 @@
-// The soak (tests/soak/run): wardeck.exe under its heaviest load for a long
+// wdsoak.exe, the soak (tests/soak/run): wardeck.exe under its heaviest load for a long
 // time, watched from outside for leaks and stalls.
 //
 // With --dummies copies of dummy.exe running, all four timers are switched on
@@ -17,6 +17,8 @@
 // started copy of a listed name is not ended, or if an autorun file is not
 // quarantined.
 //
+//   wdsoak --app EXE --log FILE --out DIR [options]
+//
 //   --seconds N   how long all timers run (default 120)
 //   --dummies N   idle processes beside the program (default 150)
 //   --sample N    seconds between samples (default 10)
@@ -31,9 +33,10 @@
 #include <deque>
 #include <set>
 
+#include "cli.h"
 #include "machine_state.h"
+#include "measure.h"
 #include "probes.h"
-#include "scenarios.h"
 #include "wardeck_tools_ui.h"
 
 namespace wdauto {
@@ -64,17 +67,6 @@ constexpr long kGdiMargin = 20;
 // 30-minute one.
 constexpr double kPrivateMarginMb = 2.0;
 constexpr int kAnswerMs = 2000;
-
-int optionInt(const Options& o, const wchar_t* name, int def) {
-    auto it = o.extra.find(name);
-    return it == o.extra.end() ? def : std::max(1, _wtoi(it->second.c_str()));
-}
-
-std::wstring num(double v, const wchar_t* format = L"%.1f") {
-    wchar_t buf[64];
-    swprintf(buf, 64, format, v);
-    return buf;
-}
 
 double secondsSince(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
@@ -423,10 +415,10 @@ void injectFaults(Soak& s, Faults& f, int seconds) {
 }  // namespace
 
 int scenarioSoak(Report& r, const Options& o) {
-    const int seconds = optionInt(o, L"seconds", 120);
-    const int dummyCount = optionInt(o, L"dummies", 150);
-    const int sampleEvery = optionInt(o, L"sample", 10);
-    const int cycleEvery = optionInt(o, L"cycle", 3);
+    const int seconds = o.number(L"seconds", 120);
+    const int dummyCount = o.number(L"dummies", 150);
+    const int sampleEvery = o.number(L"sample", 10);
+    const int cycleEvery = o.number(L"cycle", 3);
     Faults faults;
     {
         auto it = o.extra.find(L"inject");
@@ -659,3 +651,14 @@ int scenarioSoak(Report& r, const Options& o) {
 }
 
 }  // namespace wdauto
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace wdauto;
+    becomeDpiAware();
+    try {
+        return runScenario({{L"soak", scenarioSoak}}, L"soak", parseArgs(argc, argv), L"wdsoak");
+    } catch (const std::exception& e) {
+        fprintf(stderr, "wdsoak: %s\n", e.what());
+        return 2;
+    }
+}
