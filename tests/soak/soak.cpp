@@ -58,9 +58,9 @@ const std::wstring kAutorunCopyName = L"autorun.inf.vkq";
 // apart in the two-minute run), for every 100 operations done in between
 // (page switches, menus and Help openings, one to 2.5 a second), before the
 // run calls it a leak; never less than kObjectFloor. Each sample takes the
-// least of kReadings readings, so the objects of a paint in progress (DCs and
-// brushes, up to 8) and a snapshot's handle do not count; what stays is what
-// was kept. Healthy runs then stay flat after the first minute but for a row
+// least of kReadings readings of the USER and GDI objects, so the objects of
+// a paint in progress (DCs and brushes, up to 8) do not count; what stays is
+// what was kept. Healthy runs then stay flat after the first minute but for a row
 // window more when a new highest number of processes is listed (rows are kept
 // between fills). A leak of one object per Help opening (one operation in
 // ten) adds 10 per 100 operations, 2.5 times the bound, in the two-minute run
@@ -317,19 +317,19 @@ void takeSample(Soak& s) {
     probe(s, L"the sample's start");
     Sample x;
     x.t = s.now();
-    HandleCount h = handleCount(s.app.process.handle(), s.pid);
+    const HandleCount h = handleCount(s.app.process.handle(), s.pid);
     GuiCounts g = guiCounts(s.app.process.handle(), s.pid);
     const MemoryCounts m = memoryCounts(s.app.process.handle(), s.procFolder);
     x.handles = h.count;
     x.user = g.user;
     x.gdi = g.gdi;
-    // The least of a few readings: what a paint or a snapshot holds for a moment does not count.
+    // The least of a few readings: what a paint holds for a moment does not
+    // count. (Handles are read once: under Wine that walks the whole system's
+    // handle table in the wineserver, which every process waits for.)
     for (int i = 1; i < kReadings; ++i) {
         sleepMs(30);
-        h = handleCount(s.app.process.handle(), s.pid);
         g = guiCounts(s.app.process.handle(), s.pid);
         auto least = [](long a, long b) { return a < 0 || b < 0 ? -1 : std::min(a, b); };
-        x.handles = least(x.handles, h.count);
         x.user = least(x.user, g.user);
         x.gdi = least(x.gdi, g.gdi);
     }
