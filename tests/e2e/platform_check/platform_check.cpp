@@ -6,11 +6,8 @@
 // A copy of this program named WDCHK*.EXE only sleeps for a minute: it is the
 // child process that the process checks start, find and end.
 //
-// Build (MinGW-w64):
-//   x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -DUNICODE -D_UNICODE
-//     -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 -Isrc
-//     tests/e2e/platform_check/platform_check.cpp src/platform/win32/*_win32.cpp
-//     src/platform/win32/text.cpp -lshell32 -lpsapi -ladvapi32 -luser32 -lshlwapi
+// Part of the windows build (it links the Win32 layer, wardeck_win32);
+// tests/e2e/run runs it as the scenario platform-check.
 #include <windows.h>
 // shellapi.h needs the types of windows.h first.
 #include <shellapi.h>
