@@ -30,7 +30,13 @@ void DllPage::Command11_Click() {
     // The shell lets go of the file only once it has exited.
     if (shell) p.processes.waitForExit(*shell, kShellExitWaitMs);
     const bool deleted = p.files.setNormalAttributes(path) && p.files.deleteFile(path);
-    p.shell.startProgram(kShellName, deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
+    // The shell is started from the Windows folder only: a program named
+    // explorer.exe in the folder Wardeck was started from (an infected stick,
+    // Downloads) or in the current folder must never run with Wardeck's rights.
+    const std::string windows = p.shell.windowsFolder();
+    if (windows.empty()) return;
+    p.shell.startProgram(windows + "\\" + kShellName,
+                         deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
 }
 
 }  // namespace wd::dll

@@ -91,13 +91,15 @@ public:
         requests.push_back(r);
         return result;
     }
-    bool startProgram(std::string_view fileName, platform::StartStyle style) override {
-        started.push_back({std::string(fileName), style});
+    std::string windowsFolder() override { return windows; }
+    bool startProgram(std::string_view path, platform::StartStyle style) override {
+        started.push_back({std::string(path), style});
         return true;
     }
     std::vector<platform::ShellExecuteRequest> requests;
-    std::vector<std::pair<std::string, platform::StartStyle>> started;
+    std::vector<std::pair<std::string, platform::StartStyle>> started;  // full path, style
     std::intptr_t result = 42;
+    std::string windows = "C:\\Windows";
 };
 
 // One icon, as the shell keeps it; a restarted shell has none.

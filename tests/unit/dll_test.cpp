@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/layout.h"
+#include "common/paths.h"
 #include "dll/dll_page.h"
 #include "support/fixture.h"
 
@@ -50,7 +51,7 @@ TEST(ForcedDelete, EndsTheShellWaitsDeletesAndStartsItAgain) {
     EXPECT_GT(app.processes.waits[0].second, 0);
     EXPECT_FALSE(app.files.find("G:\\evil.dll"));
     ASSERT_EQ(app.shell.started.size(), 1u);
-    EXPECT_EQ(app.shell.started[0].first, "explorer.exe");
+    EXPECT_EQ(app.shell.started[0].first, "C:\\Windows\\explorer.exe");
     EXPECT_EQ(app.shell.started[0].second, StartStyle::MinimizedActive);
 }
 
@@ -87,6 +88,36 @@ TEST(ForcedDelete, OnlyTheFirstShellIsEnded) {
     app.run("G:\\x.dll");
     EXPECT_FALSE(app.processes.running(app.shellPid));
     EXPECT_TRUE(app.processes.running(second));
+}
+
+TEST(ForcedDelete, TheShellComesFromTheWindowsFolderOnly) {
+    {
+        // An explorer.exe beside wardeck.exe (an infected stick) is never the one started.
+        DllApp app;
+        app.files.addFile("C:\\Tools\\explorer.exe");
+        app.shell.windows = "D:\\WINNT";
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        ASSERT_EQ(app.shell.started.size(), 1u);
+        EXPECT_EQ(app.shell.started[0].first, "D:\\WINNT\\explorer.exe");
+    }
+    {
+        // Without a Windows folder nothing is looked for elsewhere: no shell is started.
+        DllApp app;
+        app.shell.windows.clear();
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        EXPECT_FALSE(app.files.find("G:\\x.dll"));
+        EXPECT_TRUE(app.shell.started.empty());
+    }
+}
+
+TEST(FullPath, OnlyPathsThatNeedNoFolderToStartFrom) {
+    for (const char* full : {"C:\\Windows\\explorer.exe", "c:/x", "\\\\srv\\share\\a.exe", "\\\\?\\C:\\a"})
+        EXPECT_TRUE(common::isFullPath(full)) << full;
+    for (const char* relative : {"", "explorer.exe", "C:explorer.exe", "\\explorer.exe", ".\\explorer.exe", "C:",
+                                 "\\\\", "\\\\\\x", "http://example.com/a.exe", "shell:::{20D04FE0}"})
+        EXPECT_FALSE(common::isFullPath(relative)) << relative;
 }
 
 }  // namespace

@@ -126,16 +126,23 @@ void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd
     check(selfPath == narrow(self), "processes.mainModulePath self", selfPath);
 
     // The child: a copy of this program under an upper-case Chinese name,
-    // started by name from this program's folder (the first place searched).
+    // started by its full path. By its bare name it is not started, though a
+    // search would find it first in this program's folder.
     const std::wstring childName = L"WDCHK子进程.EXE";
     const std::wstring childPath = folderOf(self) + L"\\" + childName;
     if (!::CopyFileW(self.c_str(), childPath.c_str(), FALSE)) {
         check(false, "processes.child copy", "CopyFileW error " + num(::GetLastError()));
         return;
     }
-    check(shell.startProgram(narrow(childName), platform::StartStyle::Hidden), "shell.startProgram child",
+    check(!shell.startProgram(narrow(childName), platform::StartStyle::Hidden), "shell.startProgram bare name refused",
           narrow(childName));
-    check(!shell.startProgram("wd_no_such_program_here.exe", platform::StartStyle::Hidden),
+    check(shell.startProgram(narrow(childPath), platform::StartStyle::Hidden), "shell.startProgram child",
+          narrow(childPath));
+    const std::string windows = shell.windowsFolder();
+    check(!windows.empty() && windows.back() != '\\' &&
+              ::GetFileAttributesW(widen(windows + "\\explorer.exe").c_str()) != INVALID_FILE_ATTRIBUTES,
+          "shell.windowsFolder holds explorer.exe", windows);
+    check(!shell.startProgram(narrow(folderOf(self)) + "\\wd_no_such_program_here.exe", platform::StartStyle::Hidden),
           "shell.startProgram missing");
 
     std::uint32_t childPid = 0;
