@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,11 @@ public:
         std::string path;
         bool pathReadable = true;
         bool terminable = true;
+        // Ended, it takes its time to exit: it stays in the snapshot until a
+        // wait for it has run, or for good when it also hangs.
+        bool exitsSlowly = false;
+        bool hangs = false;
+        bool ending = false;
     };
 
     std::uint32_t start(std::string exeName, std::string path = {}, bool pathReadable = true,
@@ -35,6 +42,11 @@ public:
     }
     bool running(std::uint32_t pid) const {
         return std::any_of(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
+    }
+    Proc& proc(std::uint32_t pid) {
+        auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
+        if (it == procs.end()) throw std::out_of_range("no process " + std::to_string(pid));
+        return *it;
     }
     int countNamed(const std::string& exeName) const {
         return static_cast<int>(
@@ -58,11 +70,23 @@ public:
         terminateCalls.push_back(pid);
         auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
         if (it == procs.end() || !it->terminable) return false;
+        if (it->exitsSlowly) {
+            it->ending = true;
+            return true;
+        }
         procs.erase(it);
         return true;
     }
+    // The wait runs `duringWait` first: what the program handles while it
+    // waits (timer ticks, messages sent to its windows).
     bool waitForExit(std::uint32_t pid, int timeoutMs) override {
         waits.push_back({pid, timeoutMs});
+        if (duringWait && !inWait_) {
+            inWait_ = true;
+            duringWait();
+            inWait_ = false;
+        }
+        std::erase_if(procs, [&](const Proc& p) { return p.pid == pid && p.ending && !p.hangs; });
         return !running(pid);
     }
 
@@ -72,9 +96,11 @@ public:
     int snapshots = 0;
     std::vector<std::uint32_t> terminateCalls;
     std::vector<std::pair<std::uint32_t, int>> waits;
+    std::function<void()> duringWait;
 
 private:
     std::uint32_t nextPid_ = 100;
+    bool inWait_ = false;
 };
 
 // Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals; the ANSI code page

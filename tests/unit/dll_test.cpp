@@ -112,6 +112,69 @@ TEST(ForcedDelete, TheShellComesFromTheWindowsFolderOnly) {
     }
 }
 
+TEST(ForcedDelete, WaitsOnlyForAShellThatWasReallyEnded) {
+    {
+        DllApp app;  // ending it is refused: it runs on, and nothing waits for it
+        app.processes.proc(app.shellPid).terminable = false;
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        EXPECT_EQ(app.processes.terminateCalls, std::vector<std::uint32_t>{app.shellPid});
+        EXPECT_TRUE(app.processes.waits.empty());
+        EXPECT_TRUE(app.processes.running(app.shellPid));
+        EXPECT_FALSE(app.files.find("G:\\x.dll"));
+        EXPECT_EQ(app.shell.started.size(), 1u);
+    }
+    {
+        DllApp app;  // ended, but it never exits: the wait runs out, the shell is started all the same
+        auto& shell = app.processes.proc(app.shellPid);
+        shell.exitsSlowly = shell.hangs = true;
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        ASSERT_EQ(app.processes.waits.size(), 1u);
+        EXPECT_EQ(app.processes.waits[0], std::make_pair(app.shellPid, dll::kShellExitWaitMs));
+        EXPECT_EQ(app.shell.started.size(), 1u);
+        EXPECT_TRUE(app.byId<HButton>(L::kCommand11.id).enabled());
+    }
+}
+
+// While the shell exits, the program handles its timers and the messages sent
+// to it: nothing of that may end the program with the shell down, or end the
+// shell a second time.
+TEST(ForcedDelete, TheProgramLivesWhileTheShellExits) {
+    DllApp app;
+    app.processes.proc(app.shellPid).exitsSlowly = true;
+    const auto worm = app.processes.start("worm.exe");
+    app.byId<HListBox>(L::kList1.id).addItem("worm.exe");
+    app.timer(2).setEnabled(true);  // Loop kill
+    app.files.addFile("G:\\x.dll");
+    auto& button = app.byId<HButton>(L::kCommand11.id);
+    std::size_t startedWhenAsked = 99;
+    app.tk.onModal = [&](HWindow& w) {
+        startedWhenAsked = app.shell.started.size();
+        w.tk.byId<HButton>(L::kExitButtons[0].id).click();  // "完全退出"
+    };
+    app.processes.duringWait = [&] {
+        app.timer(2).fire();
+        EXPECT_FALSE(app.processes.running(worm)) << "Loop kill ticks during the wait";
+        EXPECT_FALSE(button.enabled());
+        button.click();
+        app.form.dllPage().Command11_Click();  // as a click sent to the button
+        app.pageButton(L::kProcess).click();
+        app.window().requestClose();  // the close box, the tray menu's "退出监控"
+        EXPECT_TRUE(app.shell.started.empty()) << "the Exit dialog waits for the shell";
+    };
+    app.byId<HTextBox>(L::kText2.id).setText("G:\\x.dll");
+    EXPECT_THROW(button.click(), ProgramExited);
+    EXPECT_EQ(startedWhenAsked, 1u) << "the Exit dialog opened once the shell was started again";
+    EXPECT_EQ(app.processes.waits.size(), 1u);
+    EXPECT_EQ(app.processes.countNamed("explorer.exe"), 0);
+    EXPECT_EQ(std::count(app.processes.terminateCalls.begin(), app.processes.terminateCalls.end(), app.shellPid), 1);
+    EXPECT_TRUE(app.tk.messageBoxes.empty());
+    EXPECT_FALSE(app.files.find("G:\\x.dll"));
+    EXPECT_TRUE(app.container(L::kProcess).visible());
+    EXPECT_TRUE(button.enabled());
+}
+
 TEST(FullPath, OnlyPathsThatNeedNoFolderToStartFrom) {
     for (const char* full : {"C:\\Windows\\explorer.exe", "c:/x", "\\\\srv\\share\\a.exe", "\\\\?\\C:\\a"})
         EXPECT_TRUE(common::isFullPath(full)) << full;
