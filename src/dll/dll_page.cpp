@@ -1,6 +1,7 @@
 #include "dll/dll_page.h"
 
 #include "app/layout.h"
+#include "common/paths.h"
 #include "process/termination.h"
 
 namespace wd::dll {
@@ -57,7 +58,10 @@ void DllPage::Command11_Click() {
     if (shellDown_) return;
     Platform& p = form_.platform;
     const std::string path = Text2->text();
-    if (!p.files.exists(path)) {
+    // A path too long for the plain form is used in the \\?\ form, which
+    // names the same file.
+    const std::string target = common::extendedLengthPath(path);
+    if (!p.files.exists(target)) {
         form_.toolkit().messageBox(&form_.window, std::string(kNotFoundBefore) + path + kNotFoundAfter,
                                    kNotFoundTitle, ui::kMbOk);
         return;
@@ -65,7 +69,7 @@ void DllPage::Command11_Click() {
     bool closeRequested = false;
     {
         const ShellDown down(*this);
-        replaceShell(path);
+        replaceShell(target);
         closeRequested = down.closeRequested();
     }
     if (closeRequested) form_.window.requestClose();

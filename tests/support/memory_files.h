@@ -1,6 +1,7 @@
 // In-memory files and environment for the unit tests. Paths are Windows
 // paths; names compare without regard to ASCII case, "." and ".." are
-// resolved and doubled backslashes collapse, as Windows does.
+// resolved and doubled backslashes collapse, as Windows does (except in the
+// "\\?\" form, which Windows takes literally).
 #pragma once
 
 #include <cstdint>
@@ -41,6 +42,10 @@ public:
     int writes() const { return writeCount_; }
     std::string currentDrive = "C:";
     bool failWrites = false;  // every writeAll fails
+    // Plain paths of this many UTF-16 units or more name nothing, as on
+    // Windows without long-path support ("\\?\" paths have no such limit);
+    // 0: no limit.
+    std::size_t maxPlainPath = 0;
 
     // ---- platform::Files ----
     bool exists(std::string_view path) override;
@@ -53,10 +58,12 @@ public:
     bool writeAll(std::string_view path, std::string_view bytes) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
-    // Empty when the path names no place on a drive.
+    // Empty when the path names no place on a drive. A "\\?\X:\..." path is
+    // taken literally, as Windows does: nothing is resolved or dropped.
     std::string key(std::string_view path, bool* trailingSlash = nullptr) const;
 
 private:
+    std::string literalKey(std::string_view path) const;
     bool writable(const std::string& key) const;
     bool isDevice(const std::string& key) const;
     std::string parentKey(const std::string& key) const;

@@ -175,6 +175,42 @@ TEST(ForcedDelete, TheProgramLivesWhileTheShellExits) {
     EXPECT_TRUE(button.enabled());
 }
 
+TEST(ForcedDelete, APathBeyondThePlainLengthIsHandledLikeAnyOther) {
+    DllApp app;
+    const std::string path = "G:\\" + std::string(150, 'a') + "\\" + std::string(100, 'b') + "\\恶意模块.dll";
+    app.files.addFile(path).readOnly = true;
+    app.files.maxPlainPath = common::kMaxPlainPath;
+    app.run(path);
+    EXPECT_TRUE(app.tk.messageBoxes.empty());
+    EXPECT_FALSE(app.files.find("\\\\?\\" + path));
+    EXPECT_EQ(app.shell.started.at(0).second, StartStyle::MinimizedActive);
+    // Missing, it is named in the message as it was typed.
+    app.run(path);
+    ASSERT_EQ(app.tk.messageBoxes.size(), 1u);
+    EXPECT_EQ(app.tk.messageBoxes[0].text, "没有找到" + path + "文件，请检查文件名与路径是否正确！");
+}
+
+TEST(ExtendedLengthPath, OnlyWhereTheLongFormNamesTheSameFile) {
+    using common::extendedLengthPath;
+    const std::string a(130, 'a'), b(130, 'b');
+    EXPECT_EQ(extendedLengthPath("G:\\x.dll"), "G:\\x.dll");
+    EXPECT_EQ(extendedLengthPath("G:\\" + a + "\\" + b), "\\\\?\\G:\\" + a + "\\" + b);
+    EXPECT_EQ(extendedLengthPath("\\\\srv\\share\\" + a + "\\" + b), "\\\\?\\UNC\\srv\\share\\" + a + "\\" + b);
+    // 260 UTF-16 units is where the plain form stops: 259 stay as they are.
+    const std::string at259 = "G:\\" + std::string(256, 'c');
+    EXPECT_EQ(extendedLengthPath(at259), at259);
+    EXPECT_EQ(extendedLengthPath(at259 + "d"), "\\\\?\\" + at259 + "d");
+    // Paths whose plain form Windows rewrites, and the ones already in a
+    // special form, stay as they are.
+    for (const std::string& kept :
+         {"G:\\" + a + "\\..\\" + b, "G:\\" + a + "\\.\\" + b, "G:/" + a + "/" + b, "G:\\" + a + "\\\\" + b,
+          "G:\\" + a + ".\\" + b, "G:\\" + a + "\\" + b + " ", "G:\\" + a + "\\" + b + "\\",
+          "G:\\" + a + "\\" + b + "\r\n", a + "\\" + b, "G:" + a + "\\" + b, "\\" + a + "\\" + b,
+          "\\\\?\\G:\\" + a + "\\" + b, "\\\\.\\G:\\" + a + "\\" + b, "\\\\" + a + b}) {
+        EXPECT_EQ(extendedLengthPath(kept), kept) << kept.substr(0, 8);
+    }
+}
+
 TEST(FullPath, OnlyPathsThatNeedNoFolderToStartFrom) {
     for (const char* full : {"C:\\Windows\\explorer.exe", "c:/x", "\\\\srv\\share\\a.exe", "\\\\?\\C:\\a"})
         EXPECT_TRUE(common::isFullPath(full)) << full;
