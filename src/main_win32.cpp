@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 
@@ -30,6 +31,7 @@ std::string executablePath() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    wd::win32::restrictLibrarySearch();
     // The shell's property sheets need COM on this (the only) thread.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     wd::win32::System system(instance);
