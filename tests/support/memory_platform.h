@@ -1,4 +1,4 @@
-// In-memory processes, text and shell for the unit tests.
+// In-memory processes, text, shell and rights for the unit tests.
 #pragma once
 
 #include <algorithm>
@@ -8,9 +8,11 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/processes.h"
+#include "platform/rights.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tray.h"
@@ -126,6 +128,27 @@ public:
     std::vector<std::pair<std::string, platform::StartStyle>> started;  // full path, style
     std::intptr_t result = 42;
     std::string windows = "C:\\Windows";
+};
+
+// The token as a test sets it, and what the program asked of it.
+class MemoryRights : public platform::Rights {
+public:
+    platform::Elevation elevation() override { return token; }
+    bool startedByElevationRequest() override { return std::exchange(restartedCopy, false); }
+    bool restartElevated(std::string_view exePath, std::string_view argument) override {
+        restarts.push_back({std::string(exePath), std::string(argument)});
+        return consent;
+    }
+    bool enableDebugPrivilege() override {
+        ++debugRequests;
+        return holdsDebug;
+    }
+    platform::Elevation token = platform::Elevation::Default;
+    bool restartedCopy = false;  // started by an earlier elevation request
+    bool consent = true;         // false: the prompt is declined (or fails)
+    bool holdsDebug = false;
+    std::vector<std::pair<std::string, std::string>> restarts;  // exe path, argument
+    int debugRequests = 0;
 };
 
 // One icon, as the shell keeps it; a restarted shell has none.

@@ -36,7 +36,8 @@
 // Programs: the shell is started from GetSystemWindowsDirectoryW() only,
 // by its full path and with that folder as its current folder
 // (shell_win32.cpp); nothing is looked up with SearchPathW. The properties
-// verb is handed full paths only.
+// verb is handed full paths only. The elevated restart names the program's
+// own full path (rights_win32.cpp).
 #include "platform/win32/library_search.h"
 
 #include <windows.h>
