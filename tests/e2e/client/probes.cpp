@@ -126,6 +126,25 @@ std::optional<StartShow> startShow(DWORD pid) {
     return s;
 }
 
+std::optional<std::wstring> currentFolder(DWORD pid) {
+    HandleCloser h{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)};
+    if (!h.h) return std::nullopt;
+    auto* peb = static_cast<const BYTE*>(pebOf(h.h));
+    const BYTE* params = nullptr;
+    if (!peb || !readRemote(h.h, peb + 0x20, params) || !params) return std::nullopt;
+    // x64 RTL_USER_PROCESS_PARAMETERS: CurrentDirectory.DosPath, a
+    // UNICODE_STRING, at 0x38 (Length) and 0x40 (Buffer).
+    USHORT length = 0;
+    const wchar_t* buffer = nullptr;
+    if (!readRemote(h.h, params + 0x38, length) || !readRemote(h.h, params + 0x40, buffer) || !buffer)
+        return std::nullopt;
+    std::wstring folder(length / sizeof(wchar_t), L'\0');
+    SIZE_T got = 0;
+    if (!folder.empty() && (!ReadProcessMemory(h.h, buffer, folder.data(), length, &got) || got != length))
+        return std::nullopt;
+    return folder;
+}
+
 std::optional<TokenFacts> tokenFacts(DWORD pid) {
     HandleCloser process{OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid)};
     HANDLE raw = nullptr;

@@ -41,6 +41,8 @@ struct StartShow {
     WORD show = 0;
 };
 std::optional<StartShow> startShow(DWORD pid);
+// The current folder of a process, read from its process parameters.
+std::optional<std::wstring> currentFolder(DWORD pid);
 
 // What a process's token says of its rights.
 struct TokenFacts {
