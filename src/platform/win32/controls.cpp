@@ -91,13 +91,33 @@ ui::Rgb ButtonImpl::defaultBack() const { return systemColor(COLOR_BTNFACE); }
 
 CheckBoxImpl::CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool arrayRow)
     : ControlImpl(parent ? parent->containerTop() : nullptr, l), caption_(l.caption ? l.caption : "") {
-    // A row starts hidden, and rows come and go by the hundred.
+    // A row starts hidden, and rows come and go by the hundred: its window is
+    // made at the end of the handler that made it, already in its place and
+    // with its caption (see Session::deferSync).
     visible_ = !arrayRow;
     bulkRow_ = arrayRow;
-    if (parent) create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_), !arrayRow);
+    if (!parent) return;
+    if (arrayRow) {
+        lazyParent_ = parent->containerHwnd();
+        queueSync();
+    } else {
+        create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_));
+    }
 }
 
-CheckBoxImpl::~CheckBoxImpl() { setToolTip({}); }
+bool CheckBoxImpl::materialize() {
+    ContainerImpl* parent = ContainerImpl::fromHwnd(lazyParent_);
+    if (!parent) return false;
+    // Rows of one array never overlap: no need to raise each above the last.
+    create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_), false);
+    if (!hwnd()) return false;
+    lazyParent_ = nullptr;
+    if (value_) ::SendMessageW(hwnd(), BM_SETCHECK, BST_CHECKED, 0);
+    applyToolTip();
+    return true;
+}
+
+CheckBoxImpl::~CheckBoxImpl() { setToolTip({}, nullptr); }
 
 std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0, int index) {
     const ui::Layout l{element0.name_.c_str(), element0.id_ + index, element0.rect_, element0.caption_.c_str()};
@@ -108,8 +128,9 @@ std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0,
 }
 
 void CheckBoxImpl::setCaption(std::string_view text) {
+    if (text == caption_) return;
     caption_ = text;
-    setWindowText(hwnd(), text);
+    if (!queueText(text)) setWindowText(hwnd(), text);
 }
 
 void CheckBoxImpl::setValue(int v) {
@@ -150,26 +171,44 @@ bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return true;
 }
 
-void CheckBoxImpl::setToolTip(std::string_view text) {
-    if (!hwnd() || !top() || (text.empty() && !hasTip_)) return;
+void CheckBoxImpl::setToolTip(std::string_view key, std::function<std::string()> text) {
+    // The same key: the tip the control holds (or will ask for) stays.
+    tipText_ = std::move(text);
+    if (key == tipKey_ && (hasTip_ || key.empty())) return;
+    tipKey_ = key;
+    applyToolTip();
+}
+
+void CheckBoxImpl::applyToolTip() {
+    // A row's window not made yet gets its tip when it is made.
+    if (!hwnd() || !top() || (tipKey_.empty() && !hasTip_)) return;
     const HWND tip = top()->toolTip();
     if (!tip) return;
-    std::wstring wide = widen(text);
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
     info.uFlags = TTF_IDISHWND;
     info.hwnd = parentHwnd();
     info.uId = reinterpret_cast<UINT_PTR>(hwnd());
-    if (text.empty()) {
+    if (tipKey_.empty()) {
         ::SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
         hasTip_ = false;
         return;
     }
-    info.lpszText = wide.data();
+    // The text is asked for (TTN_GETDISPINFOW) when the tip is about to show;
+    // a tip given a new key forgets the text it kept.
+    info.lpszText = LPSTR_TEXTCALLBACKW;
     if (hasTip_)
         ::SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
     else
         hasTip_ = ::SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+}
+
+void CheckBoxImpl::giveToolTipText(NMTTDISPINFOW& request) {
+    tipBuffer_ = widen(tipText_ ? tipText_() : std::string());
+    request.lpszText = tipBuffer_.data();
+    request.hinst = nullptr;
+    // The control keeps the text: it is not asked again until the key changes.
+    request.uFlags |= TTF_DI_SETITEM;
 }
 
 // ---- Label -----------------------------------------------------------------------------
@@ -482,16 +521,6 @@ PictureImpl::~PictureImpl() {
     // Rows waiting to be destroyed may sit on this box: done with them first.
     session_.flushShows();
     if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
-}
-
-void PictureImpl::setRedraw(bool on) {
-    if (!hwnd() || on == !redrawOff_) return;
-    // WM_SETREDRAW works through the visible style bit: leave a picture that
-    // is hidden in its own right alone, or turning drawing on would show it.
-    if (!on && !(::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE)) return;
-    redrawOff_ = !on;
-    ::SendMessageW(hwnd(), WM_SETREDRAW, on ? TRUE : FALSE, 0);
-    if (on) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void PictureImpl::setImage(ui::Image img) {
