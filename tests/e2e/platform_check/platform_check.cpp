@@ -20,6 +20,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/services.h"
@@ -517,6 +518,32 @@ void checkDispatch() {
     check(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0,
           "dispatch: the window answers after its handlers threw");
     check(::IsWindow(main) && ::IsWindowVisible(main), "dispatch: the window is still there");
+
+    // Waiting for a process (this one: it never ends) runs the timers and
+    // answers messages sent from elsewhere; a posted click waits until after.
+    wd::win32::Processes processes;
+    ticks = 0;
+    timer->onTick = [&] { ++ticks; };
+    timer->setEnabled(true);
+    ::PostMessageW(plainButton, BM_CLICK, 0, 0);
+    bool answered = false;
+    std::thread sender([&] {
+        ::Sleep(200);
+        DWORD_PTR result = 0;
+        answered = ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+    });
+    const ULONGLONG started = ::GetTickCount64();
+    const bool gone = processes.waitForExit(::GetCurrentProcessId(), 600);
+    const ULONGLONG waited = ::GetTickCount64() - started;
+    sender.join();
+    timer->setEnabled(false);
+    check(!gone && waited >= 550, "dispatch: waitForExit of a running process waits its time", num(waited) + " ms");
+    check(ticks >= 5, "dispatch: timers tick while waitForExit waits", num(ticks) + " ticks in " + num(waited) + " ms");
+    check(answered, "dispatch: a message sent from another thread is answered while waitForExit waits");
+    check(plainClicks == 1, "dispatch: a click posted while waitForExit waits is not handled inside the wait",
+          "plain clicks " + num(plainClicks));
+    pump(200);
+    check(plainClicks == 2, "dispatch: the posted click is handled after the wait", "plain clicks " + num(plainClicks));
 }
 
 int wmain(int, wchar_t**) {
