@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/unicode.h"
+
 namespace wd::test {
 
 namespace {
@@ -32,6 +34,8 @@ std::vector<std::string> split(std::string_view s) {
 std::string MemoryFiles::key(std::string_view path, bool* trailingSlash) const {
     if (trailingSlash) *trailingSlash = !path.empty() && (path.back() == '\\' || path.back() == '/');
     if (path.find('\0') != std::string_view::npos) return {};
+    if (path.substr(0, 4) == "\\\\?\\") return literalKey(path.substr(4));
+    if (maxPlainPath && common::utf8ToUtf16le(path).size() / 2 >= maxPlainPath) return {};
     std::string p(path);
     std::string drive;
     if (p.size() >= 2 && p[1] == ':') {
@@ -57,6 +61,28 @@ std::string MemoryFiles::key(std::string_view path, bool* trailingSlash) const {
     }
     std::string k = drive;
     for (const auto& part : out) k += "\\" + part;
+    return k;
+}
+
+std::string MemoryFiles::literalKey(std::string_view path) const {
+    // Only a drive path is ours (UNC\... is a network path); every name is
+    // taken as it is, and "." or ".." name nothing.
+    if (path.size() < 2 || path[1] != ':') return {};
+    std::string k = upper(std::string(path.substr(0, 2)));
+    std::string_view rest = path.substr(2);
+    while (!rest.empty()) {
+        if (rest[0] != '\\') return {};
+        rest.remove_prefix(1);
+        const std::size_t end = rest.find('\\');
+        const std::string_view part = rest.substr(0, end);
+        if (part.empty()) {
+            if (end == std::string_view::npos) break;  // one trailing backslash
+            return {};
+        }
+        if (part == "." || part == "..") return {};
+        k += "\\" + upper(std::string(part));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    }
     return k;
 }
 

@@ -1,6 +1,7 @@
 // In-memory files and environment for the unit tests. Paths are Windows
 // paths; names compare without regard to ASCII case, "." and ".." are
-// resolved and doubled backslashes collapse, as Windows does.
+// resolved and doubled backslashes collapse, as Windows does (except in the
+// "\\?\" form, which Windows takes literally).
 #pragma once
 
 #include <cstdint>
@@ -55,6 +56,10 @@ public:
     // The largest piece a new file was handed in one write.
     std::size_t largestWrite = 0;
     int openNewFiles = 0;
+    // Plain paths of this many UTF-16 units or more name nothing, as on
+    // Windows without long-path support ("\\?\" paths have no such limit);
+    // 0: no limit.
+    std::size_t maxPlainPath = 0;
 
     // ---- platform::Files ----
     bool exists(std::string_view path) override;
@@ -68,12 +73,14 @@ public:
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
-    // Empty when the path names no place on a drive.
+    // Empty when the path names no place on a drive. A "\\?\X:\..." path is
+    // taken literally, as Windows does: nothing is resolved or dropped.
     std::string key(std::string_view path, bool* trailingSlash = nullptr) const;
 
 private:
     class NewFile;
     bool makeParents(const std::string& path);
+    std::string literalKey(std::string_view path) const;
     bool writable(const std::string& key) const;
     bool isDevice(const std::string& key) const;
     std::string parentKey(const std::string& key) const;
