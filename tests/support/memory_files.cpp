@@ -1,5 +1,7 @@
 #include "support/memory_files.h"
 
+#include <cctype>
+
 #include <algorithm>
 
 #include "common/unicode.h"
@@ -315,6 +317,29 @@ std::unique_ptr<platform::NewFile> MemoryFiles::createNew(std::string_view path,
     e.path = std::string(path);
     ++writeCount_;
     return std::make_unique<NewFile>(*this, k);
+}
+
+std::string MemoryEnvironment::expand(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t open = text.find('%', at);
+        const std::size_t close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) break;
+        std::string name(text.substr(open + 1, close - open - 1));
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const auto it = variables.find(name);
+        out += text.substr(at, open - at);
+        if (it != variables.end()) {
+            out += it->second;
+            at = close + 1;
+        } else {
+            out += '%';
+            at = open + 1;
+        }
+    }
+    out += text.substr(at);
+    return out;
 }
 
 }  // namespace wd::test

@@ -94,6 +94,10 @@ class MemoryEnvironment : public platform::Environment {
 public:
     std::string localAppDataFolder() override { return appData; }
     std::string localTimestamp() override { return timestamp; }
+    // %NAME% from `variables`, letter case ignored; others stay.
+    std::string expand(std::string_view text) override;
+    std::map<std::string, std::string> variables{{"SYSTEMROOT", "C:\\Windows"},
+                                                  {"PROGRAMFILES", "C:\\Program Files"}};
     std::string appData = "C:\\Users\\me\\AppData\\Local";
     std::string timestamp = "2026-12-07_10-20-30";
 };
