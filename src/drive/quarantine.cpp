@@ -131,20 +131,19 @@ void AutorunReader::finish(platform::Text& text, std::vector<std::string>& names
 }
 
 void AutorunReader::detect(platform::Text& text, std::vector<std::string>& names) {
-    const std::string head = std::move(head_);
-    head_.clear();
-    std::string_view rest = head;
-    if (rest.size() >= 2 && static_cast<unsigned char>(rest[0]) == 0xFF &&
-        static_cast<unsigned char>(rest[1]) == 0xFE) {
+    std::string head;
+    head.swap(head_);
+    std::size_t skip = 0;
+    if (head.compare(0, 2, "\xFF\xFE") == 0) {
         encoding_ = Encoding::Utf16;
-        rest.remove_prefix(2);
-    } else if (rest.size() >= 3 && rest.substr(0, 3) == "\xEF\xBB\xBF") {
+        skip = 2;
+    } else if (head.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         encoding_ = Encoding::Utf8;
-        rest.remove_prefix(3);
+        skip = 3;
     } else {
         encoding_ = Encoding::Ansi;
     }
-    scan(text, rest, names);
+    scan(text, std::string_view(head).substr(std::min(skip, head.size())), names);
 }
 
 void AutorunReader::scan(platform::Text& text, std::string_view bytes, std::vector<std::string>& names) {
