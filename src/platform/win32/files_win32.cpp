@@ -125,7 +125,8 @@ bool Files::writeAll(std::string_view path, std::string_view bytes) {
 // folder shows the attribute, a link to a file does not), and 8.3 short names
 // reach a place under another name. So each opened part must also really be
 // where its path says: GetFinalPathNameByHandleW of the handle, the real
-// place, must be the root's own final path followed by the parts asked for.
+// place, must be the root's own final path followed by the parts asked for
+// (or, where the final path is not given, the volume and the path on it).
 //
 // The check and the use are tied together: folders on the way stay open
 // without FILE_SHARE_DELETE until the operation ends, so none of them can be
@@ -153,7 +154,9 @@ UniqueFileHandle openNoFollow(const std::wstring& path, DWORD access, DWORD shar
                                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// Where an open file or folder really is, as a DOS path ("\\?\G:\a\b"); empty when unknown.
+// Where an open file or folder really is, as a DOS path ("\\?\G:\a\b");
+// empty when unknown (Wine 8 answers ERROR_MORE_DATA for any path longer than
+// MAX_PATH, whatever the buffer).
 std::wstring finalPath(HANDLE h) {
     std::wstring buf(MAX_PATH, L'\0');
     for (int tries = 0; tries < 3; ++tries) {
@@ -167,6 +170,21 @@ std::wstring finalPath(HANDLE h) {
         buf.assign(n, L'\0');
     }
     return {};
+}
+
+// The same told another way, for when the final path is unknown: the serial
+// number of the volume and the path below its root ("\a\b"), which is what
+// the final path is made of.
+std::wstring volumePath(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info)) return {};
+    std::vector<unsigned char> buf(sizeof(FILE_NAME_INFO) + kMaxPathChars * sizeof(wchar_t));
+    auto* name = reinterpret_cast<FILE_NAME_INFO*>(buf.data());
+    if (!::GetFileInformationByHandleEx(h, FileNameInfo, name, static_cast<DWORD>(buf.size()))) return {};
+    const std::size_t chars = std::min<std::size_t>(name->FileNameLength / sizeof(wchar_t), kMaxPathChars);
+    std::wstring path(name->FileName, chars);
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return std::to_wstring(info.dwVolumeSerialNumber) + L"|" + path;
 }
 
 bool sameName(const std::wstring& a, const std::wstring& b) {
@@ -183,8 +201,11 @@ bool setNormal(HANDLE h) {
 
 class DriveRootWin32 final : public platform::DriveRoot {
 public:
-    DriveRootWin32(UniqueFileHandle root, std::wstring extended, std::wstring real)
-        : root_(std::move(root)), extended_(std::move(extended)), real_(std::move(real)) {}
+    DriveRootWin32(UniqueFileHandle root, std::wstring extended, std::wstring real, std::wstring onVolume)
+        : root_(std::move(root)),
+          extended_(std::move(extended)),
+          real_(std::move(real)),
+          onVolume_(std::move(onVolume)) {}
 
     platform::DriveEntry look(const platform::DriveParts& parts) override {
         std::vector<UniqueFileHandle> held;
@@ -300,7 +321,11 @@ private:
             return platform::DriveEntry::Refused;
         }
         if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return platform::DriveEntry::Refused;
-        if (!sameName(finalPath(h), real_ + relativeOf(parts, parts.size()))) return platform::DriveEntry::Refused;
+        const std::wstring rel = relativeOf(parts, parts.size());
+        const std::wstring real = finalPath(h);
+        if (real.empty() ? !sameName(volumePath(h), onVolume_ + rel) : !sameName(real, real_ + rel)) {
+            return platform::DriveEntry::Refused;
+        }
         return (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? platform::DriveEntry::Folder
                                                                : platform::DriveEntry::File;
     }
@@ -331,6 +356,7 @@ private:
     UniqueFileHandle root_;
     std::wstring extended_;  // "\\?\G:" (no trailing separator)
     std::wstring real_;      // the root's final path, "\\?\G:" (no trailing separator)
+    std::wstring onVolume_;  // the root's volume and path on it, "1191182336|" (see volumePath)
 };
 
 }  // namespace
@@ -364,8 +390,9 @@ std::unique_ptr<platform::DriveRoot> Files::openDriveRoot(std::string_view drive
     if (!root) return nullptr;
     std::wstring real = finalPath(root.get());
     while (!real.empty() && real.back() == L'\\') real.pop_back();
-    if (real.empty()) return nullptr;
-    return std::make_unique<DriveRootWin32>(std::move(root), std::move(extended), std::move(real));
+    std::wstring onVolume = volumePath(root.get());
+    if (real.empty() || onVolume.empty()) return nullptr;
+    return std::make_unique<DriveRootWin32>(std::move(root), std::move(extended), std::move(real), std::move(onVolume));
 }
 
 }  // namespace wd::win32
