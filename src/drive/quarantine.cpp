@@ -260,7 +260,11 @@ struct Quarantine::Run {
         int asked = 0;
         bool listed = false, unlistable = false;
         Clock::time_point at{};
-        std::unordered_map<std::string, bool> entries;  // listing key -> is a folder
+        struct Names {
+            int count = 0;        // entries with this key
+            bool folder = false;  // one of them is (or was) a folder
+        };
+        std::unordered_map<std::string, Names> entries;  // by listing key
     };
     std::map<std::string, Listing> listings;
     std::size_t listedEntries = 0;
@@ -287,24 +291,32 @@ struct Quarantine::Run {
                     l.unlistable = true;
                     return true;
                 }
-                for (const auto& e : *entries) l.entries[listingKey(e.name)] |= e.folder;
+                for (const auto& e : *entries) {
+                    Listing::Names& names = l.entries[listingKey(e.name)];
+                    ++names.count;
+                    names.folder = names.folder || e.folder;
+                }
                 listedEntries += l.entries.size();
                 l.listed = true;
                 l.at = Clock::now();
             }
             const auto entry = l.entries.find(listingKey(parts[i]));
             if (entry == l.entries.end()) return false;
-            if (i + 1 < parts.size() && !entry->second) return false;
+            if (i + 1 < parts.size() && !entry->second.folder) return false;
         }
         return true;
     }
 
-    // A name that was moved away is gone from its folder's listing. (Its
-    // key may stand for other names too; they are then looked for for real.)
+    // A name that was moved away is gone from its folder's listing (its key
+    // stays while it stands for other entries too).
     void moved(const DriveParts& parts) {
         auto it = listings.find(listingKey(joined(parts, parts.size() - 1)));
         if (it == listings.end() || !it->second.listed) return;
-        if (it->second.entries.erase(listingKey(parts.back()))) --listedEntries;
+        auto entry = it->second.entries.find(listingKey(parts.back()));
+        if (entry != it->second.entries.end() && --entry->second.count <= 0) {
+            it->second.entries.erase(entry);
+            --listedEntries;
+        }
     }
 
     // Moves the place a name denotes to the same path inside the Quarantine

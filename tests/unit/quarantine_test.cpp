@@ -490,6 +490,19 @@ TEST(Quarantine, FloodsCostOneLookPerNameAtMostAndListingsAfterThat) {
     // exist, a few for the run itself.
     EXPECT_LT(d.files.rootCalls["look"], 200);
     EXPECT_LE(d.files.rootCalls["list"], 2);
+
+    // Names that a listing cannot tell apart (only their non-ASCII letters
+    // differ) are each still found once the other has moved.
+    Drive e;
+    e.files.addFile("G:\\病毒.exe");
+    e.files.addFile("G:\\木马.exe");
+    std::string lines;
+    for (int i = 0; i < 100; ++i) lines += "open=x" + std::to_string(i) + "\r\n";
+    e.files.addFile("G:\\autorun.inf", lines + "open=病毒.exe\r\nopen=木马.exe\r\n");
+    e.run();
+    EXPECT_EQ(e.files.rootCalls["list"], 1);
+    EXPECT_TRUE(e.has(kFolder + "\\病毒.exe.vkq"));
+    EXPECT_TRUE(e.has(kFolder + "\\木马.exe.vkq"));
 }
 
 TEST(Monitor, SwitchRunsAQuarantineOnTheDriveBoxEveryTick) {

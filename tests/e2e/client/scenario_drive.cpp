@@ -605,7 +605,7 @@ struct Outside {
     void same(Report& r, const std::wstring& what) const {
         r.check(!secret.empty() && listing(folder, 8, true) == before &&
                     readFile(joinPath(folder, L"secret.txt")).value_or("?") == secret,
-                what + L": every file outside the drive is unchanged", lineDiff(before, listing(folder, 8, true)));
+                what + L"every file outside the drive is unchanged", lineDiff(before, listing(folder, 8, true)));
     }
 };
 
