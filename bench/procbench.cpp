@@ -1,26 +1,42 @@
 // procbench.exe: how fast the process manager works against the plainest way
 // of doing the same, in the same run, with many processes running.
 //
-//   procbench [--counts 50,200] [--runs 9]
+//   procbench [--counts 50,200] [--runs 9] [--new 20]
 //
-// For each count it starts that many copies of dummy.exe (found next to
-// procbench.exe) and times, as medians of --runs:
-//   rebuild   ProcessPage::RefreshProcessList on the real (hidden) main window:
-//             snapshot, every path, every row and tooltip destroyed and made
+// The program's main window is made as wardeck.exe makes it, shown, with the
+// Process page selected (its page bar button pressed), so that every rebuild
+// is timed as the user sees it: the rows made and painted (the paint is
+// forced inside the timed part). For each count it starts that many copies
+// of dummy.exe (found next to procbench.exe), of which --new are ended and
+// started anew before each "new" rebuild, and times, as medians of --runs
+// interleaved rounds:
+//   rebuild   ProcessPage::RefreshProcessList after the rows were cleared:
+//             every row made and painted anew
+//   steady    RefreshProcessList again with nothing changed, as Auto refresh
+//             does it every 200 ms
+//   new       RefreshProcessList after --new processes ended and as many new
+//             ones started since the last rebuild
 //   bare      CreateToolhelp32Snapshot + OpenProcess + GetModuleFileNameExW
-//             over every process, names and paths kept in a vector
+//             over every process, names and paths kept in a vector (twice a
+//             round)
 //   end       EndProcessByName on one process of a unique name, until it is gone
+//   bare kill the same by a plain loop: snapshot, the first process of that
+//             name opened and terminated, until it is gone
 //   taskkill  Wine's `taskkill /IM name /F` on one such process, until both
 //             taskkill and the process are gone
-// and prints one table row per count, then where the rebuild's time goes:
+// (the three ways of ending take turns in each round), then where a rebuild's
+// time goes:
 //   platform  the program's own snapshot and path reads (wd::win32::Processes)
 //   bare+enum the bare loop with EnumProcessModules before each path read,
 //             as the program read a path before it asked for the main
 //             module directly (kept for comparison)
 //   clear     Clear rows
 //   list      ListProcesses: snapshot, paths, rows and tooltips filled
-// A measurement, not a test: it never
-// fails on time (exit code 2 only if it could not measure).
+//
+// Prints a table and the figures as RESULT lines (bench/README.md). Every step
+// is checked: a copy that does not start, an end that finds nothing, a wait
+// that times out or a taskkill that fails makes its figures NOTMEASURED lines
+// and the exit code 1. A measurement, not a test: it never fails on time.
 #include <windows.h>
 // After windows.h, which they need.
 #include <objbase.h>
@@ -36,6 +52,7 @@
 
 #include "app/main_window.h"
 #include "platform/platform.h"
+#include "platform/win32/dispatch.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 #include "process/process_page.h"
@@ -55,6 +72,31 @@ double median(std::vector<double> v) {
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+int failures = 0;
+
+void notMeasured(const std::string& name, const std::string& why) {
+    ++failures;
+    std::printf("NOTMEASURED\t%s\t%s\n", name.c_str(), why.c_str());
+    std::fflush(stdout);
+}
+
+// One figure: "RESULT name value unit baseline baseline-value", tab-separated,
+// the medians of the times measured.
+void result(const std::string& name, const std::vector<double>& v, const char* unit, const char* baseline = nullptr,
+            const std::vector<double>* base = nullptr) {
+    if (v.empty() || (base && base->empty())) {
+        notMeasured(name, "no time was measured");
+        return;
+    }
+    std::printf("RESULT\t%s\t%.3f\t%s\t%s\t", name.c_str(), median(v), unit, baseline ? baseline : "-");
+    if (base) {
+        std::printf("%.3f\n", median(*base));
+    } else {
+        std::printf("-\n");
+    }
+    std::fflush(stdout);
+}
+
 std::wstring folderOfSelf() {
     wchar_t buf[MAX_PATH * 2] = {};
     GetModuleFileNameW(nullptr, buf, MAX_PATH * 2);
@@ -62,23 +104,62 @@ std::wstring folderOfSelf() {
     return self.substr(0, self.find_last_of(L'\\'));
 }
 
+std::string narrow(const std::wstring& s) {
+    std::string out;
+    for (wchar_t c : s) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Whether `pid` is in a new snapshot with its path readable: a started copy
+// has then finished starting.
+bool listedWithPath(DWORD pid) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); more && !found; more = Process32NextW(snap, &e)) {
+        found = e.th32ProcessID == pid;
+        e.dwSize = sizeof e;
+    }
+    CloseHandle(snap);
+    if (!found) return false;
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!h) return false;
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameExW(h, nullptr, path, MAX_PATH);
+    CloseHandle(h);
+    return n > 0;
+}
+
 // Started processes, all ended when the group goes.
 class Group {
 public:
     ~Group() { endAll(); }
-    bool start(const std::wstring& exe) {
+    // Starts `exe` and waits until it is listed with its path; false (with
+    // `error`) when it does not start or does not show up within 10 s.
+    bool start(const std::wstring& exe, std::string* error) {
         std::wstring cmd = L"\"" + exe + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
         if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            *error = "CreateProcess of " + narrow(exe) + " failed, error " + std::to_string(GetLastError());
             return false;
         }
         CloseHandle(pi.hThread);
         handles_.push_back(pi.hProcess);
-        return true;
+        pids_.push_back(pi.dwProcessId);
+        for (int i = 0; i < 500; ++i) {
+            if (listedWithPath(pi.dwProcessId)) return true;
+            if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) break;
+        }
+        *error = narrow(exe) + " did not show up in a snapshot with its path within 10 s";
+        return false;
     }
-    HANDLE last() const { return handles_.empty() ? nullptr : handles_.back(); }
+    HANDLE last() const { return handles_.back(); }
+    DWORD lastPid() const { return pids_.back(); }
+    size_t size() const { return handles_.size(); }
     void endAll() {
         for (HANDLE h : handles_) TerminateProcess(h, 1);
         for (HANDLE h : handles_) {
@@ -86,10 +167,12 @@ public:
             CloseHandle(h);
         }
         handles_.clear();
+        pids_.clear();
     }
 
 private:
     std::deque<HANDLE> handles_;
+    std::deque<DWORD> pids_;
 };
 
 struct Entry {
@@ -122,6 +205,28 @@ std::vector<Entry> bareListing(bool enumModules = false) {
     return out;
 }
 
+// The plainest way to end a process by name: the first of a snapshot with
+// that name (letter case ignored) is opened and terminated. Its id, or 0.
+DWORD bareKill(const wchar_t* name) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    DWORD ended = 0;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) {
+        if (lstrcmpiW(e.szExeFile, name) == 0) {
+            if (HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, e.th32ProcessID)) {
+                if (TerminateProcess(h, 0)) ended = e.th32ProcessID;
+                CloseHandle(h);
+            }
+            break;
+        }
+        e.dwSize = sizeof e;
+    }
+    CloseHandle(snap);
+    return ended;
+}
+
 void pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -130,8 +235,9 @@ void pump() {
     }
 }
 
-// Runs `exe` with `args` and waits for it to end.
-bool runAndWait(const std::wstring& exe, const std::wstring& args) {
+// Runs `exe` with `args` and waits for it to end; its exit code, or -1 when
+// it did not start or end within 30 s.
+long runAndWait(const std::wstring& exe, const std::wstring& args) {
     std::wstring cmd = L"\"" + exe + L"\" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -139,12 +245,18 @@ bool runAndWait(const std::wstring& exe, const std::wstring& args) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
                         &pi)) {
-        return false;
+        return -1;
     }
     CloseHandle(pi.hThread);
-    WaitForSingleObject(pi.hProcess, 30000);
+    long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &exitCode)) {
+        code = static_cast<long>(exitCode);
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+    }
     CloseHandle(pi.hProcess);
-    return true;
+    return code;
 }
 
 std::vector<int> parseCounts(const std::wstring& s) {
@@ -159,71 +271,175 @@ std::vector<int> parseCounts(const std::wstring& s) {
     return out;
 }
 
+// The program's main window as the user finds it (this process's window
+// titled as wardeck.exe's), and the page bar button with `caption` in it.
+HWND ownMainWindow() {
+    struct Find {
+        HWND found = nullptr;
+    } find;
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            wchar_t title[64] = {};
+            GetWindowTextW(w, title, 64);
+            if (pid == GetCurrentProcessId() && wcscmp(title, L"Skorrin助手——Wardeck") == 0) {
+                reinterpret_cast<Find*>(p)->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+HWND buttonCaptioned(HWND parent, const wchar_t* caption) {
+    struct Find {
+        const wchar_t* caption;
+        HWND found = nullptr;
+    } find{caption};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(p);
+            wchar_t text[64] = {}, cls[32] = {};
+            GetWindowTextW(w, text, 64);
+            GetClassNameW(w, cls, 32);
+            if (lstrcmpiW(cls, L"Button") == 0 && wcscmp(text, f->caption) == 0) {
+                f->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts = {50, 200};
-    int runs = 9;
+    int runs = 9, churn = 20;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring k = argv[i];
         if (k == L"--counts") counts = parseCounts(argv[i + 1]);
         if (k == L"--runs") runs = std::max(1, _wtoi(argv[i + 1]));
+        if (k == L"--new") churn = std::max(1, _wtoi(argv[i + 1]));
     }
     const std::wstring here = folderOfSelf();
     const std::wstring dummy = here + L"\\dummy.exe";
     const std::wstring rowExe = here + L"\\benchrow.exe";
+    const std::wstring newExe = here + L"\\benchnew.exe";
     const std::wstring killExe = here + L"\\benchkill.exe";
-    if (!CopyFileW(dummy.c_str(), rowExe.c_str(), FALSE) || !CopyFileW(dummy.c_str(), killExe.c_str(), FALSE)) {
-        fwprintf(stderr, L"procbench: no %ls to copy\n", dummy.c_str());
-        return 2;
+    for (const std::wstring* copy : {&rowExe, &newExe, &killExe}) {
+        if (!CopyFileW(dummy.c_str(), copy->c_str(), FALSE)) {
+            std::fprintf(stderr, "procbench: no %s to copy\n", narrow(dummy).c_str());
+            return 2;
+        }
     }
     wchar_t systemFolder[MAX_PATH] = {};
     GetSystemDirectoryW(systemFolder, MAX_PATH);
     const std::wstring taskkill = std::wstring(systemFolder) + L"\\taskkill.exe";
 
-    // The program's own platform and main window, as wardeck.exe makes them.
+    // The program's own platform and main window, as wardeck.exe makes them,
+    // shown on the Process page.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     wd::win32::System system(instance);
     wd::app::MainWindow form(system.platform, wd::StartInfo{"", "C:\\bench\\procbench.exe"});
-    form.start();
-    form.window().hide();
+    {
+        const wd::win32::HandlerScope startUp;
+        form.start();
+    }
     pump();
     wd::process::ProcessPage& page = form.processPage();
-
-    std::printf("%9s %6s %12s %12s %7s %12s %12s %7s\n", "processes", "rows", "rebuild ms", "bare ms", "ratio",
-                "end ms", "taskkill ms", "ratio");
-    std::printf("%9s %6s %12s %12s %7s %12s %12s %7s\n", "", "", "", "", "(<= 2)", "", "", "(<= 0.5)");
-    struct Parts {
-        int count;
-        double platform, bareEnum, clear, list;
+    const HWND main = ownMainWindow();
+    const HWND processButton = main ? buttonCaptioned(main, L"进程管理") : nullptr;
+    if (!main || !processButton || !IsWindowVisible(main)) {
+        std::fprintf(stderr, "procbench: no visible main window with a Process page button\n");
+        return 2;
+    }
+    SendMessageW(processButton, BM_CLICK, 0, 0);
+    pump();
+    // The rows painted now, as the user sees them.
+    auto paint = [main] { RedrawWindow(main, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); };
+    auto rebuild = [&] {
+        const auto t0 = Clock::now();
+        {
+            // As a Timer3 tick runs it: one handler, its rows shown as it ends.
+            const wd::win32::HandlerScope tick;
+            page.RefreshProcessList();
+        }
+        paint();
+        const double ms = msSince(t0);
+        pump();
+        return ms;
     };
-    std::vector<Parts> parts;
-    Group rows;
+
+    std::printf("%9s %6s %10s %10s %10s %10s %7s %7s %7s | %9s %9s %9s %6s %6s\n", "processes", "dummies", "rebuild",
+                "steady", "new", "bare", "ratio", "ratio", "ratio", "end", "bare kill", "taskkill", "ratio", "ratio");
+    std::printf("%9s %6s %10s %10s %10s %10s %7s %7s %7s | %9s %9s %9s %6s %6s\n", "", "", "ms", "ms", "ms", "ms",
+                "(<=2)", "(<=.35)", "(<=.5)", "ms", "ms", "ms", "(<=1.1)", "(tk)");
+    std::fflush(stdout);
+    Group rows, fresh;
     int running = 0;
     for (int count : counts) {
-        for (; running < count; ++running) {
-            if (!rows.start(rowExe)) {
-                fwprintf(stderr, L"procbench: could not start copy %d of dummy.exe\n", running + 1);
-                return 2;
-            }
+        const std::string at = "processes." + std::to_string(count) + ".";
+        std::string error;
+        bool started = true;
+        if (count <= churn) {
+            notMeasured(at + "rebuild_ms", "fewer dummies than the " + std::to_string(churn) + " new ones");
+            continue;
         }
-        Sleep(500);  // let the copies finish starting
+        // count - churn plain copies and churn ones that are replaced before each "new" rebuild.
+        while (started && running < count - churn) {
+            started = rows.start(rowExe, &error);
+            running += started;
+        }
+        if (started && fresh.size() == 0) {
+            for (int i = 0; started && i < churn; ++i) started = fresh.start(newExe, &error);
+        }
+        if (!started) {
+            for (const char* n : {"rebuild_ms", "steady_ms", "new_ms", "end_ms", "taskkill_ms"}) {
+                notMeasured(at + n, error);
+            }
+            break;
+        }
         // One of each first: caches warm, the row windows' classes in use.
-        page.RefreshProcessList();
+        rebuild();
         bareListing();
-        pump();
-        std::vector<double> rebuild, bare;
+
+        std::vector<double> cold, steady, changed, bare;
         size_t listed = 0;
-        for (int i = 0; i < runs; ++i) {
-            auto t0 = Clock::now();
-            page.RefreshProcessList();
-            rebuild.push_back(msSince(t0));
+        bool churned = true;
+        for (int i = 0; i < runs && churned; ++i) {
+            page.rows->clear();
+            paint();
             pump();
-            t0 = Clock::now();
+            cold.push_back(rebuild());
+            auto t0 = Clock::now();
             listed = bareListing().size();
             bare.push_back(msSince(t0));
+            steady.push_back(rebuild());
+            fresh.endAll();
+            for (int k = 0; churned && k < churn; ++k) churned = fresh.start(newExe, &error);
+            if (!churned) break;
+            pump();
+            changed.push_back(rebuild());
+            t0 = Clock::now();
+            bareListing();
+            bare.push_back(msSince(t0));
         }
+        std::printf("RESULT\t%slisted\t%zu\tcount\t-\t-\n", at.c_str(), listed);
+        result(at + "rebuild_ms", cold, "ms", "bare loop", &bare);
+        result(at + "steady_ms", steady, "ms", "bare loop", &bare);
+        if (churned) {
+            result(at + "new_ms", changed, "ms", "bare loop", &bare);
+            std::printf("RESULT\t%snew\t%d\tcount\t-\t-\n", at.c_str(), churn);
+        } else {
+            notMeasured(at + "new_ms", error);
+        }
+
         // Where the rebuild's time goes.
         std::vector<double> platformTimes, enumTimes, clearTimes, listTimes;
         for (int i = 0; i < runs; ++i) {
@@ -244,40 +460,80 @@ int wmain(int argc, wchar_t** argv) {
             listTimes.push_back(msSince(t0));
             pump();
         }
-        parts.push_back({count, median(platformTimes), median(enumTimes), median(clearTimes), median(listTimes)});
+        result(at + "parts.platform_ms", platformTimes, "ms");
+        result(at + "parts.bare_enum_ms", enumTimes, "ms");
+        result(at + "parts.clear_ms", clearTimes, "ms");
+        result(at + "parts.list_ms", listTimes, "ms");
+        rebuild();
 
-        std::vector<double> endTimes, killTimes;
+        // Ending by name, three ways in turn; each until the process is gone.
+        std::vector<double> endTimes, bareKillTimes, killTimes;
+        std::string killError;
         Group victims;
-        for (int i = 0; i < runs; ++i) {
-            if (!victims.start(killExe)) break;
-            HANDLE target = victims.last();
-            auto t0 = Clock::now();
-            wd::process::EndProcessByName(system.processes, system.text, "benchkill.exe");
-            WaitForSingleObject(target, 10000);
-            endTimes.push_back(msSince(t0));
-
-            if (!victims.start(killExe)) break;
-            target = victims.last();
-            t0 = Clock::now();
-            runAndWait(taskkill, L"/IM benchkill.exe /F");
-            WaitForSingleObject(target, 10000);
-            killTimes.push_back(msSince(t0));
+        auto victim = [&](const char* way) -> HANDLE {
+            std::string e;
+            if (victims.start(killExe, &e)) return victims.last();
+            killError = std::string(way) + ": " + e;
+            return nullptr;
+        };
+        auto gone = [&](HANDLE target, const char* way) {
+            if (WaitForSingleObject(target, 10000) == WAIT_OBJECT_0) return true;
+            killError = std::string(way) + ": the process still ran after 10 s";
+            return false;
+        };
+        for (int i = 0; i < runs && killError.empty(); ++i) {
+            for (int k = 0; k < 3 && killError.empty(); ++k) {
+                const int way = (i + k) % 3;
+                HANDLE target = victim(way == 0 ? "EndProcessByName" : way == 1 ? "bare kill" : "taskkill");
+                if (!target) break;
+                const DWORD pid = victims.lastPid();
+                auto t0 = Clock::now();
+                if (way == 0) {
+                    const auto ended = wd::process::EndProcessByName(system.processes, system.text, "benchkill.exe");
+                    if (!ended || *ended != pid) {
+                        killError = "EndProcessByName did not end the started copy";
+                    } else if (gone(target, "EndProcessByName")) {
+                        endTimes.push_back(msSince(t0));
+                    }
+                } else if (way == 1) {
+                    if (bareKill(L"benchkill.exe") != pid) {
+                        killError = "the bare kill loop did not end the started copy";
+                    } else if (gone(target, "bare kill")) {
+                        bareKillTimes.push_back(msSince(t0));
+                    }
+                } else {
+                    const long code = runAndWait(taskkill, L"/IM benchkill.exe /F");
+                    if (code != 0) {
+                        killError = "taskkill gave exit code " + std::to_string(code) + " (-1: did not run or end)";
+                    } else if (gone(target, "taskkill")) {
+                        killTimes.push_back(msSince(t0));
+                    }
+                }
+            }
         }
         victims.endAll();
-        const double r1 = median(rebuild), b1 = median(bare), e1 = median(endTimes), k1 = median(killTimes);
-        std::printf("%9zu %6d %12.2f %12.2f %7.2f %12.2f %12.2f %7.3f\n", listed, form.state().processCount, r1, b1,
-                    b1 > 0 ? r1 / b1 : 0.0, e1, k1, k1 > 0 ? e1 / k1 : 0.0);
+        if (killError.empty()) {
+            result(at + "end_ms", endTimes, "ms", "bare kill loop", &bareKillTimes);
+            result(at + "taskkill_ms", killTimes, "ms");
+        } else {
+            notMeasured(at + "end_ms", killError);
+            notMeasured(at + "taskkill_ms", killError);
+        }
+
+        const double b = median(bare);
+        auto ratio = [b](const std::vector<double>& v) { return v.empty() ? 0.0 : median(v) / b; };
+        std::printf("%9zu %6d %10.2f %10.2f %10.2f %10.2f %7.2f %7.2f %7.2f | %9.2f %9.2f %9.2f %6.2f %6.2f\n", listed,
+                    count, median(cold), median(steady), changed.empty() ? 0.0 : median(changed), b, ratio(cold),
+                    ratio(steady), ratio(changed), endTimes.empty() ? 0.0 : median(endTimes),
+                    bareKillTimes.empty() ? 0.0 : median(bareKillTimes), killTimes.empty() ? 0.0 : median(killTimes),
+                    bareKillTimes.empty() || endTimes.empty() ? 0.0 : median(endTimes) / median(bareKillTimes),
+                    killTimes.empty() || endTimes.empty() ? 0.0 : median(endTimes) / median(killTimes));
         std::fflush(stdout);
     }
-    std::printf("\nwhere a rebuild's time goes (ms): platform = the program's snapshot and path reads;\n"
-                "bare+enum = the bare loop with EnumProcessModules before each path (the program's former way);\n"
-                "clear = Clear rows; list = ListProcesses (platform reads, rows and tooltips filled)\n");
-    std::printf("%9s %12s %12s %12s %12s\n", "dummies", "platform", "bare+enum", "clear", "list");
-    for (const auto& p : parts) {
-        std::printf("%9d %12.2f %12.2f %12.2f %12.2f\n", p.count, p.platform, p.bareEnum, p.clear, p.list);
-    }
     rows.endAll();
+    fresh.endAll();
     DeleteFileW(rowExe.c_str());
+    DeleteFileW(newExe.c_str());
     DeleteFileW(killExe.c_str());
-    return 0;
+    return failures ? 1 : 0;
 }

@@ -2,20 +2,34 @@
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 enable_language(RC)
 
+# Two builds of one commit give the same bytes of wardeck.exe, wherever the
+# checkout and the build directory are: paths the compiler writes are relative
+# to the checkout, and the linker writes no time stamp (see wardeck below).
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+target_compile_options(wardeck_logic PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+
+# The version resource reads its numbers from project() through a header.
+set(WD_VERSION_TWEAK 0)
+if(PROJECT_VERSION_TWEAK)
+  set(WD_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/res/wardeck_version.h.in ${CMAKE_BINARY_DIR}/generated/wardeck_version.h @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)
+
 # The Win32 side of every platform interface: the toolkit and the system
 # services. wardeck.exe, the process benchmark and the platform check link it.
 file(GLOB WD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
 add_library(wardeck_win32 STATIC ${WD_WIN32_SOURCES})
 target_include_directories(wardeck_win32 PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(wardeck_win32 PRIVATE ${WD_WARNINGS})
-target_link_libraries(wardeck_win32 PUBLIC comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi ole32 uuid)
+target_link_libraries(wardeck_win32 PUBLIC comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi ole32 uuid ntdll)
 
 add_executable(wardeck WIN32
   ${CMAKE_SOURCE_DIR}/src/main_win32.cpp
   ${CMAKE_SOURCE_DIR}/res/wardeck.rc)
 target_compile_options(wardeck PRIVATE ${WD_WARNINGS})
 target_link_libraries(wardeck PRIVATE wardeck_logic wardeck_win32)
-target_link_options(wardeck PRIVATE -static -municode -mwindows -s)
+target_link_options(wardeck PRIVATE -static -municode -mwindows -s -Wl,--no-insert-timestamp)
 
 # The automation client of the end-to-end tests (runs under Wine), and the
 # benchmarks that run beside it.

@@ -5,7 +5,7 @@
 #
 #   E2E_REPO      the repository root (set from this file's place)
 #   E2E_WORK      build/e2e: prefix template, locale, per-run prefixes
-#   E2E_BUILD     build/windows: wardeck.exe and wdauto.exe
+#   E2E_BUILD     build/windows: wardeck.exe and the client programs
 
 E2E_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 E2E_WORK=${E2E_WORK:-$E2E_REPO/build/e2e}
@@ -25,7 +25,7 @@ E2E_PREFIXES=()
 e2e_log() { printf '%s e2e: %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 e2e_die() { e2e_log "error: $*"; exit 2; }
 
-# Builds wardeck.exe and wdauto.exe (incremental).
+# Builds wardeck.exe and the client programs (incremental).
 e2e_build() {
     local log=${1:-/dev/stderr}
     (

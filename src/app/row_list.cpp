@@ -37,9 +37,10 @@ void RowBoxList::clear() {
     for (int k = 1; k <= count_; ++k) row(k).setVisible(false);
     baseTops_.clear();
     count_ = 0;
+    ++fills_;
 }
 
-void RowBoxList::append(std::string_view caption, std::string_view tag) {
+void RowBoxList::append(std::string_view caption, std::string_view tag, std::string_view toolTipKey) {
     const int k = count_ + 1;
     if (static_cast<std::size_t>(k) > rows_.size()) {
         rows_.push_back(tk_.copyCheckBox(element0_, k));
@@ -49,17 +50,15 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
             if (onRowMouseDown) onRowMouseDown(k, b, x, y);
         };
     } else {
-        // A kept row becomes a fresh copy of the template again.
+        // A kept row becomes a fresh copy of the template again: unticked,
+        // the template's colour; its place and caption follow below.
         ui::CheckBox& kept = *rows_[static_cast<std::size_t>(k - 1)];
         kept.setValue(0);
-        kept.setRect(element0_.rect());
-        kept.setCaption(element0_.caption());
         kept.setBackColor(element0_.backColor());
-        kept.setToolTip({});
     }
     ui::CheckBox& row = *rows_[static_cast<std::size_t>(k - 1)];
     const ui::Rect before = element(k - 1).rect();
-    ui::Rect r = row.rect();
+    ui::Rect r = element0_.rect();
     if (columns_ == Columns::One) {
         row.setVisible(true);
         r.top = before.top + before.height + layout::kRowGap;
@@ -83,6 +82,7 @@ void RowBoxList::append(std::string_view caption, std::string_view tag) {
         row.setTag(tag);
     }
     row.setCaption(caption);
+    row.setToolTip(toolTipKey, [this, k] { return toolTipText && hasRow(k) ? toolTipText(k) : std::string(); });
     count_ = k;
 }
 

@@ -29,8 +29,12 @@ public:
     // template stays.
     void clear();
     // Adds row count + 1 with this caption. For a two-column list `tag` is the
-    // row's Tag; a one-column row's Tag is its unscrolled Top.
-    void append(std::string_view caption, std::string_view tag = {});
+    // row's Tag; a one-column row's Tag is its unscrolled Top. `toolTipKey`
+    // names what the row's tool tip shows (empty: none); its text comes from
+    // toolTipText when the tip is about to show, and is kept while the row
+    // keeps the key. A kept row that comes back with what it showed before
+    // costs no window any work (the toolkit skips what does not change).
+    void append(std::string_view caption, std::string_view tag = {}, std::string_view toolTipKey = {});
     // Sets the scroll bar's maximum from the last row's Tag.
     void recomputeScrollRange(int extra);
     // The scroll bar's change action: every row to its Tag less value × 180.
@@ -51,6 +55,11 @@ public:
 
     // Called with the row number whenever a mouse button goes down on a row.
     std::function<void(int row, ui::MouseButton, int x, int y)> onRowMouseDown;
+    // The text of row k's tool tip, asked when the tip is about to show.
+    std::function<std::string(int row)> toolTipText;
+    // How many times the list has been cleared: a key made with it changes at
+    // every refill, for tips that must be read anew after one.
+    int fills() const { return fills_; }
 
 private:
     ui::CheckBox& element(int k);
@@ -66,6 +75,7 @@ private:
     // earlier, longer fill wait hidden for the next one.
     std::vector<std::unique_ptr<ui::CheckBox>> rows_;
     std::vector<int> baseTops_;                        // two columns: unscrolled Tops
+    int fills_ = 0;
 };
 
 }  // namespace wd::app

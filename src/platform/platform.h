@@ -13,6 +13,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tray.h"
+#include "platform/trust.h"
 #include "platform/ui.h"
 
 namespace wd {
@@ -26,6 +27,7 @@ struct Platform {
     platform::Registry& registry;
     platform::Tray& tray;
     platform::Environment& environment;
+    platform::Trust& trust;
 };
 
 // What the system tells the program when it starts.

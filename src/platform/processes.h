@@ -12,6 +12,9 @@ namespace wd::platform {
 struct ProcessEntry {
     std::uint32_t pid = 0;
     std::string exeName;  // the executable's file name as the snapshot reports it
+    // When the process started (100 ns units), 0 when unknown. With the id it
+    // tells a process from a later one that was given the same id.
+    std::uint64_t createTime = 0;
 };
 
 class Processes {
@@ -20,7 +23,7 @@ public:
     // Every running process, in the snapshot's order; nothing when no
     // snapshot can be taken.
     virtual std::optional<std::vector<ProcessEntry>> snapshot() = 0;
-    // The full path of the process's main module exactly as the system
+    // The full path of the process's executable exactly as the system
     // reports it; empty when the process cannot be opened or read.
     virtual std::string mainModulePath(std::uint32_t pid) = 0;
     // Ends the process with exit code 0. False when it cannot be opened or

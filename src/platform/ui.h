@@ -94,7 +94,13 @@ public:
     virtual void setValue(int v) = 0;
     virtual std::string tag() const = 0;
     virtual void setTag(std::string_view t) = 0;
-    virtual void setToolTip(std::string_view text) = 0;  // empty: none
+    // The box's tool tip. `key` names what the tip shows (empty: no tip); the
+    // text is asked of `text` only when the tip is about to show, and is kept
+    // until the tip is given another key.
+    virtual void setToolTip(std::string_view key, std::function<std::string()> text) = 0;
+    void setToolTip(std::string_view fixed) {
+        setToolTip(fixed, [t = std::string(fixed)] { return t; });
+    }
     std::function<void()> onClick;
     std::function<void(MouseButton, int x, int y)> onMouseDown;
 };
@@ -176,22 +182,6 @@ public:
     virtual void setImage(Image img) = 0;
     virtual Image image() const = 0;
     virtual bool bordered() const = 0;
-    // Stops and restarts drawing while many children change; restarting
-    // repaints the picture once.
-    virtual void setRedraw(bool on) { (void)on; }
-};
-
-// Stops a picture box drawing for as long as it lives; drawing comes back,
-// with one repaint, however the work in between ends.
-class RedrawPause {
-public:
-    explicit RedrawPause(Picture& box) : box_(box) { box_.setRedraw(false); }
-    ~RedrawPause() { box_.setRedraw(true); }
-    RedrawPause(const RedrawPause&) = delete;
-    RedrawPause& operator=(const RedrawPause&) = delete;
-
-private:
-    Picture& box_;
 };
 
 // An interval timer owned by a window; it is made disabled.

@@ -17,7 +17,10 @@ std::string ownNameKey(const std::string& exeBaseName) {
 }
 
 ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
-    : form_(form), processes_(form.platform.processes), text_(form.platform.text) {
+    : form_(form),
+      processes_(form.platform.processes),
+      text_(form.platform.text),
+      ownKey_(ownNameKey(common::executableBaseName(form.start.exePath))) {
     ui::Toolkit& tk = form.toolkit();
     Label3[0] = tk.label(c, L::kLabel3[0]);
     Picture3 = tk.picture(c, L::kPicture3, true);
@@ -39,6 +42,7 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
     rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, form.state.processCount, nullptr,
                                              app::RowBoxList::Columns::Two, L::kCheck2.rect.width);
     rows->setColumnScrollBar(VScroll3.get());
+    rows->toolTipText = [this](int row) { return toolTipOf(row); };
     rows->onRowMouseDown = [this](int row, ui::MouseButton b, int, int) { Check2_MouseDown(row, b); };
 
     VScroll3->onChange = [this] { rows->scrollRows(); };
@@ -59,25 +63,61 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
 }
 
 void ProcessPage::ListProcesses() {
-    const std::string key = ownNameKey(common::executableBaseName(form_.start.exePath));
     int k = 0;
-    const ui::RedrawPause pause(*Picture3);
+    std::map<ProcessKey, Known> listed;
     if (const auto snapshot = processes_.snapshot()) {
         for (const platform::ProcessEntry& e : *snapshot) {
-            const std::string name = processName(text_, e.exeName);
-            if (name == key) continue;
-            const std::string path = processes_.mainModulePath(e.pid);
-            rows->append(name, path);
-            rows->row(rows->count()).setToolTip(path);
-            ++k;
+            const ProcessKey id{e.pid, e.createTime};
+            Known known;
+            if (const auto it = known_.find(id); it != known_.end() && e.createTime != 0)
+                known = it->second;
+            else
+                known.name = processName(text_, e.exeName);
+            if (known.name != ownKey_) {
+                if (!known.pathRead) {
+                    known.path = processes_.mainModulePath(e.pid);
+                    known.pathRead = true;
+                }
+                // The tip stays while the row stands for a file of the same path.
+                rows->append(known.name, known.path, known.path);
+                ++k;
+            }
+            // Without a start time an id says too little to be kept.
+            if (e.createTime != 0) listed.insert_or_assign(id, std::move(known));
         }
     }
+    known_ = std::move(listed);
     form_.state.processCount = k;
     rows->fitScrollBar();
 }
 
+std::string ProcessPage::toolTipOf(int row) {
+    if (!rows->hasRow(row)) return {};
+    const std::string path = rows->row(row).tag();
+    if (path.empty()) return {};
+    return path + "\n" + signatureLine(path);
+}
+
+std::string ProcessPage::signatureLine(const std::string& path) {
+    platform::Trust& trust = form_.platform.trust;
+    const std::optional<std::uint64_t> stamp = trust.fileStamp(path);
+    if (const auto it = signatures_.find(path); it != signatures_.end() && stamp && it->second.stamp == *stamp)
+        return it->second.line;
+    const platform::Signature signature = trust.verify(path);
+    std::string line = kSignaturePrefix;
+    switch (signature.state) {
+        case platform::Signature::State::Valid: line += signature.signer; break;
+        case platform::Signature::State::Invalid: line += kSignatureInvalid; break;
+        case platform::Signature::State::None: line += kSignatureNone; break;
+    }
+    // A hostile machine can start processes from any number of paths: the
+    // answers kept stay few.
+    if (signatures_.size() >= kMaxSignaturesKept) signatures_.clear();
+    if (stamp) signatures_[path] = {*stamp, line};
+    return line;
+}
+
 void ProcessPage::RefreshProcessList() {
-    const ui::RedrawPause pause(*Picture3);
     rows->clear();
     ListProcesses();
 }

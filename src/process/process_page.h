@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/form.h"
@@ -15,6 +17,11 @@ namespace wd::process {
 
 inline constexpr char kEndConfirmText[] = "某些进程是系统进程，结束会引起系统不稳定，真的要结束进程";
 inline constexpr char kEndConfirmTitle[] = "结束进程";
+// The second line of a process row's tool tip: who signed its file.
+inline constexpr char kSignaturePrefix[] = "签名：";
+inline constexpr char kSignatureNone[] = "无";
+inline constexpr char kSignatureInvalid[] = "无效";
+inline constexpr std::size_t kMaxSignaturesKept = 512;
 
 // The name under which the program itself runs: its executable's base name
 // with only A-Z folded to lower case, then ".exe".
@@ -64,10 +71,32 @@ private:
     // Selects entries one by one from the top; the index of the first equal
     // to `name`, or -1 with the last entry left selected.
     int selectMatching(const std::string& name);
+    // Row k's tool tip: its path, then who signed the file.
+    std::string toolTipOf(int row);
+    std::string signatureLine(const std::string& path);
+
+    // What a listing learnt of a process: its name for life, its path once
+    // read. Kept by process id and start time, so that a refresh reads the
+    // path of new processes only, and a new process that was given an old
+    // id is read anew.
+    struct Known {
+        std::string name;
+        std::string path;
+        bool pathRead = false;
+    };
+    using ProcessKey = std::pair<std::uint32_t, std::uint64_t>;
 
     app::Form& form_;
     platform::Processes& processes_;
     platform::Text& text_;
+    const std::string ownKey_;
+    std::map<ProcessKey, Known> known_;  // the processes of the last listing
+    // Signatures checked, by path, with the file's stamp when it was checked.
+    struct Checked {
+        std::uint64_t stamp = 0;
+        std::string line;
+    };
+    std::map<std::string, Checked> signatures_;
     std::unique_ptr<ui::PopupMenu> mangerpro_;  // the Process menu
     std::unique_ptr<ui::PopupMenu> listm_;      // the List menu
     std::vector<std::string> baseline_;

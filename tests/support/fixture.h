@@ -42,7 +42,8 @@ struct App {
     MemoryEnvironment environment;
     MemoryRegistry registry;
     MemoryTray tray;
-    Platform platform{tk, processes, text, shell, files, registry, tray, environment};
+    MemoryTrust trust;
+    Platform platform{tk, processes, text, shell, files, registry, tray, environment, trust};
     app::MainWindow form;
 };
 

@@ -74,10 +74,22 @@ public:
     void setValue(int v) override;
     std::string tag() const override { return tagText; }
     void setTag(std::string_view t) override { tagText = t; }
-    void setToolTip(std::string_view t) override { tip = t; }
+    using ui::CheckBox::setToolTip;
+    void setToolTip(std::string_view key, std::function<std::string()> text) override {
+        if (key != tipKey) ++tipResets;
+        tipKey = key;
+        tipSource = std::move(text);
+    }
+    // The tip about to show: its text, as the toolkit asks for it.
+    std::string toolTipText() {
+        ++tipReads;
+        return tipSource && !tipKey.empty() ? tipSource() : std::string();
+    }
     void click();  // as the user does
     void mouseDown(ui::MouseButton b, int x = 0, int y = 0);
-    std::string text, tagText, tip;
+    std::string text, tagText, tipKey;
+    std::function<std::string()> tipSource;
+    int tipReads = 0, tipResets = 0;
     int val = 0;
 };
 
@@ -158,8 +170,7 @@ class HPicture : public HControl<ui::Picture> {
 public:
     HPicture(HeadlessToolkit& tk, ui::Container* p, const ui::Layout& l, bool b) : HControl(tk, p, l), border(b) {}
     void setImage(ui::Image i) override { img = i; }
-    void setRedraw(bool on) override { redraw = on; }
-    bool redraw = true;
+
     ui::Image image() const override { return img; }
     bool bordered() const override { return border; }
     bool border;

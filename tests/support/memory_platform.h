@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tray.h"
+#include "platform/trust.h"
 
 namespace wd::test {
 
@@ -23,6 +26,7 @@ public:
         std::string path;
         bool pathReadable = true;
         bool terminable = true;
+        std::uint64_t createTime = 0;
     };
 
     std::uint32_t start(std::string exeName, std::string path = {}, bool pathReadable = true,
@@ -30,7 +34,7 @@ public:
         const std::uint32_t pid = nextPid_;
         nextPid_ += 4;
         if (path.empty() && pathReadable) path = "C:\\Apps\\" + exeName;
-        procs.push_back({pid, std::move(exeName), std::move(path), pathReadable, terminable});
+        procs.push_back({pid, std::move(exeName), std::move(path), pathReadable, terminable, ++clock_});
         return pid;
     }
     bool running(std::uint32_t pid) const {
@@ -46,10 +50,11 @@ public:
         if (snapshotThrows) throw std::bad_alloc();
         if (snapshotFails) return std::nullopt;
         std::vector<platform::ProcessEntry> out;
-        for (const Proc& p : procs) out.push_back({p.pid, p.exeName});
+        for (const Proc& p : procs) out.push_back({p.pid, p.exeName, p.createTime});
         return out;
     }
     std::string mainModulePath(std::uint32_t pid) override {
+        ++pathReads;
         for (const Proc& p : procs)
             if (p.pid == pid) return p.pathReadable ? p.path : std::string();
         return {};
@@ -70,11 +75,13 @@ public:
     bool snapshotFails = false;
     bool snapshotThrows = false;  // as when memory runs out
     int snapshots = 0;
+    int pathReads = 0;
     std::vector<std::uint32_t> terminateCalls;
     std::vector<std::pair<std::uint32_t, int>> waits;
 
 private:
     std::uint32_t nextPid_ = 100;
+    std::uint64_t clock_ = 1000;
 };
 
 // Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals; the ANSI code page
@@ -98,6 +105,25 @@ public:
     std::vector<platform::ShellExecuteRequest> requests;
     std::vector<std::pair<std::string, platform::StartStyle>> started;
     std::intptr_t result = 42;
+};
+
+// Signatures by path; a file not named is unsigned, a path in `missing` is not there.
+class MemoryTrust : public platform::Trust {
+public:
+    std::optional<std::uint64_t> fileStamp(std::string_view path) override {
+        if (missing.count(std::string(path))) return std::nullopt;
+        const auto it = stamps.find(std::string(path));
+        return it == stamps.end() ? 1 : it->second;
+    }
+    platform::Signature verify(std::string_view path) override {
+        verified.emplace_back(path);
+        const auto it = signatures.find(std::string(path));
+        return it == signatures.end() ? platform::Signature{} : it->second;
+    }
+    std::map<std::string, platform::Signature> signatures;
+    std::map<std::string, std::uint64_t> stamps;
+    std::set<std::string> missing;
+    std::vector<std::string> verified;  // every path checked, in order
 };
 
 // One icon, as the shell keeps it; a restarted shell has none.

@@ -45,10 +45,10 @@ TEST(ProcessList, RowsFollowTheSnapshotWithLowerCaseNamesAndPaths) {
                                                               "locked.exe", "процесс.exe", "cut.exe"}));
     EXPECT_EQ(app.form.state().processCount, 8);
     EXPECT_EQ(app.row(2).tag(), "G:\\x\\Dummy.EXE");
-    EXPECT_EQ(app.row(2).tip, "G:\\x\\Dummy.EXE");
+    EXPECT_EQ(app.row(2).toolTipText(), "G:\\x\\Dummy.EXE\n签名：无");
     EXPECT_EQ(app.row(3).tag(), "G:\\x\\copy.exe");
     EXPECT_EQ(app.row(6).tag(), "");  // access refused, the row before has a path
-    EXPECT_EQ(app.row(6).tip, "");
+    EXPECT_EQ(app.row(6).toolTipText(), "");
     EXPECT_EQ(app.row(7).tag(), "C:\\Программы\\ПРОЦЕСС.EXE");
 }
 
@@ -115,6 +115,54 @@ TEST(AutoRefresh, SwitchRebuildsEveryTickAndClearsTicks) {
     EXPECT_EQ(button.caption(), "自动刷新进程");
 }
 
+TEST(AutoRefresh, ReadsThePathOfNewProcessesOnly) {
+    ProcessApp app;
+    app.processes.start("a.exe");
+    const std::uint32_t b = app.processes.start("b.exe");
+    app.openPage();
+    app.button(L::kCommand6).click();
+    EXPECT_EQ(app.processes.pathReads, 2);
+    app.timer(3).fire();
+    app.timer(3).fire();
+    EXPECT_EQ(app.processes.pathReads, 2);  // nothing new: nothing read
+    app.processes.start("c.exe");
+    app.timer(3).fire();
+    EXPECT_EQ(app.processes.pathReads, 3);
+    // b ends and a new process is given its id: it is read anew.
+    app.processes.terminate(b);
+    app.processes.procs.insert(app.processes.procs.begin() + 1,
+                               {b, "b2.exe", "D:\\new\\b2.exe", true, true, 99999});
+    app.timer(3).fire();
+    EXPECT_EQ(app.processes.pathReads, 4);
+    EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"a.exe", "b2.exe", "c.exe"}));
+    EXPECT_EQ(app.row(2).tag(), "D:\\new\\b2.exe");
+}
+
+TEST(ProcessList, ToolTipsTellWhoSignedTheFileWhenTheyShow) {
+    ProcessApp app;
+    app.trust.signatures["C:\\Windows\\explorer.exe"] = {platform::Signature::State::Valid, "Microsoft Windows"};
+    app.trust.signatures["G:\\bad.exe"] = {platform::Signature::State::Invalid, ""};
+    app.processes.start("explorer.exe", "C:\\Windows\\explorer.exe");
+    app.processes.start("bad.exe", "G:\\bad.exe");
+    app.processes.start("other.exe", "C:\\Windows\\explorer.exe");
+    app.openPage();
+    app.button(L::kCommand6).click();
+    for (int i = 0; i < 3; ++i) app.timer(3).fire();
+    // Listing and refreshing read no signature: a tip is read as it shows.
+    EXPECT_TRUE(app.trust.verified.empty());
+    EXPECT_EQ(app.row(1).toolTipText(), "C:\\Windows\\explorer.exe\n签名：Microsoft Windows");
+    EXPECT_EQ(app.row(2).toolTipText(), "G:\\bad.exe\n签名：无效");
+    EXPECT_EQ(app.row(3).toolTipText(), "C:\\Windows\\explorer.exe\n签名：Microsoft Windows");
+    EXPECT_EQ(app.trust.verified, (std::vector<std::string>{"C:\\Windows\\explorer.exe", "G:\\bad.exe"}));
+    // A refresh keeps each row's tip while its path stays; a changed file is checked again.
+    app.timer(3).fire();
+    EXPECT_EQ(app.row(1).tipResets, 1);
+    app.trust.stamps["G:\\bad.exe"] = 2;
+    app.trust.signatures["G:\\bad.exe"] = {platform::Signature::State::Valid, "Repaired"};
+    EXPECT_EQ(app.row(2).toolTipText(), "G:\\bad.exe\n签名：Repaired");
+    EXPECT_EQ(app.trust.verified.size(), 3u);
+}
+
 TEST(AutoRefresh, ATickThatThrowsLeavesTheProgramRunning) {
     ProcessApp app;
     app.processes.start("a.exe");
@@ -125,7 +173,6 @@ TEST(AutoRefresh, ATickThatThrowsLeavesTheProgramRunning) {
     app.processes.snapshotThrows = true;
     app.timer(3).fire();
     EXPECT_EQ(app.tk.thrown, (std::vector<std::string>{"std::bad_alloc"}));
-    EXPECT_TRUE(app.byId<HPicture>(L::kPicture3.id).redraw);  // the box still draws
     app.processes.snapshotThrows = false;
     app.processes.start("b.exe");
     app.timer(3).fire();

@@ -143,7 +143,7 @@ TEST(ScrollingList, ClearHidesRowsAndARefillMakesThemFreshCopies) {
     EXPECT_EQ(app.tk.nodes.size(), before + 30);
     auto& r = dynamic_cast<HCheckBox&>(rows.row(4));
     EXPECT_EQ(r.value(), 0);
-    EXPECT_EQ(r.tip, "");
+    EXPECT_EQ(r.tipKey, "");
     EXPECT_EQ(r.rect(), (ui::Rect{30, 35 + 285 * 3, 4515, 255}));
     EXPECT_EQ(r.caption(), "row4");
     EXPECT_EQ(r.id(), L::kCheck1.id + 4);

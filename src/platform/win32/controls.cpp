@@ -108,8 +108,9 @@ std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0,
 }
 
 void CheckBoxImpl::setCaption(std::string_view text) {
+    if (text == caption_) return;
     caption_ = text;
-    setWindowText(hwnd(), text);
+    if (!queueText(text)) setWindowText(hwnd(), text);
 }
 
 void CheckBoxImpl::setValue(int v) {
@@ -150,26 +151,39 @@ bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return true;
 }
 
-void CheckBoxImpl::setToolTip(std::string_view text) {
-    if (!hwnd() || !top() || (text.empty() && !hasTip_)) return;
+void CheckBoxImpl::setToolTip(std::string_view key, std::function<std::string()> text) {
+    // The same key: the tip the control holds (or will ask for) stays.
+    tipText_ = std::move(text);
+    if (!hwnd() || !top() || (key.empty() && !hasTip_) || (hasTip_ && key == tipKey_)) return;
     const HWND tip = top()->toolTip();
     if (!tip) return;
-    std::wstring wide = widen(text);
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
     info.uFlags = TTF_IDISHWND;
     info.hwnd = parentHwnd();
     info.uId = reinterpret_cast<UINT_PTR>(hwnd());
-    if (text.empty()) {
+    if (key.empty()) {
         ::SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
         hasTip_ = false;
+        tipKey_.clear();
         return;
     }
-    info.lpszText = wide.data();
+    tipKey_ = key;
+    // The text is asked for (TTN_GETDISPINFOW) when the tip is about to show;
+    // a tip given a new key forgets the text it kept.
+    info.lpszText = LPSTR_TEXTCALLBACKW;
     if (hasTip_)
         ::SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
     else
         hasTip_ = ::SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+}
+
+void CheckBoxImpl::giveToolTipText(NMTTDISPINFOW& request) {
+    tipBuffer_ = widen(tipText_ ? tipText_() : std::string());
+    request.lpszText = tipBuffer_.data();
+    request.hinst = nullptr;
+    // The control keeps the text: it is not asked again until the key changes.
+    request.uFlags |= TTF_DI_SETITEM;
 }
 
 // ---- Label -----------------------------------------------------------------------------
@@ -482,16 +496,6 @@ PictureImpl::~PictureImpl() {
     // Rows waiting to be destroyed may sit on this box: done with them first.
     session_.flushShows();
     if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
-}
-
-void PictureImpl::setRedraw(bool on) {
-    if (!hwnd() || on == !redrawOff_) return;
-    // WM_SETREDRAW works through the visible style bit: leave a picture that
-    // is hidden in its own right alone, or turning drawing on would show it.
-    if (!on && !(::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE)) return;
-    redrawOff_ = !on;
-    ::SendMessageW(hwnd(), WM_SETREDRAW, on ? TRUE : FALSE, 0);
-    if (on) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void PictureImpl::setImage(ui::Image img) {

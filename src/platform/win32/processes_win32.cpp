@@ -1,8 +1,12 @@
 #include <windows.h>
-// tlhelp32.h and psapi.h need the types of windows.h first.
+// tlhelp32.h, psapi.h and winternl.h need the types of windows.h first.
 #include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 
@@ -11,8 +15,65 @@
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
+namespace {
 
-std::optional<std::vector<platform::ProcessEntry>> Processes::snapshot() {
+// The system's process list is read whole; it grows while it is read, so the
+// buffer is asked for again, up to this size.
+constexpr ULONG kMaxProcessListBytes = 64u << 20;
+constexpr int kProcessListTries = 8;
+constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+
+// Where the start time sits in SYSTEM_PROCESS_INFORMATION (x64), among the
+// fields that winternl.h leaves unnamed.
+constexpr std::size_t kCreateTimeOffset = 32;
+
+// Every process with its id, name and start time in one call: one round trip
+// to the kernel (or to wineserver), where the tool-help walk also gives no
+// start time. Nothing when the call does not answer.
+std::optional<std::vector<platform::ProcessEntry>> systemProcessList() {
+    std::vector<std::byte> buffer(256u << 10);
+    for (int attempt = 0; attempt < kProcessListTries; ++attempt) {
+        ULONG needed = 0;
+        const NTSTATUS status = ::NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
+                                                           static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kInfoLengthMismatch) {
+            const std::size_t next = std::max<std::size_t>(buffer.size() * 2, needed + (64u << 10));
+            if (next > kMaxProcessListBytes) return std::nullopt;
+            buffer.assign(next, std::byte{});
+            continue;
+        }
+        if (!NT_SUCCESS(status)) return std::nullopt;
+
+        std::vector<platform::ProcessEntry> out;
+        const std::byte* const begin = buffer.data();
+        const std::byte* const end = begin + buffer.size();
+        std::size_t at = 0;
+        for (;;) {
+            if (at + sizeof(SYSTEM_PROCESS_INFORMATION) > buffer.size()) return std::nullopt;
+            SYSTEM_PROCESS_INFORMATION info;
+            std::memcpy(&info, begin + at, sizeof(info));
+            platform::ProcessEntry e;
+            e.pid = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(info.UniqueProcessId));
+            std::memcpy(&e.createTime, begin + at + kCreateTimeOffset, sizeof(e.createTime));
+            const auto* name = reinterpret_cast<const std::byte*>(info.ImageName.Buffer);
+            const std::size_t nameBytes = info.ImageName.Length & ~1u;
+            if (name && name >= begin && name + nameBytes <= end) {
+                std::wstring wide(nameBytes / sizeof(wchar_t), L'\0');
+                std::memcpy(wide.data(), name, nameBytes);
+                e.exeName = narrow(wide);
+            } else if (e.pid == 0) {
+                e.exeName = "[System Process]";  // as the tool-help walk names it
+            }
+            out.push_back(std::move(e));
+            if (info.NextEntryOffset == 0) return out;
+            at += info.NextEntryOffset;
+        }
+    }
+    return std::nullopt;
+}
+
+// The same list from a tool-help snapshot, without start times.
+std::optional<std::vector<platform::ProcessEntry>> toolHelpList() {
     const UniqueFileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snap) return std::nullopt;
 
@@ -28,15 +89,33 @@ std::optional<std::vector<platform::ProcessEntry>> Processes::snapshot() {
     do {
         const std::size_t len = ::wcsnlen(entry.szExeFile, std::size(entry.szExeFile));
         out.push_back({static_cast<std::uint32_t>(entry.th32ProcessID),
-                       narrow(std::wstring_view(entry.szExeFile, len))});
+                       narrow(std::wstring_view(entry.szExeFile, len)), 0});
         entry.dwSize = sizeof(entry);
     } while (::Process32NextW(snap.get(), &entry));
     return out;
 }
 
-std::string Processes::mainModulePath(std::uint32_t pid) {
-    const UniqueKernelHandle process(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(pid)));
+// The path by the route that asks least of the process: limited query
+// rights, which elevated and service processes grant where they refuse to
+// have their memory read.
+std::string imagePath(DWORD pid) {
+    const UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return {};
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        if (::QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &size)) {
+            buffer.resize(size);
+            return narrow(buffer);
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= kMaxPathChars) return {};
+        buffer.assign(std::min<std::size_t>(buffer.size() * 2, kMaxPathChars), L'\0');
+    }
+}
+
+// The path of the main module, read from the process's memory.
+std::string mainModulePathByMemory(DWORD pid) {
+    const UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     if (!process) return {};
 
     // No module handle asks for the executable's own module: the same path
@@ -58,6 +137,19 @@ std::string Processes::mainModulePath(std::uint32_t pid) {
         if (size >= kMaxPathChars) return {};
         buffer.assign(size * 2 > kMaxPathChars ? kMaxPathChars : size * 2, L'\0');
     }
+}
+
+}  // namespace
+
+std::optional<std::vector<platform::ProcessEntry>> Processes::snapshot() {
+    if (auto list = systemProcessList()) return list;
+    return toolHelpList();
+}
+
+std::string Processes::mainModulePath(std::uint32_t pid) {
+    std::string path = imagePath(static_cast<DWORD>(pid));
+    if (path.empty()) path = mainModulePathByMemory(static_cast<DWORD>(pid));
+    return path;
 }
 
 bool Processes::terminate(std::uint32_t pid) {

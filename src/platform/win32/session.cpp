@@ -216,10 +216,28 @@ void Session::flushShows() {
 
     std::vector<HWND> syncs = std::move(pendingSyncs_);
     pendingSyncs_.clear();
+    std::vector<Widget*> rows;
+    rows.reserve(syncs.size());
+    std::vector<HWND> quieted;  // containers whose drawing stops while captions change
     for (HWND h : syncs) {
         if (!::IsWindow(h)) continue;
         auto* w = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (w && w->hwnd() == h && w->syncQuietly()) touch(::GetParent(h));
+        if (!w || w->hwnd() != h) continue;
+        rows.push_back(w);
+        // A new caption paints at once; with its container's drawing stopped
+        // it waits for the one repaint below.
+        const HWND parent = ::GetParent(h);
+        if (w->hasPendingText() && parent && std::find(quieted.begin(), quieted.end(), parent) == quieted.end() &&
+            (::GetWindowLongPtrW(parent, GWL_STYLE) & WS_VISIBLE)) {
+            ::SendMessageW(parent, WM_SETREDRAW, FALSE, 0);
+            quieted.push_back(parent);
+        }
+    }
+    for (Widget* w : rows)
+        if (w->syncQuietly() == Widget::Sync::Repaint) touch(::GetParent(w->hwnd()));
+    for (HWND parent : quieted) {
+        ::SendMessageW(parent, WM_SETREDRAW, TRUE, 0);
+        touch(parent);
     }
 
     for (HWND parent : touched)

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/environment_win32.h"
+#include "platform/win32/trust_win32.h"
 #include "platform/win32/services.h"
 #include "platform/win32/toolkit.h"
 
@@ -24,7 +25,8 @@ struct System {
     Registry registry;
     Tray tray;
     Environment environment;
-    wd::Platform platform{toolkit, processes, text, shell, files, registry, tray, environment};
+    Trust trust;
+    wd::Platform platform{toolkit, processes, text, shell, files, registry, tray, environment, trust};
 };
 
 }  // namespace wd::win32

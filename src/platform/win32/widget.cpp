@@ -66,6 +66,17 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
             }
             return false;
         case WM_NOTIFY:
+            if (lp && reinterpret_cast<const NMHDR*>(lp)->code == TTN_GETDISPINFOW) {
+                // A tool tip asks for the text of one of our boxes (its id is the box).
+                auto* request = reinterpret_cast<NMTTDISPINFOW*>(lp);
+                const auto box = reinterpret_cast<HWND>(request->hdr.idFrom);
+                if (auto* w = dynamic_cast<CheckBoxImpl*>(Widget::fromChild(self, box))) {
+                    w->giveToolTipText(*request);
+                    result = 0;
+                    return true;
+                }
+                return false;
+            }
             if (lp) {
                 const auto* header = reinterpret_cast<const NMHDR*>(lp);
                 if (Widget* w = Widget::fromChild(self, header->hwndFrom)) {
@@ -118,6 +129,7 @@ void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWOR
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), instance, nullptr);
     if (!h) return;
     hwnd_.reset(h);
+    placed_ = px;
     ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     original_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Widget::controlProc)));
@@ -178,6 +190,7 @@ void Widget::place() {
     const RECT px = pixelRect(dpi());
     ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    placed_ = px;
 }
 
 void Widget::applyFont(HFONT font, bool redraw) {
@@ -195,16 +208,35 @@ bool Widget::queueSync() {
     return true;
 }
 
-bool Widget::syncQuietly() {
+bool Widget::queueText(std::string_view text) {
+    if (!queueSync()) return false;
+    pendingText_ = widen(text);
+    return true;
+}
+
+Widget::Sync Widget::syncQuietly() {
     syncQueued_ = false;
-    if (!hwnd() || !top_) return false;
+    if (!hwnd() || !top_) return Sync::Nothing;
     const bool shown = (::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
-    if (visible_ && !shown) flags |= SWP_SHOWWINDOW;
-    if (!visible_ && shown) flags |= SWP_HIDEWINDOW;
+    bool changed = false;
+    if (pendingText_) {
+        ::SetWindowTextW(hwnd(), pendingText_->c_str());
+        pendingText_.reset();
+        changed = true;
+    }
     const RECT px = pixelRect(dpi());
-    ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, flags);
-    return shown || visible_;
+    const bool moved = !::EqualRect(&px, &placed_);
+    if (moved || shown != visible_) {
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
+        if (!moved) flags |= SWP_NOMOVE | SWP_NOSIZE;
+        if (visible_ && !shown) flags |= SWP_SHOWWINDOW;
+        if (!visible_ && shown) flags |= SWP_HIDEWINDOW;
+        ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, flags);
+        placed_ = px;
+        changed = true;
+    }
+    // A row that was and stays hidden changes nothing on screen.
+    return changed && (shown || visible_) ? Sync::Repaint : Sync::Nothing;
 }
 
 void Widget::doSetRect(const ui::Rect& r) {

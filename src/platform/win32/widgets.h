@@ -16,7 +16,10 @@
 #pragma once
 
 #include <windows.h>
+// commctrl.h needs the types of windows.h first.
+#include <commctrl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,9 +83,12 @@ public:
     virtual bool filter(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& /*result*/) { return false; }
 
     virtual bool tabStop() const { return false; }
-    // Applies a row's deferred place and visibility without redrawing; true
-    // when its container needs a repaint (see Session::deferSync).
-    bool syncQuietly();
+    // Applies a row's deferred caption, place and visibility without
+    // redrawing (see Session::deferSync); says whether its container needs a
+    // repaint. What did not change costs no call.
+    enum class Sync { Nothing, Repaint };
+    Sync syncQuietly();
+    bool hasPendingText() const { return pendingText_.has_value(); }
     // Places the window for the top-level window's current DPI.
     virtual void place();
     // The top-level window's DPI or font changed (after place()).
@@ -109,6 +115,7 @@ protected:
     virtual RECT pixelRect(UINT dpi) const;
     // A row queues its window changes (see Session::deferSync); true if so.
     bool queueSync();
+    bool queueText(std::string_view text);
     void doSetRect(const ui::Rect& r);
     void doSetVisible(bool v);
     void doSetEnabled(bool v);
@@ -123,6 +130,8 @@ protected:
     bool enabled_ = true;
     bool bulkRow_ = false;  // a row of a check-box array: see Session::deferSync
     bool syncQueued_ = false;
+    std::optional<std::wstring> pendingText_;  // a row's caption, not yet given to its window
+    RECT placed_{};                            // where the window was last put, in pixels
     std::optional<ui::Rgb> back_;
 
 private:
@@ -153,6 +162,7 @@ public:
     void setEnabled(bool v) override { doSetEnabled(v); }
     ui::Rgb backColor() const override { return back_ ? *back_ : defaultBack(); }
     void setBackColor(ui::Rgb c) override {
+        if (back_ == c) return;
         back_ = c;
         invalidate();
     }
@@ -192,7 +202,10 @@ public:
     void setValue(int v) override;
     std::string tag() const override { return tag_; }
     void setTag(std::string_view t) override { tag_ = t; }
-    void setToolTip(std::string_view text) override;
+    using ui::CheckBox::setToolTip;
+    void setToolTip(std::string_view key, std::function<std::string()> text) override;
+    // The tip is about to show: fills in its text.
+    void giveToolTipText(NMTTDISPINFOW& request);
 
     void command(WORD code) override;
     HBRUSH ctlColor(HDC dc, UINT msg) override;
@@ -205,6 +218,9 @@ public:
 private:
     std::string caption_;
     std::string tag_;
+    std::string tipKey_;
+    std::function<std::string()> tipText_;
+    std::wstring tipBuffer_;  // the text last given, which the tip control copies
     bool hasTip_ = false;
     int value_ = 0;
 };
@@ -312,7 +328,6 @@ public:
     void setImage(ui::Image img) override;
     ui::Image image() const override { return image_; }
     bool bordered() const override { return bordered_; }
-    void setRedraw(bool on) override;
 
     HWND containerHwnd() const override { return hwnd(); }
     WindowImpl* containerTop() override { return top(); }
@@ -325,7 +340,6 @@ private:
     Session& session_;
     ui::Image image_ = ui::Image::None;
     bool bordered_;
-    bool redrawOff_ = false;
 };
 
 // ---- top-level windows -------------------------------------------------------
@@ -366,6 +380,8 @@ public:
     HFONT font() const { return font_.get(); }
     // The tool-tip window of this window's controls, made on first use.
     HWND toolTip();
+    // Its font and widest line for the window's DPI and screen.
+    void fitToolTip();
 
     void addWidget(Widget* w);
     void removeWidget(Widget* w);

@@ -169,9 +169,21 @@ HWND WindowImpl::toolTip() {
                                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                          CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, session_.instance(),
                                          nullptr));
-        if (toolTip_) ::SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, dpi::toPixels(7200, dpi_));
+        fitToolTip();
     }
     return toolTip_.get();
+}
+
+void WindowImpl::fitToolTip() {
+    if (!toolTip_) return;
+    // Long texts wrap into lines, at most as wide as the screen the window is on.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    int width = dpi::toPixels(7200, dpi_);
+    if (::GetMonitorInfoW(::MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST), &monitor))
+        width = monitor.rcWork.right - monitor.rcWork.left;
+    ::SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, width);
+    ::SendMessageW(toolTip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 
 // ---- size and place ----------------------------------------------------------------
@@ -266,13 +278,13 @@ void WindowImpl::onDpiChanged(UINT newDpi, const RECT& suggested) {
     UniqueFont oldFont = std::move(font_);
     loadFont();
     for (Widget* w = first_; w; w = w->next_) w->applyFont(font_.get(), false);
-    oldFont.reset();
-    if (style_.hasIcon) loadIcons();
     const SIZE s = outerPixels();
     ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, s.cx, s.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    fitToolTip();  // before the old font goes: the tip uses it until then
+    oldFont.reset();
+    if (style_.hasIcon) loadIcons();
     for (Widget* w = first_; w; w = w->next_) w->place();
     for (Widget* w = first_; w; w = w->next_) w->dpiChanged();
-    if (toolTip_) ::SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, dpi::toPixels(7200, dpi_));
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 

@@ -200,6 +200,22 @@ std::map<HWND, std::wstring> toolTipTexts(HWND tooltip, std::wstring* error) {
         }
         TTTOOLINFOW got{};
         ReadProcessMemory(process.h, remote, &got, sizeof got, &done);
+        if (got.lpszText == LPSTR_TEXTCALLBACKW) {
+            // A text asked for when the tip shows: TTM_GETTEXTW asks for it as
+            // showing does, the control keeps it, and it is enumerated again.
+            got.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+            WriteProcessMemory(process.h, remote, &got, sizeof got, &done);
+            SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote),
+                                SMTO_ABORTIFHUNG, 5000, &ok);
+            WriteProcessMemory(process.h, remote + sizeof info, zeros.data(), zeros.size() * sizeof(wchar_t), &done);
+            WriteProcessMemory(process.h, remote, &info, sizeof info, &done);
+            if (!SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                     5000, &ok) ||
+                !ok) {
+                continue;
+            }
+            ReadProcessMemory(process.h, remote, &got, sizeof got, &done);
+        }
         ReadProcessMemory(process.h, remote + sizeof info, text.data(), text.size() * sizeof(wchar_t), &done);
         text.back() = L'\0';
         // A text kept by the caller or given by callback is not copied; then

@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include <cwchar>
+
 #include "automation.h"
 
 namespace wdauto {
@@ -53,6 +55,34 @@ void Report::skip(const std::wstring& what, const std::wstring& reason) {
 }
 
 void Report::note(const std::wstring& line) { write(L"# " + line); }
+
+namespace {
+
+std::wstring figure(double v) {
+    wchar_t buf[64];
+    swprintf(buf, 64, v == static_cast<double>(static_cast<long long>(v)) ? L"%.0f" : L"%.3f", v);
+    return buf;
+}
+
+// No tab or line break inside a field.
+std::wstring field(std::wstring s) {
+    for (wchar_t& c : s) {
+        if (c == L'\t' || c == L'\n' || c == L'\r') c = L' ';
+    }
+    return s;
+}
+
+}  // namespace
+
+void Report::result(const std::wstring& name, double value, const std::wstring& unit, const std::wstring& baseline,
+                    double baselineValue) {
+    write(L"RESULT\t" + field(name) + L"\t" + figure(value) + L"\t" + field(unit) + L"\t" +
+          (baseline.empty() ? L"-\t-" : field(baseline) + L"\t" + figure(baselineValue)));
+}
+
+void Report::notMeasured(const std::wstring& name, const std::wstring& why) {
+    write(L"NOTMEASURED\t" + field(name) + L"\t" + field(why));
+}
 
 int Report::finish() {
     write(L"# " + std::to_wstring(passed_) + L" passed, " + std::to_wstring(failed_) + L" failed, " +

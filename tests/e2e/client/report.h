@@ -26,6 +26,14 @@ public:
     void skip(const std::wstring& what, const std::wstring& reason);
     void note(const std::wstring& line);  // "# line"
 
+    // A figure for the benchmark report (bench/README.md), one tab-separated line:
+    //   RESULT  name  value  unit  baseline-name  baseline-value
+    // with "-" for a figure that is compared with nothing.
+    void result(const std::wstring& name, double value, const std::wstring& unit,
+                const std::wstring& baseline = L"", double baselineValue = 0);
+    // Why the figure `name` could not be measured: "NOTMEASURED  name  why".
+    void notMeasured(const std::wstring& name, const std::wstring& why);
+
     int passed() const { return passed_; }
     int failed() const { return failed_; }
     int skipped() const { return skipped_; }

@@ -24,7 +24,8 @@ struct Row {
     int index = 0;
     HWND hwnd = nullptr;
     std::wstring caption;
-    std::wstring tip;
+    std::wstring tip;        // the tool tip's first line: the executable's path
+    std::wstring signature;  // its second line: who signed the file
     bool hasTip = false;
 };
 
@@ -67,8 +68,9 @@ HWND rowWindow(const Context& c, int k) {
     return shown(w) ? w : nullptr;
 }
 
-// The rows as they stand: captions by WM_GETTEXT, paths from the tooltips
-// that the main window's tooltip control holds for them.
+// The rows as they stand: captions by WM_GETTEXT, paths and signatures from
+// the tooltips that the main window's tooltip control holds for them (read
+// as a tip is read when it shows).
 std::vector<Row> readRows(const Context& c) {
     std::vector<Row> rows;
     HWND box = c.control(kPicture3);
@@ -76,7 +78,7 @@ std::vector<Row> readRows(const Context& c) {
     for (int k = 1;; ++k) {
         HWND w = rowWindow(c, k);
         if (!w) break;
-        rows.push_back({k, w, text(w), L"", false});
+        rows.push_back({k, w, text(w), L"", L"", false});
     }
     std::map<HWND, std::wstring> tips;
     for (HWND tip : toolTipControls(c.pid)) {
@@ -86,7 +88,9 @@ std::vector<Row> readRows(const Context& c) {
     for (auto& row : rows) {
         auto it = tips.find(row.hwnd);
         if (it != tips.end()) {
-            row.tip = it->second;
+            const size_t lineEnd = it->second.find(L'\n');
+            row.tip = it->second.substr(0, lineEnd);
+            if (lineEnd != std::wstring::npos) row.signature = it->second.substr(lineEnd + 1);
             row.hasTip = true;
         }
     }
@@ -245,6 +249,13 @@ void listPart(Context& c) {
     }
     r.check(mismatch.empty() && withPath > 0, L"every row's tooltip is its process's full path (none where it is unreadable)",
             mismatch);
+    // Nothing here is signed: Wine's own programs and ours carry no signature.
+    std::wstring signatures;
+    for (const Row& row : rows)
+        if (row.hasTip && !row.tip.empty() && row.signature != L"签名：无")
+            signatures += L"\nrow " + std::to_wstring(row.index) + L": " + quoted(row.signature);
+    r.check(signatures.empty() && withPath > 0, L"every tooltip's second line says the unsigned file is unsigned: 签名：无",
+            signatures);
 
     HWND bar = c.control(kVScroll3);
     if (rows.size() <= static_cast<size_t>(kRowsInView)) {
@@ -408,7 +419,9 @@ void menuPart(Context& c) {
         sleepMs(1500);
         std::wstring fresh;
         for (HWND w : visibleTopLevels()) {
-            if (!shownBefore.count(w)) fresh += L"\n" + describe(w) + L" of process " + std::to_wstring(windowPid(w));
+            // A row's own tool tip may come up where the menu left the mouse.
+            if (shownBefore.count(w) || className(w) == L"tooltips_class32") continue;
+            fresh += L"\n" + describe(w) + L" of process " + std::to_wstring(windowPid(w));
         }
         r.check(fresh.empty(), L"\"查看文件属性\" shows nothing under Wine (its shell has no properties sheet)", fresh);
         r.check(c.alive() && answers(c.main), L"wardeck.exe runs and answers after \"查看文件属性\"");

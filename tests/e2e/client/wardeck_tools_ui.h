@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "scenarios.h"
+#include "cli.h"
 #include "wardeck_ui.h"
 
 namespace wdauto::wardeck {

@@ -6,11 +6,8 @@
 // A copy of this program named WDCHK*.EXE only sleeps for a minute: it is the
 // child process that the process checks start, find and end.
 //
-// Build (MinGW-w64):
-//   x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -DUNICODE -D_UNICODE
-//     -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 -Isrc
-//     tests/e2e/platform_check/platform_check.cpp src/platform/win32/*_win32.cpp
-//     src/platform/win32/text.cpp -lshell32 -lpsapi -ladvapi32 -luser32 -lshlwapi
+// Part of the windows build (it links the Win32 layer, wardeck_win32);
+// tests/e2e/run runs it as the scenario platform-check.
 #include <windows.h>
 // shellapi.h needs the types of windows.h first.
 #include <shellapi.h>
@@ -20,11 +17,14 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/win32/services.h"
 #include "platform/win32/text.h"
+#include "platform/win32/toolkit.h"
 
 using wd::win32::narrow;
 using wd::win32::widen;
@@ -466,6 +466,52 @@ void checkTray() {
 
 }  // namespace
 
+// A handler that throws: every message enters one dispatch scope that catches
+// it, so the program goes on and its window keeps answering.
+void checkDispatch() {
+    wd::win32::Toolkit tk(::GetModuleHandleW(nullptr));
+    auto window = tk.window("Check", {});
+    window->setCaption("dispatch check");
+    auto thrower = tk.button(*window, {"Thrower", 901, {120, 120, 1200, 375}, "throws"});
+    auto plain = tk.button(*window, {"Plain", 902, {120, 600, 1200, 375}, "plain"});
+    auto timer = tk.timer(*window, 30);
+    int plainClicks = 0, ticks = 0;
+    thrower->onClick = [] { throw std::bad_alloc(); };
+    plain->onClick = [&] { ++plainClicks; };
+    timer->onTick = [&] {
+        ++ticks;
+        throw std::out_of_range("tick");
+    };
+    window->show();
+    const HWND main = ::FindWindowW(nullptr, L"dispatch check");
+    const HWND throwerButton = main ? ::GetDlgItem(main, 901) : nullptr;
+    const HWND plainButton = main ? ::GetDlgItem(main, 902) : nullptr;
+    check(main && throwerButton && plainButton, "dispatch: the check window and its buttons exist");
+    if (!main || !throwerButton || !plainButton) return;
+
+    ::SendMessageW(throwerButton, BM_CLICK, 0, 0);
+    ::SendMessageW(throwerButton, BM_CLICK, 0, 0);
+    ::SendMessageW(plainButton, BM_CLICK, 0, 0);
+    check(plainClicks == 1, "dispatch: after two clicks whose handler throws, another button still works",
+          "plain clicks " + num(plainClicks));
+    timer->setEnabled(true);
+    const DWORD until = ::GetTickCount() + 600;
+    MSG msg{};
+    while (static_cast<LONG>(::GetTickCount() - until) < 0) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+    timer->setEnabled(false);
+    check(ticks >= 3, "dispatch: a timer whose handler throws keeps ticking", num(ticks) + " ticks in 600 ms");
+    DWORD_PTR answer = 0;
+    check(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0,
+          "dispatch: the window answers after its handlers threw");
+    check(::IsWindow(main) && ::IsWindowVisible(main), "dispatch: the window is still there");
+}
+
 int wmain(int, wchar_t**) {
     const std::wstring self = ownPath();
     if (_wcsnicmp(fileNameOf(self).c_str(), L"WDCHK", 5) == 0) {
@@ -485,6 +531,7 @@ int wmain(int, wchar_t**) {
     checkRegistry(registry);
     checkFiles(files, shell);
     checkTray();
+    checkDispatch();
     line(failures ? "FAIL" : "PASS", "platform_check", num(failures) + " failures");
     return failures;
 }
