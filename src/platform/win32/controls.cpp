@@ -91,13 +91,33 @@ ui::Rgb ButtonImpl::defaultBack() const { return systemColor(COLOR_BTNFACE); }
 
 CheckBoxImpl::CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool arrayRow)
     : ControlImpl(parent ? parent->containerTop() : nullptr, l), caption_(l.caption ? l.caption : "") {
-    // A row starts hidden, and rows come and go by the hundred.
+    // A row starts hidden, and rows come and go by the hundred: its window is
+    // made at the end of the handler that made it, already in its place and
+    // with its caption (see Session::deferSync).
     visible_ = !arrayRow;
     bulkRow_ = arrayRow;
-    if (parent) create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_), !arrayRow);
+    if (!parent) return;
+    if (arrayRow) {
+        lazyParent_ = parent->containerHwnd();
+        queueSync();
+    } else {
+        create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_));
+    }
 }
 
-CheckBoxImpl::~CheckBoxImpl() { setToolTip({}); }
+bool CheckBoxImpl::materialize() {
+    ContainerImpl* parent = ContainerImpl::fromHwnd(lazyParent_);
+    if (!parent) return false;
+    // Rows of one array never overlap: no need to raise each above the last.
+    create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_), false);
+    if (!hwnd()) return false;
+    lazyParent_ = nullptr;
+    if (value_) ::SendMessageW(hwnd(), BM_SETCHECK, BST_CHECKED, 0);
+    applyToolTip();
+    return true;
+}
+
+CheckBoxImpl::~CheckBoxImpl() { setToolTip({}, nullptr); }
 
 std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0, int index) {
     const ui::Layout l{element0.name_.c_str(), element0.id_ + index, element0.rect_, element0.caption_.c_str()};
@@ -154,7 +174,14 @@ bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 void CheckBoxImpl::setToolTip(std::string_view key, std::function<std::string()> text) {
     // The same key: the tip the control holds (or will ask for) stays.
     tipText_ = std::move(text);
-    if (!hwnd() || !top() || (key.empty() && !hasTip_) || (hasTip_ && key == tipKey_)) return;
+    if (key == tipKey_ && (hasTip_ || key.empty())) return;
+    tipKey_ = key;
+    applyToolTip();
+}
+
+void CheckBoxImpl::applyToolTip() {
+    // A row's window not made yet gets its tip when it is made.
+    if (!hwnd() || !top() || (tipKey_.empty() && !hasTip_)) return;
     const HWND tip = top()->toolTip();
     if (!tip) return;
     TTTOOLINFOW info{};
@@ -162,13 +189,11 @@ void CheckBoxImpl::setToolTip(std::string_view key, std::function<std::string()>
     info.uFlags = TTF_IDISHWND;
     info.hwnd = parentHwnd();
     info.uId = reinterpret_cast<UINT_PTR>(hwnd());
-    if (key.empty()) {
+    if (tipKey_.empty()) {
         ::SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
         hasTip_ = false;
-        tipKey_.clear();
         return;
     }
-    tipKey_ = key;
     // The text is asked for (TTN_GETDISPINFOW) when the tip is about to show;
     // a tip given a new key forgets the text it kept.
     info.lpszText = LPSTR_TEXTCALLBACKW;

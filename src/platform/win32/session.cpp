@@ -174,9 +174,13 @@ void Session::updateEnabling() {
 
 Session* Session::current() { return currentSession; }
 
-void Session::deferSync(HWND control) {
+void Session::deferSync(Widget* control) {
     pendingSyncs_.push_back(control);
     postFlush();
+}
+
+void Session::forgetSync(Widget* control) {
+    pendingSyncs_.erase(std::remove(pendingSyncs_.begin(), pendingSyncs_.end(), control), pendingSyncs_.end());
 }
 
 void Session::deferDestroy(UniqueWindow control) {
@@ -214,27 +218,23 @@ void Session::flushShows() {
     }
     destroys.clear();
 
-    std::vector<HWND> syncs = std::move(pendingSyncs_);
+    // Every queued control is alive: one that goes away takes itself off the queue.
+    std::vector<Widget*> rows = std::move(pendingSyncs_);
     pendingSyncs_.clear();
-    std::vector<Widget*> rows;
-    rows.reserve(syncs.size());
     std::vector<HWND> quieted;  // containers whose drawing stops while captions change
-    for (HWND h : syncs) {
-        if (!::IsWindow(h)) continue;
-        auto* w = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (!w || w->hwnd() != h) continue;
-        rows.push_back(w);
+    for (Widget* w : rows) {
         // A new caption paints at once; with its container's drawing stopped
         // it waits for the one repaint below.
-        const HWND parent = ::GetParent(h);
-        if (w->hasPendingText() && parent && std::find(quieted.begin(), quieted.end(), parent) == quieted.end() &&
+        const HWND parent = w->syncParent();
+        if (w->hwnd() && w->hasPendingText() && parent &&
+            std::find(quieted.begin(), quieted.end(), parent) == quieted.end() &&
             (::GetWindowLongPtrW(parent, GWL_STYLE) & WS_VISIBLE)) {
             ::SendMessageW(parent, WM_SETREDRAW, FALSE, 0);
             quieted.push_back(parent);
         }
     }
     for (Widget* w : rows)
-        if (w->syncQuietly() == Widget::Sync::Repaint) touch(::GetParent(w->hwnd()));
+        if (w->syncQuietly() == Widget::Sync::Repaint) touch(w->syncParent());
     for (HWND parent : quieted) {
         ::SendMessageW(parent, WM_SETREDRAW, TRUE, 0);
         touch(parent);

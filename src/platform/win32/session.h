@@ -14,6 +14,7 @@
 namespace wd::win32 {
 
 class WindowImpl;
+class Widget;
 
 inline constexpr wchar_t kWindowClass[] = L"WardeckWindow";
 inline constexpr wchar_t kPictureClass[] = L"WardeckPicture";
@@ -72,7 +73,9 @@ public:
     // followed by one repaint of each container touched. The windows of rows
     // let go are destroyed then too, hidden first the same way. Outside the
     // handler nothing of this shows.
-    void deferSync(HWND control);
+    void deferSync(Widget* control);
+    // A control with a change queued is going away.
+    void forgetSync(Widget* control);
     void deferDestroy(UniqueWindow control);
     void flushShows();
 
@@ -93,7 +96,7 @@ private:
     UINT_PTR lastTimerId_ = 0x5744;  // anything not 0
     std::vector<WindowImpl*> windows_;
     std::vector<WindowImpl*> modal_;
-    std::vector<HWND> pendingSyncs_;
+    std::vector<Widget*> pendingSyncs_;
     std::vector<UniqueWindow> pendingDestroys_;
     bool flushPosted_ = false;
 };

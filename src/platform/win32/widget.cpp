@@ -98,6 +98,8 @@ Widget::Widget(WindowImpl* top, const ui::Layout& l)
 }
 
 Widget::~Widget() {
+    Session* current = Session::current();
+    if (syncQueued_ && current) current->forgetSync(this);
     unhook();
     Session* session = Session::current();
     if (bulkRow_ && hwnd_ && session)
@@ -198,15 +200,17 @@ void Widget::applyFont(HFONT font, bool redraw) {
 }
 
 bool Widget::queueSync() {
-    if (!bulkRow_ || !hwnd() || !top_) return false;
+    if (!bulkRow_ || (!hwnd() && !lazyParent_) || !top_) return false;
     Session* session = Session::current();
     if (!session) return false;
     if (!syncQueued_) {
         syncQueued_ = true;
-        session->deferSync(hwnd());
+        session->deferSync(this);
     }
     return true;
 }
+
+HWND Widget::syncParent() const { return hwnd() ? ::GetParent(hwnd()) : lazyParent_; }
 
 bool Widget::queueText(std::string_view text) {
     if (!queueSync()) return false;
@@ -216,7 +220,13 @@ bool Widget::queueText(std::string_view text) {
 
 Widget::Sync Widget::syncQuietly() {
     syncQueued_ = false;
-    if (!hwnd() || !top_) return Sync::Nothing;
+    if (!top_) return Sync::Nothing;
+    if (!hwnd()) {
+        // A row's window is made here, once, as it is to be: in its place,
+        // with its caption, shown or not.
+        pendingText_.reset();
+        return materialize() && visible_ ? Sync::Repaint : Sync::Nothing;
+    }
     const bool shown = (::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
     bool changed = false;
     if (pendingText_) {

@@ -89,6 +89,8 @@ public:
     enum class Sync { Nothing, Repaint };
     Sync syncQuietly();
     bool hasPendingText() const { return pendingText_.has_value(); }
+    // The window a queued change paints in.
+    HWND syncParent() const;
     // Places the window for the top-level window's current DPI.
     virtual void place();
     // The top-level window's DPI or font changed (after place()).
@@ -115,6 +117,9 @@ protected:
     virtual RECT pixelRect(UINT dpi) const;
     // A row queues its window changes (see Session::deferSync); true if so.
     bool queueSync();
+    // A row whose window is made at the first flush: makes it; false when it
+    // cannot be made (its container is gone).
+    virtual bool materialize() { return false; }
     bool queueText(std::string_view text);
     void doSetRect(const ui::Rect& r);
     void doSetVisible(bool v);
@@ -131,6 +136,7 @@ protected:
     bool bulkRow_ = false;  // a row of a check-box array: see Session::deferSync
     bool syncQueued_ = false;
     std::optional<std::wstring> pendingText_;  // a row's caption, not yet given to its window
+    HWND lazyParent_ = nullptr;                // a row not made yet: the container it goes in
     RECT placed_{};                            // where the window was last put, in pixels
     std::optional<ui::Rgb> back_;
 
@@ -206,6 +212,7 @@ public:
     void setToolTip(std::string_view key, std::function<std::string()> text) override;
     // The tip is about to show: fills in its text.
     void giveToolTipText(NMTTDISPINFOW& request);
+    bool materialize() override;
 
     void command(WORD code) override;
     HBRUSH ctlColor(HDC dc, UINT msg) override;
@@ -221,6 +228,7 @@ private:
     std::string tipKey_;
     std::function<std::string()> tipText_;
     std::wstring tipBuffer_;  // the text last given, which the tip control copies
+    void applyToolTip();
     bool hasTip_ = false;
     int value_ = 0;
 };
