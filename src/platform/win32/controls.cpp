@@ -468,6 +468,8 @@ void VScrollBarImpl::change(int v) {
 }
 
 void VScrollBarImpl::setRange(int lo, int hi) {
+    // A list refilled as it was (Auto refresh, every 200 ms) leaves the bar alone.
+    if (lo == min_ && hi == max_) return;
     min_ = lo;
     max_ = hi;
     const int v = clamp(value_);
