@@ -334,14 +334,18 @@ struct Quarantine::Run {
         handledBytes += key.size();
         handled.insert(std::move(key));
 
-        const DriveEntry source = root.look(*parts);
-        if (source != DriveEntry::File && source != DriveEntry::Folder) return;
         DriveParts target{kQuarantineFolder};
         target.insert(target.end(), parts->begin(), parts->end());
         target.back() += kQuarantineExtension;
         // The folders on the way inside the Quarantine folder (itself checked
-        // at the start of the slice), made here if missing. One that is a
-        // file, a link or anything else refused ends this name.
+        // at the start of the slice), made here if missing, once the source
+        // is known to be there (the move checks it again, as it checks a
+        // source in the root). One that is a file, a link or anything else
+        // refused ends this name.
+        if (target.size() > 2) {
+            const DriveEntry source = root.look(*parts);
+            if (source != DriveEntry::File && source != DriveEntry::Folder) return;
+        }
         for (std::size_t depth = 2; depth < target.size(); ++depth) {
             const DriveParts folder(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(depth));
             const DriveEntry kind = root.look(folder);
