@@ -124,6 +124,8 @@ inline constexpr Layout kCheck3{"Check3", 300000, {20, -250, 1695, 255}, "Check3
 
 inline constexpr char kSelectAll[] = "选定全部";
 inline constexpr char kUnselectAll[] = "取消全部";
+// Follows the caption of a Hijack or Browser row found in the registry's 32-bit view.
+inline constexpr char k32BitSuffix[] = "（32位）";
 
 // ---- Dll page (Picture1 element 4) -------------------------------------------
 inline constexpr Layout kLabel6{"Label6", 601, {480, 120, 3855, 615},

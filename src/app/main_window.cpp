@@ -134,8 +134,7 @@ void MainWindow::selectPage(int index) {
             if (refill[L::kBrowser]) {
                 refill[L::kBrowser] = false;
                 browserPage_->rows->clear();
-                browserPage_->ScanExtensions(registry::kExtensionsPath);
-                browserPage_->ScanToolbars(registry::kToolbarPath);
+                browserPage_->ScanAll();
             }
             browserPage_->rows->recomputeScrollRange(2);
             break;

@@ -21,6 +21,8 @@ Autostart::Autostart(app::Form& form, ui::CheckBox& check4, ui::ComboBox& driveB
 }
 
 void Autostart::Check4_Click() {
+    // Start-up only shows what the registry holds.
+    if (loading_) return;
     platform::Registry& reg = form_.platform.registry;
     const std::string name = common::executableBaseName(form_.start.exePath);
     const int tick = check4_.value();
@@ -48,6 +50,17 @@ void Autostart::RefreshAutostartBox(const std::string& keyPath, const std::strin
     }
     // Setting the box runs its click handler when the state changes.
     check4_.setValue(found ? 1 : 0);
+}
+
+void Autostart::LoadAutostartBox(const std::string& keyPath, const std::string& valueName) {
+    struct Loading {
+        bool& flag;
+        explicit Loading(bool& f) : flag(f) { flag = true; }
+        ~Loading() { flag = false; }
+        Loading(const Loading&) = delete;
+        Loading& operator=(const Loading&) = delete;
+    } loading(loading_);
+    RefreshAutostartBox(keyPath, valueName);
 }
 
 }  // namespace wd::drive

@@ -1,6 +1,7 @@
 // Starting the drive monitor at log-on: a Run value under HKEY_LOCAL_MACHINE
 // named after the executable, and the Drive page's box that shows whether it
-// is there.
+// is there. The value lives in the registry's 64-bit view, where a 64-bit
+// program's Run value belongs.
 #pragma once
 
 #include <string>
@@ -32,6 +33,9 @@ public:
     // Ticks the box when the key holds a value named `valueName`, clears it
     // otherwise. A change of the box runs Check4_Click again.
     void RefreshAutostartBox(const std::string& keyPath, const std::string& valueName);
+    // The same at start-up, which leaves the Run value as it is: the click
+    // that a change of the box raises writes and deletes nothing.
+    void LoadAutostartBox(const std::string& keyPath, const std::string& valueName);
 
     // The command last built by a ticking of the box; it serves the write that follows.
     std::string autostartText;
@@ -40,6 +44,7 @@ private:
     app::Form& form_;
     ui::CheckBox& check4_;
     ui::ComboBox& driveBox_;
+    bool loading_ = false;  // the box is being set at start-up
 };
 
 }  // namespace wd::drive

@@ -37,7 +37,7 @@ void DrivePage::load(bool watch, const std::string& watchDrive) {
         Combo1->setText(watchDrive);
         background_->EnterBackgroundMode();
     }
-    autostart_->RefreshAutostartBox(kRunKeyPath, common::executableBaseName(form_.start.exePath));
+    autostart_->LoadAutostartBox(kRunKeyPath, common::executableBaseName(form_.start.exePath));
     background_->clearExitChoice();
 }
 

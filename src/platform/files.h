@@ -50,6 +50,22 @@ public:
     virtual std::optional<std::vector<DriveListing>> list(const DriveParts& parts, std::size_t maxEntries) = 0;
 };
 
+// ---- new files written in pieces ---------------------------------------------
+// A file that the program has just made and alone holds open for writing.
+// Destroying it closes it.
+class NewFile {
+public:
+    virtual ~NewFile() = default;
+    // Appends the bytes; false when not all of them were written.
+    virtual bool write(std::string_view bytes) = 0;
+    // Has the system put everything written so far on the disk; false when
+    // it could not.
+    virtual bool flush() = 0;
+    // Deletes the file again, through the open handle (not by its path).
+    virtual void discard() = 0;
+};
+// ---- end of new files ----------------------------------------------------------
+
 class Files {
 public:
     virtual ~Files() = default;
@@ -73,6 +89,12 @@ public:
     // The root of the drive text `drive` (the folder `drive` + "\\"); nothing
     // when it cannot be opened.
     virtual std::unique_ptr<DriveRoot> openDriveRoot(std::string_view drive) = 0;
+
+    // ---- new files written in pieces ----
+    // Makes a new file (and missing folders on the way) and opens it for
+    // writing; a file that is there already is never opened or replaced: then
+    // `exists` is set and the result is null. Null on every other failure too.
+    virtual std::unique_ptr<NewFile> createNew(std::string_view path, bool& exists) = 0;
 };
 
 }  // namespace wd::platform

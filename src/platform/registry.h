@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,13 @@
 namespace wd::platform {
 
 enum class RootKey : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x80000002u };
+
+// The two views of the registry on 64-bit Windows. A 64-bit program sees the
+// 64-bit view; 32-bit programs see the 32-bit view, in which the system
+// redirects some keys (most of HKLM\Software goes to HKLM\Software\Wow6432Node)
+// and shares others (HKCU\Software, and a list of keys under HKLM\Software)
+// with the 64-bit view.
+enum class View : std::uint8_t { Bit64, Bit32 };
 
 // Registry value types with the numbers Windows gives them.
 enum class ValueType : std::uint32_t {
@@ -39,6 +47,7 @@ struct RegValue {
 inline constexpr long kSuccess = 0;
 inline constexpr long kFileNotFound = 2;
 inline constexpr long kAccessDenied = 5;
+inline constexpr long kInvalidParameter = 87;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
 
@@ -51,17 +60,26 @@ public:
 class Registry {
 public:
     virtual ~Registry() = default;
-    virtual std::unique_ptr<RegKey> open(RootKey root, std::string_view path, long& status) = 0;
+    // Opens the key as `view` shows it. A path or name that holds a NUL is
+    // refused here and below: the system would take it for a shorter one.
+    virtual std::unique_ptr<RegKey> open(RootKey root, std::string_view path, View view, long& status) = 0;
     // Opens the key, making it (and missing parents) when it is absent.
-    virtual std::unique_ptr<RegKey> create(RootKey root, std::string_view path, long& status) = 0;
+    virtual std::unique_ptr<RegKey> create(RootKey root, std::string_view path, View view, long& status) = 0;
     // Entry `index` of the key's direct subkeys; kNoMoreItems past the end.
     virtual long enumSubkey(RegKey& key, std::uint32_t index, std::string& name) = 0;
     // Entry `index` of the key's values, whole; kNoMoreItems past the end.
     virtual long enumValue(RegKey& key, std::uint32_t index, RegValue& value) = 0;
-    // Deletes a direct subkey that has no subkeys of its own.
+    // Deletes a direct subkey that has no subkeys of its own, in the view the
+    // key was opened in.
     virtual long deleteSubkey(RegKey& key, std::string_view name) = 0;
     virtual long deleteValue(RegKey& key, std::string_view name) = 0;
     virtual long setValue(RegKey& key, const RegValue& value) = 0;
+    // Where the registry keeps the open key: its path below its root as
+    // stored, after the view's redirection ("Software\Wow6432Node\..." for a
+    // redirected key opened in the 32-bit view; the 64-bit key's own path for
+    // a shared one). Two handles with the same stored path are one key.
+    // Nothing when the system does not tell.
+    virtual std::optional<std::string> storedPath(RegKey& key) = 0;
 };
 
 }  // namespace wd::platform

@@ -13,6 +13,11 @@ public:
     virtual std::string lowerCase(std::string_view utf8) = 0;
     // Decodes bytes in the system's ANSI code page into UTF-8.
     virtual std::string fromAnsi(std::string_view bytes) = 0;
+    // Whether two names are one to the registry (and the file system): equal
+    // after each UTF-16 unit is upper-cased by the system's own simple table,
+    // with no normalisation and no locale (CompareStringOrdinal, ignoring
+    // case). "I" and "İ", "K" and the Kelvin sign "K" stay different names.
+    virtual bool sameName(std::string_view a, std::string_view b) = 0;
 };
 
 }  // namespace wd::platform

@@ -29,19 +29,25 @@ BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command10->onClick = [this] { Command10_Click(); };
 }
 
-void BrowserPage::setEntryName(int row, const std::string& name) {
+void BrowserPage::setEntryName(int row, const ViewedName& entry) {
     const auto k = static_cast<std::size_t>(row);
     if (browserEntryNames.size() <= k) browserEntryNames.resize(k + 1);
-    browserEntryNames[k] = name;
+    browserEntryNames[k] = entry;
 }
 
-void BrowserPage::ScanExtensions(const std::string& path) {
+void BrowserPage::appendRow(const std::string& caption, const ViewedName& entry) {
+    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption);
+    setEntryName(rows->count(), entry);
+}
+
+void BrowserPage::ScanExtensions(const std::string& path, View view) {
     platform::Registry& reg = form_.platform.registry;
-    OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, path);
+    if (!ViewHasOwnKey(reg, RootKey::LocalMachine, path, view)) return;
+    OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, path, view);
     if (extensions.status != platform::kSuccess) return;
     WalkSubkeyNames(reg, *extensions.key, [&](const std::string& name) {
         std::string caption = Check3->caption();
-        OpenResult ext = OpenKey(reg, RootKey::LocalMachine, path + "\\" + name);
+        OpenResult ext = OpenKey(reg, RootKey::LocalMachine, path + "\\" + name, view);
         if (ext.status == platform::kSuccess) {
             WalkValues(reg, *ext.key, [&](const ValueEntry& e) {
                 if (e.ByteCount > 0 && (e.Name == kMenuTextValue || e.Name == kButtonTextValue)) {
@@ -51,36 +57,41 @@ void BrowserPage::ScanExtensions(const std::string& path) {
                 return true;
             });
         }
-        rows->append(caption);
-        setEntryName(rows->count(), name);
+        appendRow(caption, {name, view});
         return true;
     });
 }
 
-void BrowserPage::ScanToolbars(const std::string& path) {
+void BrowserPage::ScanToolbars(const std::string& path, View view) {
     platform::Registry& reg = form_.platform.registry;
-    OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path);
+    if (!ViewHasOwnKey(reg, RootKey::LocalMachine, path, view)) return;
+    OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path, view);
     if (toolbar.status != platform::kSuccess) return;
     WalkValues(reg, *toolbar.key, [&](const ValueEntry& e) {
-        if (e.ByteCount >= 1) {
-            rows->append(e.Text);
-            setEntryName(rows->count(), e.Name);
-        }
+        if (e.ByteCount >= 1) appendRow(e.Text, {e.Name, view});
         return true;
     });
 }
 
-void BrowserPage::DeleteExtensionKey(const std::string& name) {
+void BrowserPage::ScanAll() {
+    for (View view : {View::Bit64, View::Bit32}) {
+        ScanExtensions(kExtensionsPath, view);
+        ScanToolbars(kToolbarPath, view);
+    }
+}
+
+void BrowserPage::DeleteExtensionKey(const std::string& name, View view) {
     platform::Registry& reg = form_.platform.registry;
-    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name)) return;
-    OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath);
+    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name, view))
+        return;
+    OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath, view);
     if (extensions.status == platform::kSuccess) DeleteSubkey(reg, *extensions.key, name);
 }
 
-void BrowserPage::DeleteToolbarValue(const std::string& name) {
+void BrowserPage::DeleteToolbarValue(const std::string& name, View view) {
     platform::Registry& reg = form_.platform.registry;
-    if (backup_ && !backup_->holdsValue(RootKey::LocalMachine, kToolbarPath, name)) return;
-    OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, kToolbarPath);
+    if (backup_ && !backup_->holdsValue(RootKey::LocalMachine, kToolbarPath, name, view)) return;
+    OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, kToolbarPath, view);
     if (toolbar.status == platform::kSuccess) DeleteValue(reg, *toolbar.key, name);
 }
 
@@ -88,43 +99,54 @@ void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string
     platform::Registry& reg = form_.platform.registry;
     const std::optional<RootKey> root = ParseRootKey(rootText);
     if (!root) return;
-    OpenResult key = OpenKey(reg, *root, path);
-    if (key.status != platform::kSuccess) return;
-    // All names first: deleting shifts the index of the values still to come.
-    deletionNames.assign(1, std::string());
-    for (const ValueEntry& e : EnumValues(reg, *key.key)) deletionNames.push_back(e.Name);
-    for (std::size_t k = 1; k < deletionNames.size(); ++k)
-        if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k]))
-            DeleteValue(reg, *key.key, deletionNames[k]);
+    for (View view : {View::Bit64, View::Bit32}) {
+        if (!ViewHasOwnKey(reg, *root, path, view)) continue;
+        OpenResult key = OpenKey(reg, *root, path, view);
+        if (key.status != platform::kSuccess) continue;
+        // All names first: deleting shifts the index of the values still to come.
+        deletionNames.assign(1, std::string());
+        for (const ValueEntry& e : EnumValues(reg, *key.key)) deletionNames.push_back(e.Name);
+        for (std::size_t k = 1; k < deletionNames.size(); ++k)
+            if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k], view))
+                DeleteValue(reg, *key.key, deletionNames[k]);
+    }
 }
 
 void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::string& path) {
     platform::Registry& reg = form_.platform.registry;
     const std::optional<RootKey> root = ParseRootKey(rootText);
     if (!root) return;
-    OpenResult key = OpenKey(reg, *root, path);
-    if (key.status != platform::kSuccess) return;
-    deletionNames.assign(1, std::string());
-    for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
-    for (std::size_t k = 1; k < deletionNames.size(); ++k)
-        if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k]))
-            DeleteSubkey(reg, *key.key, deletionNames[k]);
+    for (View view : {View::Bit64, View::Bit32}) {
+        if (!ViewHasOwnKey(reg, *root, path, view)) continue;
+        OpenResult key = OpenKey(reg, *root, path, view);
+        if (key.status != platform::kSuccess) continue;
+        deletionNames.assign(1, std::string());
+        for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
+        for (std::size_t k = 1; k < deletionNames.size(); ++k)
+            if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k], view))
+                DeleteSubkey(reg, *key.key, deletionNames[k]);
+    }
 }
 
-bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<std::string>& ticked) {
+bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<ViewedName>& ticked) {
     Platform& p = form_.platform;
-    for (const std::string& name : ticked) {
+    for (const ViewedName& e : ticked) {
         // A toolbar row may stand for the unnamed value; no subkey has an empty name.
-        if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name);
-        backup.addValue(RootKey::LocalMachine, kToolbarPath, name);
+        if (!e.name.empty())
+            backup.addKeyTree(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + e.name, e.view);
+        backup.addValue(RootKey::LocalMachine, kToolbarPath, e.name, e.view);
     }
-    if (auto root = ParseRootKey(kUrlSearchHooksRoot)) backup.addAllValues(*root, kUrlSearchHooksPath);
-    if (auto root = ParseRootKey(kHelperObjectsRoot)) backup.addSubkeyTrees(*root, kHelperObjectsPath);
+    for (View view : {View::Bit64, View::Bit32}) {
+        if (auto root = ParseRootKey(kUrlSearchHooksRoot); root && ViewHasOwnKey(p.registry, *root, kUrlSearchHooksPath, view))
+            backup.addAllValues(*root, kUrlSearchHooksPath, view);
+        if (auto root = ParseRootKey(kHelperObjectsRoot); root && ViewHasOwnKey(p.registry, *root, kHelperObjectsPath, view))
+            backup.addSubkeyTrees(*root, kHelperObjectsPath, view);
+    }
     return !backup.empty() && WriteBackupFile(p.files, p.environment, "browser", backup).has_value();
 }
 
 void BrowserPage::Command10_Click() {
-    std::vector<std::string> ticked;
+    std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
         if (rows->row(k).value() == 1 && static_cast<std::size_t>(k) < browserEntryNames.size())
             ticked.push_back(browserEntryNames[static_cast<std::size_t>(k)]);
@@ -136,9 +158,9 @@ void BrowserPage::Command10_Click() {
     const bool saved = backUpRemoval(backup, ticked);
     if (saved) {
         backup_ = &backup;
-        for (const std::string& name : ticked) {
-            DeleteExtensionKey(name);
-            DeleteToolbarValue(name);
+        for (const ViewedName& e : ticked) {
+            DeleteExtensionKey(e.name, e.view);
+            DeleteToolbarValue(e.name, e.view);
         }
     }
     rows->clear();
@@ -147,8 +169,7 @@ void BrowserPage::Command10_Click() {
         DeleteAllSubkeys(kHelperObjectsRoot, kHelperObjectsPath);
     }
     backup_ = nullptr;
-    ScanExtensions(kExtensionsPath);
-    ScanToolbars(kToolbarPath);
+    ScanAll();
     rows->recomputeScrollRange(1);
 }
 

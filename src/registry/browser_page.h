@@ -8,6 +8,7 @@
 #include "app/form.h"
 #include "app/row_list.h"
 #include "platform/ui.h"
+#include "registry/registry_access.h"
 
 namespace wd::registry {
 
@@ -30,23 +31,28 @@ class BrowserPage {
 public:
     BrowserPage(app::Form& form, ui::Picture& container);
 
-    // One row per subkey of the Extensions key, captioned by its first
-    // "MenuText" or "ButtonText" value with data, else by the template's
-    // caption.
-    void ScanExtensions(const std::string& path);
-    // One row per value of the Toolbar key that holds data.
-    void ScanToolbars(const std::string& path);
+    // One row per subkey of the Extensions key as `view` shows it, captioned
+    // by its first "MenuText" or "ButtonText" value with data, else by the
+    // template's caption. Rows of the 32-bit view carry k32BitSuffix; that
+    // view is read only where it has a key of its own.
+    void ScanExtensions(const std::string& path, View view = View::Bit64);
+    // One row per value of the Toolbar key that holds data, as above.
+    void ScanToolbars(const std::string& path, View view = View::Bit64);
+    // The whole list: extensions and toolbars of the 64-bit view, then those
+    // of the 32-bit view.
+    void ScanAll();
 
-    void DeleteExtensionKey(const std::string& name);
-    void DeleteToolbarValue(const std::string& name);
-    // Every value, or every direct subkey, of one key; the root key as text
-    // ("&H80000001" or "&H80000002").
+    void DeleteExtensionKey(const std::string& name, View view = View::Bit64);
+    void DeleteToolbarValue(const std::string& name, View view = View::Bit64);
+    // Every value, or every direct subkey, of one key in each view that has
+    // one of its own; the root key as text ("&H80000001" or "&H80000002").
     void DeleteAllValues(const std::string& rootText, const std::string& path);
     void DeleteAllSubkeys(const std::string& rootText, const std::string& path);
 
     // "清  除": backs up all that the click deletes into one file, deletes the
-    // ticked entries from both keys, wipes the URL search hooks and the browser
-    // helper objects, then lists anew. Without a backup nothing is deleted.
+    // ticked entries from both keys in the view each was found in, wipes the
+    // URL search hooks and the browser helper objects in both views, then
+    // lists anew. Without a backup nothing is deleted.
     void Command10_Click();
     void Command9_Click();
     void VScroll1_Change();
@@ -59,15 +65,17 @@ public:
     std::unique_ptr<ui::Button> Command10;
     std::unique_ptr<app::RowBoxList> rows;
 
-    // Entry k names the registry entry of row k (1-based; [0] unused).
-    std::vector<std::string> browserEntryNames{std::string()};
+    // Entry k names the registry entry of row k and the view it was found in
+    // (1-based; [0] unused).
+    std::vector<ViewedName> browserEntryNames{ViewedName{}};
     // The names DeleteAllValues and DeleteAllSubkeys collect before deleting
     // (1-based; [0] unused).
     std::vector<std::string> deletionNames{std::string()};
 
 private:
-    void setEntryName(int row, const std::string& name);
-    bool backUpRemoval(BackupSet& backup, const std::vector<std::string>& ticked);
+    void setEntryName(int row, const ViewedName& entry);
+    void appendRow(const std::string& caption, const ViewedName& entry);
+    bool backUpRemoval(BackupSet& backup, const std::vector<ViewedName>& ticked);
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
 

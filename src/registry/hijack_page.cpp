@@ -33,39 +33,52 @@ HijackPage::HijackPage(app::Form& form, ui::Picture& c) : form_(form) {
 }
 
 void HijackPage::ScanHijacks() {
+    scanView(View::Bit64);
+    scanView(View::Bit32);
+}
+
+void HijackPage::scanView(View view) {
     platform::Registry& reg = form_.platform.registry;
-    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath);
+    // Windows shares this key between the views: then it is read once.
+    if (!ViewHasOwnKey(reg, RootKey::LocalMachine, kHijackPath, view)) return;
+    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
     if (ifeo.status != platform::kSuccess) return;
     WalkSubkeyNames(reg, *ifeo.key, [&](const std::string& name) {
-        if (name != kProtectedSubkey) rows->append(name);
+        if (name == kProtectedSubkey) return true;
+        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name);
+        const auto k = static_cast<std::size_t>(rows->count());
+        if (hijackEntries.size() <= k) hijackEntries.resize(k + 1);
+        hijackEntries[k] = {name, view};
         return true;
     });
 }
 
-void HijackPage::DeleteHijackKey(const std::string& name) {
+void HijackPage::DeleteHijackKey(const std::string& name, View view) {
     platform::Registry& reg = form_.platform.registry;
     // Only what the click's backup holds is deleted.
-    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name)) return;
-    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath);
+    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name, view)) return;
+    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
     if (ifeo.status == platform::kSuccess) DeleteSubkey(reg, *ifeo.key, name);
 }
 
 void HijackPage::Command3_Click() {
     Platform& p = form_.platform;
-    std::vector<std::string> ticked;
+    std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->row(k).value() == 1) ticked.push_back(rows->row(k).caption());
+        if (rows->row(k).value() == 1 && static_cast<std::size_t>(k) < hijackEntries.size())
+            ticked.push_back(hijackEntries[static_cast<std::size_t>(k)]);
 
     if (!ticked.empty()) {
         // Everything about to go is written to a backup first; without one,
         // nothing is deleted and the rescan lists the keys again.
         BackupSet backup(p.registry, &p.text);
-        for (const std::string& name : ticked)
-            if (!name.empty()) backup.addKeyTree(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name);
+        for (const ViewedName& e : ticked)
+            if (!e.name.empty())
+                backup.addKeyTree(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + e.name, e.view);
         const bool saved = !backup.empty() && WriteBackupFile(p.files, p.environment, "hijack", backup).has_value();
         if (saved) {
             backup_ = &backup;
-            for (const std::string& name : ticked) DeleteHijackKey(name);
+            for (const ViewedName& e : ticked) DeleteHijackKey(e.name, e.view);
             backup_ = nullptr;
         }
     }

@@ -3,10 +3,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/form.h"
 #include "app/row_list.h"
 #include "platform/ui.h"
+#include "registry/registry_access.h"
 
 namespace wd::registry {
 
@@ -20,13 +22,16 @@ class HijackPage {
 public:
     HijackPage(app::Form& form, ui::Picture& container);
 
-    // Fills the (cleared) list from the registry.
+    // Fills the (cleared) list from the registry: the subkeys of the 64-bit
+    // view, then those of the 32-bit view where that has a hijack key of its
+    // own, captioned with k32BitSuffix.
     void ScanHijacks();
-    // Deletes the hijack key's subkey `name` (one level: the system refuses a
-    // subkey that has subkeys of its own).
-    void DeleteHijackKey(const std::string& name);
+    // Deletes the hijack key's subkey `name` in `view` (one level: the system
+    // refuses a subkey that has subkeys of its own).
+    void DeleteHijackKey(const std::string& name, View view = View::Bit64);
     // "清除劫持": backs up every ticked key whole, deletes them in row order,
-    // then lists anew. Without a backup nothing is deleted.
+    // each in its own view, then lists anew. Without a backup nothing is
+    // deleted.
     void Command3_Click();
     void Command4_Click();
     void VScroll2_Change();
@@ -39,7 +44,12 @@ public:
     std::unique_ptr<ui::Button> Command3;
     std::unique_ptr<app::RowBoxList> rows;
 
+    // Entry k is the subkey of row k and the view it was found in (1-based;
+    // [0] unused). Entries beyond the row count are left from a longer list.
+    std::vector<ViewedName> hijackEntries{ViewedName{}};
+
 private:
+    void scanView(View view);
     app::Form& form_;
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;

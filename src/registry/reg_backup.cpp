@@ -41,54 +41,108 @@ bool hasLineBreakOrNul(std::string_view s) {
     return false;
 }
 
-// The text of REG_SZ data when a quoted string reads back to exactly these
-// bytes: whole UTF-16 units, one terminating NUL, nothing a line cannot hold.
-std::optional<std::string> quotable(const RegFileValue& v) {
-    if (v.type != typeOf(ValueType::String) || v.data.size() < 2 || v.data.size() % 2 != 0) return std::nullopt;
-    const std::size_t n = v.data.size();
-    if (v.data[n - 2] != 0 || v.data[n - 1] != 0) return std::nullopt;
-    std::string text = common::utf16leToUtf8(std::span(v.data.data(), n - 2));
-    if (hasLineBreakOrNul(text)) return std::nullopt;
-    std::vector<std::uint8_t> back = common::utf8ToUtf16le(text);
-    back.push_back(0);
-    back.push_back(0);
-    if (back != v.data) return std::nullopt;
-    return text;
+// The file's UTF-16LE bytes, handed on in pieces of kRegFilePiece bytes.
+class PieceWriter {
+public:
+    explicit PieceWriter(const RegFileSink& sink) : sink_(sink) { buffer_.reserve(kRegFilePiece); }
+
+    void unit(char16_t u) {
+        buffer_ += static_cast<char>(u & 0xFF);
+        buffer_ += static_cast<char>(u >> 8);
+        if (buffer_.size() >= kRegFilePiece) drain();
+    }
+    void ascii(std::string_view s) {
+        for (char c : s) unit(static_cast<unsigned char>(c));
+    }
+    // Text of the program (UTF-8), with \ and " escaped when asked.
+    void text(std::string_view utf8, bool escape) {
+        const std::vector<std::uint8_t> wide = common::utf8ToUtf16le(utf8);
+        for (std::size_t i = 0; i + 1 < wide.size(); i += 2) {
+            const auto u = static_cast<char16_t>(wide[i] | (wide[i + 1] << 8));
+            if (escape && (u == u'\\' || u == u'"')) unit(u'\\');
+            unit(u);
+        }
+    }
+    bool finish() {
+        drain();
+        return ok_;
+    }
+
+private:
+    void drain() {
+        if (ok_ && !buffer_.empty()) ok_ = sink_(buffer_);
+        buffer_.clear();
+    }
+
+    const RegFileSink& sink_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
+char16_t unitAt(const std::vector<std::uint8_t>& data, std::size_t i) {
+    return static_cast<char16_t>(data[i] | (data[i + 1] << 8));
 }
 
-void writeHex(std::string& out, std::string line, const std::vector<std::uint8_t>& data) {
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Whether REG_SZ data can stand as a quoted string that reads back to exactly
+// these bytes: whole UTF-16 units, one terminating NUL, well-formed
+// surrogate pairs, nothing a line cannot hold. Looked at in place, so that
+// large data is not copied.
+bool quotable(const RegFileValue& v) {
+    const std::size_t n = v.data.size();
+    if (v.type != typeOf(ValueType::String) || n < 2 || n % 2 != 0) return false;
+    if (unitAt(v.data, n - 2) != 0) return false;
+    for (std::size_t i = 0; i + 2 < n; i += 2) {
+        const char16_t u = unitAt(v.data, i);
+        if (u == 0 || u == u'\r' || u == u'\n' || isLowSurrogate(u)) return false;
+        if (isHighSurrogate(u)) {
+            if (i + 4 >= n || !isLowSurrogate(unitAt(v.data, i + 2))) return false;
+            i += 2;
+        }
+    }
+    return true;
+}
+
+void writeHex(PieceWriter& out, std::size_t column, const std::vector<std::uint8_t>& data) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::size_t column = line.size();
-    out += line;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (i > 0 && column + 3 > kHexLineEnd) {
-            out += "\\\r\n  ";
+            out.ascii("\\\r\n  ");
             column = 2;
         }
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 0xF];
+        out.unit(static_cast<char16_t>(kDigits[data[i] >> 4]));
+        out.unit(static_cast<char16_t>(kDigits[data[i] & 0xF]));
         column += 2;
         if (i + 1 < data.size()) {
-            out += ',';
+            out.unit(u',');
             ++column;
         }
     }
-    out += "\r\n";
+    out.ascii("\r\n");
 }
 
-void writeValue(std::string& out, const RegFileValue& v) {
-    // Built by appending: GCC 12 warns (-Wrestrict, bug 105329) on a literal
-    // put in front of a temporary string.
-    std::string line;
+void writeValue(PieceWriter& out, const RegFileValue& v) {
+    // The column the data starts at, for the line breaks of hex data.
+    std::size_t column = 0;
     if (v.name.empty()) {
-        line = "@=";
+        out.ascii("@=");
+        column = 2;
     } else {
-        line = '"';
-        line += escaped(v.name);
-        line += "\"=";
+        out.unit(u'"');
+        out.text(v.name, true);
+        out.ascii("\"=");
+        column = common::utf8ToUtf16le(escaped(v.name)).size() / 2 + 3;
     }
-    if (auto text = quotable(v)) {
-        out += line + "\"" + escaped(*text) + "\"\r\n";
+    if (quotable(v)) {
+        out.unit(u'"');
+        for (std::size_t i = 0; i + 2 < v.data.size(); i += 2) {
+            const char16_t u = unitAt(v.data, i);
+            if (u == u'\\' || u == u'"') out.unit(u'\\');
+            out.unit(u);
+        }
+        out.ascii("\"\r\n");
         return;
     }
     if (v.type == typeOf(ValueType::Dword) && v.data.size() == 4) {
@@ -96,17 +150,23 @@ void writeValue(std::string& out, const RegFileValue& v) {
                                 (std::uint32_t{v.data[2]} << 16) | (std::uint32_t{v.data[3]} << 24);
         std::array<char, 16> buf{};
         std::snprintf(buf.data(), buf.size(), "%08x", static_cast<unsigned>(d));
-        out += line + "dword:" + buf.data() + "\r\n";
+        out.ascii("dword:");
+        out.ascii(buf.data());
+        out.ascii("\r\n");
         return;
     }
+    std::string prefix;
     if (v.type == typeOf(ValueType::Binary)) {
-        line += "hex:";
+        prefix = "hex:";
     } else {
         std::array<char, 16> buf{};
         std::snprintf(buf.data(), buf.size(), "%x", static_cast<unsigned>(v.type));
-        line += "hex(" + std::string(buf.data()) + "):";
+        prefix = "hex(";
+        prefix += buf.data();
+        prefix += "):";
     }
-    writeHex(out, std::move(line), v.data);
+    out.ascii(prefix);
+    writeHex(out, column + prefix.size(), v.data);
 }
 
 // ---- reading ----
@@ -200,16 +260,27 @@ std::string decodeFile(std::string_view bytes) {
 
 }  // namespace
 
-std::string WriteRegFile(const RegFile& file) {
-    std::string text = std::string(kRegFileHeader) + "\r\n\r\n";
+bool WriteRegFile(const RegFile& file, const RegFileSink& sink) {
+    PieceWriter out(sink);
+    out.unit(0xFEFF);  // the byte-order mark, FF FE
+    out.ascii(kRegFileHeader);
+    out.ascii("\r\n\r\n");
     for (const RegFileKey& key : file.keys) {
-        text += "[" + key.path + "]\r\n";
-        for (const RegFileValue& v : key.values) writeValue(text, v);
-        text += "\r\n";
+        out.unit(u'[');
+        out.text(key.path, false);
+        out.ascii("]\r\n");
+        for (const RegFileValue& v : key.values) writeValue(out, v);
+        out.ascii("\r\n");
     }
-    const std::vector<std::uint8_t> wide = common::utf8ToUtf16le(text);
-    std::string bytes("\xFF\xFE", 2);
-    bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size());
+    return out.finish();
+}
+
+std::string WriteRegFile(const RegFile& file) {
+    std::string bytes;
+    WriteRegFile(file, [&](std::string_view piece) {
+        bytes.append(piece);
+        return true;
+    });
     return bytes;
 }
 
@@ -293,12 +364,18 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes) {
 
 BackupSet::BackupSet(platform::Registry& reg, platform::Text* text) : reg_(reg), text_(text) {}
 
-bool BackupSet::sameName(std::string_view a, std::string_view b) const {
-    if (SameRegistryName(a, b)) return true;
-    return text_ && text_->lowerCase(a) == text_->lowerCase(b);
-}
-
 namespace {
+
+bool sameAsciiFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
 
 // A name must come back from the file as it went in.
 bool fitsInFile(std::string_view name) {
@@ -309,35 +386,59 @@ std::string fullPath(RootKey root, std::string_view path) {
     return std::string(RootKeyName(root)) + "\\" + std::string(path);
 }
 
+// A walk that ended before the registry said "no more items" (the key went
+// away meanwhile, a read failed) or passed over an entry did not see it all.
+bool sawAll(const WalkEnd& end) { return end.status == platform::kNoMoreItems && end.unreadable == 0; }
+
 }  // namespace
 
-const RegFileKey* BackupSet::findBlock(RootKey root, std::string_view path) const {
-    const std::string full = fullPath(root, path);
-    for (const RegFileKey& k : file_.keys)
-        if (sameName(k.path, full)) return &k;
+bool BackupSet::sameName(std::string_view a, std::string_view b) const {
+    // Only the registry's own rule: a looser one would take two names for one
+    // and count the second as kept without writing it.
+    return text_ ? text_->sameName(a, b) : sameAsciiFolded(a, b);
+}
+
+bool BackupSet::samePlace(const Place& a, const Place& b) const {
+    return a.root == b.root && a.view == b.view && sameName(a.path, b.path);
+}
+
+std::optional<std::string> BackupSet::filePath(const Place& place, platform::RegKey& key) const {
+    if (place.view == View::Bit64) return fullPath(place.root, place.path);
+    // The 32-bit view's key stands where the registry keeps it.
+    std::optional<std::string> stored = reg_.storedPath(key);
+    if (!stored || !fitsInFile(*stored)) return std::nullopt;
+    return fullPath(place.root, *stored);
+}
+
+const RegFileKey* BackupSet::findBlock(const Place& place) const {
+    for (std::size_t i = 0; i < places_.size(); ++i)
+        if (samePlace(places_[i], place)) return &file_.keys[i];
     return nullptr;
 }
 
-RegFileKey& BackupSet::block(RootKey root, std::string_view path) {
-    if (const RegFileKey* k = findBlock(root, path)) return const_cast<RegFileKey&>(*k);
-    file_.keys.push_back({fullPath(root, path), {}});
+RegFileKey& BackupSet::block(const Place& place, const std::string& path) {
+    if (const RegFileKey* k = findBlock(place)) return const_cast<RegFileKey&>(*k);
+    file_.keys.push_back({path, {}});
+    places_.push_back(place);
     return file_.keys.back();
 }
 
 bool BackupSet::addTo(RegFileKey& key, const RegValue& v) {
+    if (!fitsInFile(v.name)) return false;
     for (const RegFileValue& have : key.values)
         if (sameName(have.name, v.name)) return true;
-    if (!fitsInFile(v.name)) return false;
     key.values.push_back({v.name, v.type, v.data});
     return true;
 }
 
-bool BackupSet::addTree(RootKey root, const std::string& path, int depth) {
-    if (depth > kMaxDepth || !fitsInFile(path)) return false;
-    OpenResult k = OpenKey(reg_, root, path);
+bool BackupSet::addTree(const Place& place, int depth) {
+    if (depth > kMaxDepth || !fitsInFile(place.path)) return false;
+    OpenResult k = OpenKey(reg_, place.root, place.path, place.view);
     if (k.status != platform::kSuccess) return false;
-    if (findBlock(root, path)) return true;  // already collected, with all below it
-    RegFileKey* key = &block(root, path);
+    if (findBlock(place)) return true;  // already collected, with all below it
+    const std::optional<std::string> path = filePath(place, *k.key);
+    if (!path) return false;
+    RegFileKey* key = &block(place, *path);
     bool whole = true;
     const WalkEnd values = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
         whole = addTo(*key, v) && whole;
@@ -348,68 +449,78 @@ bool BackupSet::addTree(RootKey root, const std::string& path, int depth) {
         children.push_back(n);
         return true;
     });
-    if (values.unreadable || subkeys.unreadable) whole = false;
+    if (!sawAll(values) || !sawAll(subkeys)) whole = false;
     k.key.reset();
-    for (const std::string& child : children) whole = addTree(root, path + "\\" + child, depth + 1) && whole;
+    for (const std::string& child : children)
+        whole = addTree({place.root, place.view, place.path + "\\" + child}, depth + 1) && whole;
     return whole;
 }
 
-void BackupSet::addKeyTree(RootKey root, std::string_view path) {
+void BackupSet::addKeyTree(RootKey root, std::string_view path, View view) {
+    const Place place{root, view, std::string(path)};
     const std::size_t before = file_.keys.size();
-    if (findBlock(root, path)) return;
-    if (addTree(root, std::string(path), 0)) {
-        if (file_.keys.size() > before) wholeKeys_.push_back(fullPath(root, path));
+    if (findBlock(place)) return;
+    if (addTree(place, 0)) {
+        if (file_.keys.size() > before) wholeKeys_.push_back(place);
         return;
     }
     // Left out whole: what was collected of it goes again.
     file_.keys.erase(file_.keys.begin() + static_cast<std::ptrdiff_t>(before), file_.keys.end());
+    places_.erase(places_.begin() + static_cast<std::ptrdiff_t>(before), places_.end());
     complete_ = false;
 }
 
-void BackupSet::addSubkeyTrees(RootKey root, std::string_view path) {
+void BackupSet::addSubkeyTrees(RootKey root, std::string_view path, View view) {
     std::vector<std::string> children;
     {
-        OpenResult k = OpenKey(reg_, root, path);
+        OpenResult k = OpenKey(reg_, root, path, view);
         if (k.status != platform::kSuccess) return;
         const WalkEnd end = WalkSubkeyNames(reg_, *k.key, [&](const std::string& n) {
             children.push_back(n);
             return true;
         });
-        if (end.unreadable) complete_ = false;
+        if (!sawAll(end)) complete_ = false;
     }
-    for (const std::string& child : children) addKeyTree(root, std::string(path) + "\\" + child);
+    for (const std::string& child : children) addKeyTree(root, std::string(path) + "\\" + child, view);
 }
 
-void BackupSet::addValue(RootKey root, std::string_view path, std::string_view name) {
-    OpenResult k = OpenKey(reg_, root, path);
+void BackupSet::addValue(RootKey root, std::string_view path, std::string_view name, View view) {
+    const Place place{root, view, std::string(path)};
+    OpenResult k = OpenKey(reg_, root, path, view);
     if (k.status != platform::kSuccess) return;
+    bool found = false;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
         if (!sameName(v.name, name)) return true;
-        if (!fitsInFile(path) || !addTo(block(root, path), v)) complete_ = false;
+        found = true;
+        const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
+        // No block is made for a value that cannot stand in the file.
+        if (!file || !fitsInFile(v.name) || !addTo(block(place, *file), v)) complete_ = false;
         return false;
     });
-    if (end.unreadable) complete_ = false;
+    if (!found && !sawAll(end)) complete_ = false;
 }
 
-void BackupSet::addAllValues(RootKey root, std::string_view path) {
-    OpenResult k = OpenKey(reg_, root, path);
+void BackupSet::addAllValues(RootKey root, std::string_view path, View view) {
+    const Place place{root, view, std::string(path)};
+    OpenResult k = OpenKey(reg_, root, path, view);
     if (k.status != platform::kSuccess) return;
+    const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
-        if (!fitsInFile(path) || !addTo(block(root, path), v)) complete_ = false;
+        if (!file || !fitsInFile(v.name) || !addTo(block(place, *file), v)) complete_ = false;
         return true;
     });
-    if (end.unreadable) complete_ = false;
+    if (!sawAll(end)) complete_ = false;
 }
 
-bool BackupSet::holdsKey(RootKey root, std::string_view path) const {
-    const std::string full = fullPath(root, path);
-    for (const std::string& k : wholeKeys_)
-        if (sameName(k, full)) return true;
+bool BackupSet::holdsKey(RootKey root, std::string_view path, View view) const {
+    const Place place{root, view, std::string(path)};
+    for (const Place& k : wholeKeys_)
+        if (samePlace(k, place)) return true;
     return false;
 }
 
-bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view name) const {
-    const RegFileKey* k = findBlock(root, path);
+bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view name, View view) const {
+    const RegFileKey* k = findBlock({root, view, std::string(path)});
     if (!k) return false;
     for (const RegFileValue& v : k->values)
         if (sameName(v.name, name)) return true;
@@ -422,7 +533,6 @@ std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Env
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     if (folder.empty()) return std::nullopt;
     const std::string stem = folder + "\\" + kBackupFolder + "\\" + env.localTimestamp() + "-" + std::string(page);
-    const std::string bytes = WriteRegFile(set.file());
     for (int n = 1; n <= kMaxNameTries; ++n) {
         std::string path = stem;
         if (n > 1) {
@@ -430,8 +540,20 @@ std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Env
             path += std::to_string(n);
         }
         path += ".reg";
-        if (files.exists(path)) continue;
-        if (!files.writeAll(path, bytes)) return std::nullopt;
+        bool exists = false;
+        std::unique_ptr<platform::NewFile> file = files.createNew(path, exists);
+        if (!file) {
+            if (exists) continue;  // another backup has that name: the next one
+            return std::nullopt;
+        }
+        // Everything on the disk before anything is deleted; a file that is
+        // not whole is no backup and does not stay.
+        const bool written =
+            WriteRegFile(set.file(), [&](std::string_view piece) { return file->write(piece); }) && file->flush();
+        if (!written) {
+            file->discard();
+            return std::nullopt;
+        }
         return path;
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,7 +48,16 @@ inline constexpr char kRegFileHeader[] = "Windows Registry Editor Version 5.00";
 //                        that the short forms cannot carry exactly
 // Long hex data is continued on the next line after ",\" as the registry
 // editor does, keeping lines to about 80 columns.
+//
+// The bytes go to `sink` in pieces of kRegFilePiece bytes (the last one
+// shorter) as they are made, so that writing needs no more memory than one
+// piece whatever the size of the data. False as soon as the sink fails.
+using RegFileSink = std::function<bool(std::string_view piece)>;
+bool WriteRegFile(const RegFile& file, const RegFileSink& sink);
+// The same, all the bytes at once.
 std::string WriteRegFile(const RegFile& file);
+
+inline constexpr std::size_t kRegFilePiece = 64 * 1024;
 
 // Reads a file in that format back (UTF-16LE with its byte-order mark, or
 // UTF-8). Nothing when it is not such a file or holds anything this program
@@ -55,57 +65,81 @@ std::string WriteRegFile(const RegFile& file);
 std::optional<RegFile> ParseRegFile(std::string_view bytes);
 
 // Collects, before a click deletes anything, all that the click is about to
-// delete. Keys are read whole (values and subkeys to any depth). An item that
-// cannot be kept faithfully (data the system would not hand over, a name that
-// cannot stand in the file, a key nested too deep) is left out whole, and the
-// pages delete only what the set holds: one such item never blocks the rest.
+// delete. Keys are read whole (values and subkeys to any depth), each in the
+// registry view it is deleted in. An item that cannot be kept faithfully
+// (data the system would not hand over, a name that cannot stand in the file
+// or holds a NUL, a key nested too deep, a key whose reading ended on an
+// error, a key of the 32-bit view whose place the system does not tell) is
+// left out whole, and the pages delete only what the set holds: one such item
+// never blocks the rest.
+//
+// A key of the 64-bit view stands in the file under the path it was asked
+// for; a key of the 32-bit view under the path where the registry keeps it
+// (HKEY_LOCAL_MACHINE\Software\Wow6432Node\... for a redirected key), which is
+// where a registry editor imports it back into that view.
 class BackupSet {
 public:
-    // `text` (may be null) folds letter case when value names are matched
-    // beyond ASCII, as the registry itself does.
+    // `text` (may be null) matches names as the registry does; without it
+    // only ASCII letters are matched without regard to case.
     explicit BackupSet(platform::Registry& reg, platform::Text* text = nullptr);
+
+    using View = platform::View;
 
     // The key with all its values and all its subkeys, parents before
     // children. Nothing when the key cannot be opened.
-    void addKeyTree(platform::RootKey root, std::string_view path);
+    void addKeyTree(platform::RootKey root, std::string_view path, View view = View::Bit64);
     // Every direct subkey of the key, each whole.
-    void addSubkeyTrees(platform::RootKey root, std::string_view path);
+    void addSubkeyTrees(platform::RootKey root, std::string_view path, View view = View::Bit64);
     // The value of that name (matched as the registry matches names), if any.
-    void addValue(platform::RootKey root, std::string_view path, std::string_view name);
+    void addValue(platform::RootKey root, std::string_view path, std::string_view name, View view = View::Bit64);
     // Every value of the key.
-    void addAllValues(platform::RootKey root, std::string_view path);
+    void addAllValues(platform::RootKey root, std::string_view path, View view = View::Bit64);
 
     bool empty() const { return file_.keys.empty(); }
     // False when some item asked for was left out.
     bool complete() const { return complete_; }
     const RegFile& file() const { return file_; }
 
-    // Whether the set holds this key whole, or this value: only then may it
-    // be deleted.
-    bool holdsKey(platform::RootKey root, std::string_view path) const;
-    bool holdsValue(platform::RootKey root, std::string_view path, std::string_view name) const;
+    // Whether the set holds this key whole, or this value, as read in that
+    // view: only then may it be deleted there.
+    bool holdsKey(platform::RootKey root, std::string_view path, View view = View::Bit64) const;
+    bool holdsValue(platform::RootKey root, std::string_view path, std::string_view name,
+                    View view = View::Bit64) const;
 
 private:
-    bool addTree(platform::RootKey root, const std::string& path, int depth);
-    RegFileKey& block(platform::RootKey root, std::string_view path);
-    const RegFileKey* findBlock(platform::RootKey root, std::string_view path) const;
+    // A key as it was asked for: the file's block of the same index holds it.
+    struct Place {
+        platform::RootKey root;
+        View view;
+        std::string path;
+    };
+
+    bool addTree(const Place& place, int depth);
+    // The path a key stands under in the file; nothing when it cannot be told.
+    std::optional<std::string> filePath(const Place& place, platform::RegKey& key) const;
+    RegFileKey& block(const Place& place, const std::string& filePath);
+    const RegFileKey* findBlock(const Place& place) const;
     bool addTo(RegFileKey& key, const platform::RegValue& v);
     bool sameName(std::string_view a, std::string_view b) const;
+    bool samePlace(const Place& a, const Place& b) const;
 
     platform::Registry& reg_;
     platform::Text* text_;
     RegFile file_;
-    std::vector<std::string> wholeKeys_;  // the full paths of the trees held whole
+    std::vector<Place> places_;      // places_[i] is where file_.keys[i] was read
+    std::vector<Place> wholeKeys_;  // the trees held whole
     bool complete_ = true;
 };
 
 // Backups go to <local app data>\Wardeck\Backups\<timestamp>-<page>.reg.
 inline constexpr char kBackupFolder[] = "Wardeck\\Backups";
 
-// Writes the backup of one click; `page` is "hijack" or "browser". A file of
-// the same name is never replaced: "-2", "-3", ... is added instead. Returns
-// the path written, or nothing when the backup could not be written (no
-// app-data folder, a failed write).
+// Writes the backup of one click; `page` is "hijack" or "browser". The file
+// is made new: one of the same name, also one another copy of the program
+// makes at the same moment, is never opened or replaced, and "-2", "-3", ...
+// is added instead. The file is written in pieces and is on the disk when
+// this returns its path. Nothing when the backup could not be written whole
+// (no app-data folder, a failed write or flush): then no part of it is left.
 std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Environment& env, std::string_view page,
                                            const BackupSet& set);
 

@@ -102,10 +102,14 @@ std::string_view RootKeyName(RootKey root) {
     return root == RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
-OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path) {
+OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
     OpenResult r;
+    if (HoldsNul(path)) {
+        r.status = platform::kInvalidParameter;
+        return r;
+    }
     long status = platform::kFileNotFound;
-    KeyHandle key = reg.open(root, path, status);
+    KeyHandle key = reg.open(root, path, view, status);
     if (status == platform::kSuccess && key) {
         r.status = platform::kSuccess;
         r.key = std::move(key);
@@ -115,10 +119,24 @@ OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path)
     return r;
 }
 
-KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path) {
+KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+    if (HoldsNul(path)) return nullptr;
     long status = platform::kFileNotFound;
-    KeyHandle key = reg.create(root, path, status);
+    KeyHandle key = reg.create(root, path, view, status);
     return status == platform::kSuccess ? std::move(key) : nullptr;
+}
+
+bool ViewHasOwnKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+    if (view == View::Bit64) return true;
+    OpenResult own = OpenKey(reg, root, path, View::Bit32);
+    if (own.status != platform::kSuccess) return false;
+    const std::optional<std::string> stored = reg.storedPath(*own.key);
+    if (!stored) return false;
+    OpenResult other = OpenKey(reg, root, path, View::Bit64);
+    if (other.status != platform::kSuccess) return true;
+    const std::optional<std::string> otherStored = reg.storedPath(*other.key);
+    // One key for both views is the same stored path, spelt the same.
+    return otherStored && *otherStored != *stored;
 }
 
 WalkEnd WalkSubkeyNames(platform::Registry& reg, platform::RegKey& key,
@@ -156,18 +174,23 @@ std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& ke
     return entries;
 }
 
+bool HoldsNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
 long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
     // An empty name would make the system delete the open key itself, and a
     // path a key further down: neither is a direct subkey.
     if (name.empty() || name.find('\\') != std::string_view::npos) return platform::kFileNotFound;
+    if (HoldsNul(name)) return platform::kInvalidParameter;
     return reg.deleteSubkey(key, name);
 }
 
 long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
+    if (HoldsNul(name)) return platform::kInvalidParameter;
     return reg.deleteValue(key, name);
 }
 
 long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text) {
+    if (HoldsNul(name)) return platform::kInvalidParameter;
     platform::RegValue v;
     v.name = std::string(name);
     v.type = static_cast<std::uint32_t>(platform::ValueType::String);
@@ -210,17 +233,6 @@ std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data) {
             break;
     }
     return hexBytes(data);
-}
-
-bool SameRegistryName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 }  // namespace wd::registry

@@ -18,6 +18,7 @@
 namespace wd::registry {
 
 using platform::RootKey;
+using platform::View;
 
 // An open key. Destroying it closes the key (CloseKey).
 using KeyHandle = std::unique_ptr<platform::RegKey>;
@@ -34,9 +35,26 @@ struct OpenResult {
     KeyHandle key;                          // set exactly when status is 0
 };
 
-OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path);
+// Opens the key as `view` shows it. A path that holds a NUL names no key the
+// registry can be asked for and is refused.
+OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
 // Opens the key, making it when it is missing. Null when even that failed.
-KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path);
+KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
+
+// Whether `view` shows a key of its own at the path, one that the cleaners
+// list in that view. The 64-bit view always counts. The 32-bit view counts
+// when it shows a key that is stored elsewhere than the 64-bit view's (a
+// redirected key), or when only it shows one; a key the system shares
+// between the views is the 64-bit view's, so it is read once. When the
+// system does not tell where a key is stored, the 32-bit view does not count.
+bool ViewHasOwnKey(platform::Registry& reg, RootKey root, std::string_view path, View view);
+
+// A row's link to the registry: the entry's name and the view it was found in.
+struct ViewedName {
+    std::string name;
+    View view = View::Bit64;
+    friend bool operator==(const ViewedName&, const ViewedName&) = default;
+};
 
 // One enumerated value as the pages see it.
 struct ValueEntry {
@@ -71,11 +89,15 @@ std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& ke
 
 // Deletes a direct subkey that has no subkeys of its own; the system refuses
 // any other. An empty name or one with a backslash names no direct subkey and
-// is refused here.
+// is refused here, and so is a name with a NUL (the system would read a
+// shorter name), in DeleteValue and SetStringValue too.
 long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 // Writes `text` as REG_SZ: UTF-16LE with its terminating NUL.
 long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text);
+
+// True when a name or path holds a NUL.
+bool HoldsNul(std::string_view text);
 
 // ---- data and text ----
 
@@ -93,8 +115,5 @@ std::string CaptionOf(std::uint32_t type, std::span<const std::uint8_t> data);
 
 inline constexpr char kMultiStringSeparator[] = " | ";
 inline constexpr std::size_t kCaptionHexBytes = 1024;
-
-// Registry names compare without regard to ASCII letter case.
-bool SameRegistryName(std::string_view a, std::string_view b);
 
 }  // namespace wd::registry

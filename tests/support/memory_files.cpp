@@ -244,12 +244,7 @@ std::optional<std::string> MemoryFiles::readAll(std::string_view path, std::uint
     return it->second.data.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, it->second.data.size())));
 }
 
-bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
-    log.push_back("write " + std::string(path));
-    const std::string k = follow(key(path), true);
-    if (failWrites || k.size() <= 2 || !writable(k)) return false;
-    // Missing folders are made on the way.
-    std::string p(path);
+bool MemoryFiles::makeParents(const std::string& p) {
     for (std::size_t i = p.find('\\', 3); i != std::string::npos; i = p.find('\\', i + 1)) {
         const std::string folder = key(p.substr(0, i));
         if (!entries_.count(folder)) {
@@ -260,6 +255,17 @@ bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
             return false;
         }
     }
+    return true;
+}
+
+bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
+    log.push_back("write " + std::string(path));
+    if (beforeWrite) beforeWrite(std::string(path));
+    const std::string k = follow(key(path), true);
+    if (failWrites || k.size() <= 2 || !writable(k)) return false;
+    // Missing folders are made on the way.
+    std::string p(path);
+    if (!makeParents(p)) return false;
     auto it = entries_.find(k);
     if (it != entries_.end() && (it->second.folder || it->second.readOnly || it->second.locked)) return false;
     Entry& e = entries_[k];
@@ -405,6 +411,52 @@ std::unique_ptr<platform::DriveRoot> MemoryFiles::openDriveRoot(std::string_view
     if (path.empty()) path = currentDrive;
     while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
     return std::make_unique<Root>(*this, k, path);
+}
+
+// ---- new files written in pieces ----
+
+class MemoryFiles::NewFile : public platform::NewFile {
+public:
+    NewFile(MemoryFiles& owner, std::string key) : owner_(owner), key_(std::move(key)) { ++owner_.openNewFiles; }
+    ~NewFile() override { --owner_.openNewFiles; }
+
+    bool write(std::string_view bytes) override {
+        owner_.largestWrite = std::max(owner_.largestWrite, bytes.size());
+        auto it = owner_.entries_.find(key_);
+        if (discarded_ || it == owner_.entries_.end()) return false;
+        const std::size_t fits = static_cast<std::size_t>(std::min<std::uint64_t>(owner_.spaceLeft, bytes.size()));
+        it->second.data.append(bytes.substr(0, fits));
+        owner_.spaceLeft -= fits;
+        return fits == bytes.size();
+    }
+    bool flush() override { return !discarded_ && !owner_.failFlush; }
+    void discard() override {
+        owner_.log.push_back("discard " + owner_.entries_[key_].path);
+        owner_.entries_.erase(key_);
+        discarded_ = true;
+    }
+
+private:
+    MemoryFiles& owner_;
+    std::string key_;
+    bool discarded_ = false;
+};
+
+std::unique_ptr<platform::NewFile> MemoryFiles::createNew(std::string_view path, bool& exists) {
+    exists = false;
+    log.push_back("create " + std::string(path));
+    if (beforeWrite) beforeWrite(std::string(path));
+    const std::string k = key(path);
+    if (failWrites || k.size() <= 2 || !writable(k) || isDevice(k)) return nullptr;
+    if (entries_.count(k)) {
+        exists = true;
+        return nullptr;
+    }
+    if (!makeParents(std::string(path))) return nullptr;
+    Entry& e = entries_[k];
+    e.path = std::string(path);
+    ++writeCount_;
+    return std::make_unique<NewFile>(*this, k);
 }
 
 }  // namespace wd::test

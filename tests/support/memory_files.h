@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -47,7 +49,19 @@ public:
     std::vector<std::string> log;
     int writes() const { return writeCount_; }
     std::string currentDrive = "C:";
-    bool failWrites = false;  // every writeAll fails
+    bool failWrites = false;  // every writeAll and createNew fails
+
+    // ---- new files written in pieces ----
+    // Runs first in writeAll and createNew with the path, so that a test can
+    // make the file there as another program would at that very moment.
+    std::function<void(const std::string& path)> beforeWrite;
+    bool failFlush = false;  // flush() of a new file fails
+    // A new file takes this many bytes in all; a write past them fails, after
+    // writing what fits (a full disk).
+    std::uint64_t spaceLeft = UINT64_MAX;
+    // The largest piece a new file was handed in one write.
+    std::size_t largestWrite = 0;
+    int openNewFiles = 0;
 
     // ---- platform::Files ----
     bool exists(std::string_view path) override;
@@ -61,6 +75,7 @@ public:
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
     // Calls of the drive roots' operations so far, by kind ("look", "list", ...).
     std::map<std::string, int> rootCalls;
+    std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
     // Empty when the path names no place on a drive.
@@ -71,6 +86,8 @@ private:
     // The key with every link on the way (and the last part too, when
     // `followLast`) replaced by its target.
     std::string follow(const std::string& key, bool followLast) const;
+    class NewFile;
+    bool makeParents(const std::string& path);
     bool writable(const std::string& key) const;
     bool isDevice(const std::string& key) const;
     std::string parentKey(const std::string& key) const;

@@ -84,12 +84,21 @@ private:
     std::uint64_t clock_ = 1000;
 };
 
-// Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals; the ANSI code page
-// is taken to be UTF-8.
+// Names compared as Windows compares registry and file names
+// (CompareStringOrdinal ignoring case): each UTF-16 unit upper-cased on its
+// own, no normalisation, no locale. A stand-in for the system's table that
+// knows ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letter pairs;
+// like the system it leaves "İ" (U+0130) and the Kelvin sign (U+212A) apart
+// from "I" and "K", and passes surrogates through.
+bool sameNameAsWindows(std::string_view a, std::string_view b);
+
+// Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals, the dotted capital
+// I and the Kelvin sign; the ANSI code page is taken to be UTF-8.
 class MemoryText : public platform::Text {
 public:
     std::string lowerCase(std::string_view utf8) override;
     std::string fromAnsi(std::string_view bytes) override { return std::string(bytes); }
+    bool sameName(std::string_view a, std::string_view b) override { return sameNameAsWindows(a, b); }
 };
 
 class MemoryShell : public platform::Shell {

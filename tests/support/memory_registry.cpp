@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "registry/registry_access.h"
+#include "support/memory_platform.h"
 
 namespace wd::test {
 
@@ -20,6 +21,8 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<MemoryRegistry::Node>
     bool removed = false;
     bool openDenied = false;
     bool readOnly = false;
+    std::uint32_t brokenAt = UINT32_MAX;
+    long brokenStatus = 0;
 };
 
 class MemoryRegistry::Handle : public platform::RegKey {
@@ -37,7 +40,12 @@ private:
 
 namespace {
 
-bool same(std::string_view a, std::string_view b) { return registry::SameRegistryName(a, b); }
+bool same(std::string_view a, std::string_view b) { return sameNameAsWindows(a, b); }
+
+// What the system reads of a wide string: up to its first NUL.
+std::string_view asRead(std::string_view s) { return s.substr(0, s.find('\0')); }
+
+constexpr char kIfeoPath[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 
 std::vector<std::string_view> components(std::string_view path) {
     std::vector<std::string_view> parts;
@@ -74,6 +82,36 @@ MemoryRegistry::MemoryRegistry() : currentUser_(std::make_shared<Node>()), local
     currentUser_->path = "HKCU";
     localMachine_->name = "HKEY_LOCAL_MACHINE";
     localMachine_->path = "HKLM";
+    // As on Windows 7 and later (and Wine): one key for both views.
+    share(HKLM, kIfeoPath);
+}
+
+void MemoryRegistry::share(RootKey root, std::string_view path, bool on) {
+    const auto it = std::find_if(shared_.begin(), shared_.end(),
+                                 [&](const auto& s) { return s.first == root && same(s.second, path); });
+    if (on && it == shared_.end()) shared_.emplace_back(root, std::string(path));
+    if (!on && it != shared_.end()) shared_.erase(it);
+}
+
+std::string MemoryRegistry::physicalPath(RootKey root, std::string_view path, platform::View view) const {
+    const std::vector<std::string_view> parts = components(path);
+    if (view == platform::View::Bit64 || root != HKLM || parts.empty() || !same(parts[0], "Software") ||
+        (parts.size() > 1 && same(parts[1], "Wow6432Node")))
+        return std::string(path);
+    for (const auto& [r, p] : shared_) {
+        const std::vector<std::string_view> sharedParts = components(p);
+        if (r != root || sharedParts.size() > parts.size()) continue;
+        bool below = true;
+        for (std::size_t i = 0; i < sharedParts.size() && below; ++i) below = same(sharedParts[i], parts[i]);
+        if (below) return std::string(path);
+    }
+    std::string out(parts[0]);
+    out += "\\Wow6432Node";
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        out += '\\';
+        out += parts[i];
+    }
+    return out;
 }
 
 MemoryRegistry::~MemoryRegistry() = default;
@@ -272,6 +310,12 @@ bool MemoryRegistry::removeTree(RootKey root, std::string_view path) {
     return true;
 }
 
+void MemoryRegistry::breakEnumeration(RootKey root, std::string_view path, std::uint32_t index, long status) {
+    Node& n = mustFind(root, path);
+    n.brokenAt = index;
+    n.brokenStatus = status;
+}
+
 void MemoryRegistry::vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index) {
     auto target = find(root, path);
     if (!target) throw std::invalid_argument("no key " + std::string(path));
@@ -284,8 +328,9 @@ void MemoryRegistry::vanishDuringEnumeration(RootKey root, std::string_view path
 
 // ---- platform::Registry ----
 
-std::unique_ptr<platform::RegKey> MemoryRegistry::open(RootKey root, std::string_view path, long& status) {
-    auto n = find(root, path);
+std::unique_ptr<platform::RegKey> MemoryRegistry::open(RootKey root, std::string_view path, platform::View view,
+                                                       long& status) {
+    auto n = find(root, physicalPath(root, asRead(path), view));
     if (!n) {
         status = platform::kFileNotFound;
         return nullptr;
@@ -298,20 +343,22 @@ std::unique_ptr<platform::RegKey> MemoryRegistry::open(RootKey root, std::string
     return std::make_unique<Handle>(*this, n);
 }
 
-std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, std::string_view path, long& status) {
-    for (std::string_view part : components(path))
+std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, std::string_view path, platform::View view,
+                                                         long& status) {
+    const std::string physical = physicalPath(root, asRead(path), view);
+    for (std::string_view part : components(physical))
         if (part.empty()) {
             status = platform::kFileNotFound;
             return nullptr;
         }
-    if (!find(root, path)) {
+    if (!find(root, physical)) {
         if (failWrites) {
             status = platform::kAccessDenied;
             return nullptr;
         }
-        make(root, path);
+        make(root, physical);
     }
-    return open(root, path, status);
+    return open(root, physical, platform::View::Bit64, status);
 }
 
 long MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
@@ -320,6 +367,7 @@ long MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std:
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
     if (n.removed) return kKeyDeleted;
+    if (index == n.brokenAt) return n.brokenStatus;
     if (index >= n.children.size()) return platform::kNoMoreItems;
     name = n.children[index]->name;
     return platform::kSuccess;
@@ -331,6 +379,7 @@ long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegVa
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
     if (n.removed) return kKeyDeleted;
+    if (index == n.brokenAt) return n.brokenStatus;
     if (index >= n.values.size()) return platform::kNoMoreItems;
     const RegValue& v = n.values[index];
     for (const std::string& u : n.unreadable)
@@ -340,6 +389,7 @@ long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegVa
 }
 
 long MemoryRegistry::deleteSubkey(platform::RegKey& key, std::string_view name) {
+    name = asRead(name);
     Node& n = nodeOf(key);
     log.push_back("deleteSubkey " + n.path + "\\" + std::string(name));
     if (n.removed) return kKeyDeleted;
@@ -363,6 +413,7 @@ long MemoryRegistry::deleteSubkey(platform::RegKey& key, std::string_view name) 
 }
 
 long MemoryRegistry::deleteValue(platform::RegKey& key, std::string_view name) {
+    name = asRead(name);
     Node& n = nodeOf(key);
     log.push_back("deleteValue " + n.path + ":" + std::string(name));
     if (n.removed) return kKeyDeleted;
@@ -375,11 +426,20 @@ long MemoryRegistry::deleteValue(platform::RegKey& key, std::string_view name) {
 
 long MemoryRegistry::setValue(platform::RegKey& key, const RegValue& value) {
     Node& n = nodeOf(key);
-    log.push_back("setValue " + n.path + ":" + value.name);
+    RegValue v = value;
+    v.name = std::string(asRead(v.name));
+    log.push_back("setValue " + n.path + ":" + v.name);
     if (n.removed) return kKeyDeleted;
     if (failWrites || n.readOnly) return platform::kAccessDenied;
-    put(n, value);
+    put(n, std::move(v));
     return platform::kSuccess;
+}
+
+std::optional<std::string> MemoryRegistry::storedPath(platform::RegKey& key) {
+    const Node& n = nodeOf(key);
+    const std::size_t slash = n.path.find('\\');
+    if (hideStoredPaths || n.removed || slash == std::string::npos) return std::nullopt;
+    return n.path.substr(slash + 1);
 }
 
 }  // namespace wd::test

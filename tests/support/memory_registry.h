@@ -1,7 +1,14 @@
 // An in-memory registry for the unit tests. It behaves like the real one
 // where the program's logic depends on it:
-// - key and value names compare without regard to ASCII letter case, and keep
-//   the spelling they were made with;
+// - key and value names compare as Windows compares them (sameNameAsWindows:
+//   ordinal, each UTF-16 unit upper-cased), and keep the spelling they were
+//   made with;
+// - two views, as on 64-bit Windows: the 64-bit view sees the keys where they
+//   are; the 32-bit view sees HKLM\Software\... at HKLM\Software\Wow6432Node\...
+//   except for shared keys (Image File Execution Options from the start, more
+//   with share()), and HKCU as it is; a handle tells where its key is stored;
+//- a name or path handed to the registry is read up to its first NUL, as the
+//   system reads a wide string, while enumerations return names whole;
 // - a key that has subkeys cannot be deleted (status 5);
 // - subkeys and values enumerate in the order they were made, stably;
 // - a handle to a key that has been removed answers 1018 (key deleted);
@@ -53,6 +60,10 @@ public:
     // A value without any data (REG_SZ of zero bytes unless told otherwise).
     void setNoData(RootKey root, std::string_view path, std::string_view name, std::uint32_t type = 1);
 
+    // Where `view` keeps the key at `path`: "Software\Wow6432Node\..." for a
+    // redirected key of the 32-bit view, else the path itself.
+    std::string physicalPath(RootKey root, std::string_view path, platform::View view) const;
+
     // ---- looking ----
     bool hasKey(RootKey root, std::string_view path) const;
     bool hasValue(RootKey root, std::string_view path, std::string_view name) const;
@@ -79,8 +90,14 @@ public:
     void makeUnreadable(RootKey root, std::string_view path, std::string_view name);
     // Removes the key and everything below it, as another program may.
     bool removeTree(RootKey root, std::string_view path);
+    // Enumerating the key's values or subkeys answers `status` at `index`, as
+    // a read that fails part of the way does.
+    void breakEnumeration(RootKey root, std::string_view path, std::uint32_t index, long status = 1);
     // The key disappears just before its enumeration asks for `index`.
     void vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index);
+    // The key and everything below it is one key for both views.
+    void share(RootKey root, std::string_view path, bool on = true);
+    bool hideStoredPaths = false;  // storedPath() knows nothing, as when the system does not tell
     bool failDeletes = false;  // every deleteSubkey/deleteValue answers 5
     bool failWrites = false;   // every setValue and every create that makes a key answers 5
     // Runs before every enumeration call with the key's path ("HKLM\...") and the index.
@@ -94,13 +111,16 @@ public:
     std::vector<std::string> log;
 
     // ---- platform::Registry ----
-    std::unique_ptr<platform::RegKey> open(RootKey root, std::string_view path, long& status) override;
-    std::unique_ptr<platform::RegKey> create(RootKey root, std::string_view path, long& status) override;
+    std::unique_ptr<platform::RegKey> open(RootKey root, std::string_view path, platform::View view,
+                                           long& status) override;
+    std::unique_ptr<platform::RegKey> create(RootKey root, std::string_view path, platform::View view,
+                                             long& status) override;
     long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
     long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
     long deleteSubkey(platform::RegKey& key, std::string_view name) override;
     long deleteValue(platform::RegKey& key, std::string_view name) override;
     long setValue(platform::RegKey& key, const platform::RegValue& value) override;
+    std::optional<std::string> storedPath(platform::RegKey& key) override;
 
     // Bytes of a UTF-8 text as REG_SZ data: UTF-16LE with its NUL.
     static std::vector<std::uint8_t> sz(std::string_view utf8);
@@ -113,6 +133,7 @@ private:
     void put(Node& node, platform::RegValue v);
 
     std::shared_ptr<Node> currentUser_, localMachine_;
+    std::vector<std::pair<RootKey, std::string>> shared_;
     int openHandles_ = 0;
     int enumerationCalls_ = 0;
 };

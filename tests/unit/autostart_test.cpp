@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/unicode.h"
 #include "app/command_line.h"
 #include "app/layout.h"
@@ -54,14 +56,17 @@ TEST(Autostart, StartUpFollowsTheValueAndNeverChangesIt) {
         EXPECT_TRUE(app.registry.log.empty());
     }
     {
+        // The box starts ticked and is cleared: that change asks for no deletion.
         AutostartApp app;
         EXPECT_EQ(app.box().value(), 0);
         EXPECT_EQ(runValue(app.registry, "wardeck"), "<none>");
         EXPECT_EQ(app.registry.openHandles(), 0);
+        EXPECT_TRUE(app.registry.log.empty());
     }
     {
         AutostartApp app([](MemoryRegistry& r) { r.denyOpen(HKLM, kRun); });
         EXPECT_EQ(app.box().value(), 0);
+        EXPECT_TRUE(app.registry.log.empty());
     }
 }
 
@@ -96,12 +101,35 @@ TEST(Autostart, RefusedDeleteTicksTheBoxAgainAndRewritesTheValue) {
     EXPECT_EQ(runValue(app.registry, "wardeck"), "\"C:\\Program Files\\Wardeck\\wardeck.EXE\" watchQ");
 }
 
-TEST(Autostart, AValueSpelledOtherwiseIsNotOurs) {
-    // The registry holds names without regard to case; the box only counts
-    // the exact spelling, so it shows clear and the nested click removes it.
-    AutostartApp app([](MemoryRegistry& r) { r.setString(HKLM, kRun, "WARDECK", "x"); });
+TEST(Autostart, AValueSpelledOtherwiseIsNotOursAndStartUpLeavesIt) {
+    // The box only counts the exact spelling, so it shows clear; the registry
+    // holds names without regard to case, and start-up must not delete the
+    // value through the click that clearing the box raises.
+    for (const char* name : {"WARDECK", "Wardeck", "wardecK"}) {
+        AutostartApp app([&](MemoryRegistry& r) { r.setString(HKLM, kRun, name, "C:\\Other\\wardeck.exe watchG"); });
+        EXPECT_EQ(app.box().value(), 0) << name;
+        EXPECT_EQ(runValue(app.registry, name), "C:\\Other\\wardeck.exe watchG") << name;
+        EXPECT_TRUE(app.registry.log.empty()) << name;
+        // The user's own clicks still write and delete: ticking writes the
+        // value, which the registry keeps under its old spelling.
+        app.combo().setText("K:");
+        app.box().click();
+        EXPECT_NE(std::find(app.registry.log.begin(), app.registry.log.end(),
+                            std::string("setValue HKLM\\") + kRun + ":wardeck"),
+                  app.registry.log.end())
+            << name;
+    }
+}
+
+TEST(Autostart, TheValueIsReadAndWrittenInThe64BitView) {
+    // A Run value of the 32-bit view belongs to 32-bit programs.
+    AutostartApp app([](MemoryRegistry& r) {
+        r.setString(HKLM, r.physicalPath(HKLM, kRun, platform::View::Bit32), "wardeck", "32-bit");
+    });
     EXPECT_EQ(app.box().value(), 0);
-    EXPECT_EQ(runValue(app.registry, "WARDECK"), "<none>");
+    app.box().click();
+    EXPECT_EQ(runValue(app.registry, "wardeck"), "\"C:\\Program Files\\Wardeck\\wardeck.EXE\" watchH");
+    EXPECT_TRUE(app.registry.hasValue(HKLM, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "wardeck"));
 }
 
 TEST(Autostart, ProgramInADriveRoot) {

@@ -287,6 +287,51 @@ TEST(DeleteValue, DeletesByNameWhateverTheLetterCase) {
     EXPECT_EQ(names(EnumValues(reg, *k.key)), (std::vector<std::string>{"Keep"}));
 }
 
+TEST(NulInNames, NeverReachesTheRegistryAsAShorterName) {
+    // The system reads a wide name up to its first NUL: "evil\0x" would be
+    // "evil". Such a name is refused before it gets there.
+    MemoryRegistry reg;
+    reg.addKey(HKLM, std::string(kKey) + "\\evil");
+    reg.addKey(HKLM, std::string(kKey) + std::string("\\evil\0x", 7));
+    reg.setString(HKLM, kKey, "v", "keep");
+    reg.setString(HKLM, kKey, std::string("v\0x", 3), "hidden");
+    OpenResult k = OpenKey(reg, HKLM, kKey);
+    EXPECT_EQ(OpenKey(reg, HKLM, std::string(kKey) + std::string("\\evil\0x", 7)).key, nullptr);
+    EXPECT_NE(DeleteSubkey(reg, *k.key, std::string("evil\0x", 6)), platform::kSuccess);
+    EXPECT_NE(DeleteValue(reg, *k.key, std::string("v\0x", 3)), platform::kSuccess);
+    EXPECT_NE(SetStringValue(reg, *k.key, std::string("v\0x", 3), "changed"), platform::kSuccess);
+    EXPECT_EQ(reg.subkeyNames(HKLM, kKey).size(), 2u);
+    EXPECT_EQ(names(EnumValues(reg, *k.key)), (std::vector<std::string>{"v", std::string("v\0x", 3)}));
+    EXPECT_EQ(EnumValues(reg, *k.key)[0].Text, "keep");
+    EXPECT_TRUE(reg.log.empty());
+}
+
+// ---- views ----
+
+TEST(Views, The32BitViewCountsOnlyWithAKeyOfItsOwn) {
+    MemoryRegistry reg;
+    const std::string ext = "Software\\Microsoft\\Internet Explorer\\Extensions";
+    const std::string ifeo = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+    EXPECT_TRUE(ViewHasOwnKey(reg, HKLM, ext, View::Bit64));
+    EXPECT_FALSE(ViewHasOwnKey(reg, HKLM, ext, View::Bit32));  // missing
+    // Redirected: the 32-bit view's key is stored below Wow6432Node.
+    reg.addKey(HKLM, "Software\\Wow6432Node\\Microsoft\\Internet Explorer\\Extensions\\{32}");
+    EXPECT_TRUE(ViewHasOwnKey(reg, HKLM, ext, View::Bit32));
+    reg.addKey(HKLM, ext + "\\{64}");
+    EXPECT_TRUE(ViewHasOwnKey(reg, HKLM, ext, View::Bit32));
+    OpenResult k32 = OpenKey(reg, HKLM, ext, View::Bit32);
+    EXPECT_EQ(EnumSubkeyNames(reg, *k32.key), (std::vector<std::string>{"{32}"}));
+    EXPECT_EQ(reg.storedPath(*k32.key), "Software\\Wow6432Node\\Microsoft\\Internet Explorer\\Extensions");
+    // Shared: both views show one key, so only the 64-bit view counts.
+    reg.addKey(HKLM, ifeo + "\\a.exe");
+    EXPECT_TRUE(OpenKey(reg, HKLM, ifeo, View::Bit32).key != nullptr);
+    EXPECT_FALSE(ViewHasOwnKey(reg, HKLM, ifeo, View::Bit32));
+    EXPECT_FALSE(ViewHasOwnKey(reg, HKCU, "Software", View::Bit32));
+    // When the system does not tell where a key is kept, the 32-bit view is not read.
+    reg.hideStoredPaths = true;
+    EXPECT_FALSE(ViewHasOwnKey(reg, HKLM, ext, View::Bit32));
+}
+
 // ---- text ----
 
 TEST(TextConversion, Utf8AndUtf16RoundTrip) {

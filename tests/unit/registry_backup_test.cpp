@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -315,6 +317,60 @@ TEST_F(BackupSetTest, LeavesOutWhatCannotBeKeptFaithfullyAndHoldsTheRest) {
     }
 }
 
+TEST_F(BackupSetTest, TellsNamesApartAsTheRegistryDoes) {
+    // Two values each, one name to the registry only when letter case is all
+    // that differs: "I" and "İ" (U+0130), "K" and the Kelvin sign (U+212A)
+    // are four names; "ä" and "Ä" would be one.
+    for (const char* name : {"I", "\xC4\xB0", "K", "\xE2\x84\xAA"}) reg.setString(HKLM, kKey, name, name);
+    BackupSet set(reg, &text);
+    for (const char* name : {"I", "\xC4\xB0", "K", "\xE2\x84\xAA", "\xC3\xA4rger"}) set.addValue(HKLM, kKey, name);
+    ASSERT_EQ(set.file().keys.size(), 1u);
+    std::vector<std::string> kept;
+    for (const auto& v : set.file().keys[0].values) kept.push_back(v.name);
+    EXPECT_EQ(kept, (std::vector<std::string>{"I", "\xC4\xB0", "K", "\xE2\x84\xAA"}));
+    EXPECT_TRUE(set.holdsValue(HKLM, kKey, "k"));
+    EXPECT_TRUE(set.holdsValue(HKLM, kKey, "\xE2\x84\xAA"));
+    EXPECT_FALSE(set.holdsValue(HKLM, kKey, "i\xCC\x87"));  // "i" and a combining dot: no normalisation
+}
+
+TEST_F(BackupSetTest, AKeyWhoseReadingEndedOnAnErrorIsNotHeld) {
+    // The walk of the values fails after the first; the subkeys' walk of a
+    // child fails at once. Neither key may count as kept.
+    for (auto [path, broken] : {std::pair{std::string(kKey), std::uint32_t{1}},
+                                std::pair{std::string(kKey) + "\\Child", std::uint32_t{0}}}) {
+        MemoryRegistry r;
+        r.setString(HKLM, kKey, "a", "1");
+        r.setString(HKLM, kKey, "b", "2");
+        r.setString(HKLM, std::string(kKey) + "\\Child", "c", "3");
+        r.breakEnumeration(HKLM, path, broken);
+        BackupSet set(r);
+        set.addKeyTree(HKLM, kKey);
+        set.addAllValues(HKLM, kKey);
+        EXPECT_FALSE(set.holdsKey(HKLM, kKey)) << path;
+        EXPECT_FALSE(set.complete()) << path;
+    }
+}
+
+TEST_F(BackupSetTest, KeysOfThe32BitViewStandWhereTheRegistryKeepsThem) {
+    const std::string wow = reg.physicalPath(HKLM, kKey, platform::View::Bit32);
+    ASSERT_EQ(wow, "Software\\Wow6432Node\\Test");
+    reg.setString(HKLM, wow + "\\Sub", "v", "32");
+    BackupSet set(reg);
+    set.addKeyTree(HKLM, std::string(kKey) + "\\Sub", platform::View::Bit32);
+    set.addKeyTree(HKLM, std::string(kKey) + "\\Child");  // the 64-bit view's
+    ASSERT_EQ(set.file().keys.size(), 3u);
+    EXPECT_EQ(set.file().keys[0].path, "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Test\\Sub");
+    EXPECT_TRUE(set.holdsKey(HKLM, std::string(kKey) + "\\Sub", platform::View::Bit32));
+    EXPECT_FALSE(set.holdsKey(HKLM, std::string(kKey) + "\\Sub"));
+    EXPECT_FALSE(set.holdsKey(HKLM, std::string(kKey) + "\\Child", platform::View::Bit32));
+    // Where the system does not tell, a key of the 32-bit view is left out.
+    reg.hideStoredPaths = true;
+    BackupSet blind(reg);
+    blind.addKeyTree(HKLM, std::string(kKey) + "\\Sub", platform::View::Bit32);
+    EXPECT_TRUE(blind.empty());
+    EXPECT_FALSE(blind.complete());
+}
+
 // ---- the backup file ----
 
 class BackupFileTest : public BackupSetTest {
@@ -347,6 +403,16 @@ TEST_F(BackupFileTest, NeverReplacesAnEarlierBackup) {
               "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack-3.reg");
 }
 
+TEST_F(BackupFileTest, NeverWritesIntoAFileAnotherCopyMakesAtTheSameMoment) {
+    // The other program makes the file between any look and the write.
+    files.beforeWrite = [&](const std::string& path) {
+        if (path == kPath && !files.find(kPath)) files.addFile(kPath, "the other program's backup");
+    };
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set),
+              "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack-2.reg");
+    EXPECT_EQ(files.find(kPath)->data, "the other program's backup");
+}
+
 TEST_F(BackupFileTest, ReportsEveryWayItCanFail) {
     env.appData = "";
     EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
@@ -355,6 +421,45 @@ TEST_F(BackupFileTest, ReportsEveryWayItCanFail) {
     EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
     EXPECT_EQ(files.find(kPath), nullptr);
     EXPECT_EQ(files.writes(), 0);
+    files.failWrites = false;
+    // A disk that fills up part of the way, and one that cannot flush: no
+    // part of the file stays.
+    files.spaceLeft = 100;
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
+    EXPECT_EQ(files.find(kPath), nullptr);
+    files.spaceLeft = UINT64_MAX;
+    files.failFlush = true;
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
+    EXPECT_EQ(files.find(kPath), nullptr);
+    EXPECT_EQ(files.openNewFiles, 0);
+}
+
+TEST_F(BackupFileTest, LargeDataIsWrittenInBoundedPieces) {
+    Bytes blob(2u << 20);
+    for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i * 31 + (i >> 12));
+    reg.setBinary(HKLM, kKey, "Blob", blob);
+    reg.setString(HKLM, kKey, "Text", std::string(1u << 20, 'x') + "\\\"尾");
+    BackupSet big(reg);
+    big.addKeyTree(HKLM, kKey);
+    std::size_t pieces = 0, largest = 0;
+    std::string whole;
+    ASSERT_TRUE(WriteRegFile(big.file(), [&](std::string_view piece) {
+        ++pieces;
+        largest = std::max(largest, piece.size());
+        whole.append(piece);
+        return true;
+    }));
+    EXPECT_LE(largest, kRegFilePiece);
+    EXPECT_GT(pieces, whole.size() / kRegFilePiece);
+    EXPECT_EQ(ParseRegFile(whole), big.file());
+    // A sink that fails ends the writing at once.
+    pieces = 0;
+    EXPECT_FALSE(WriteRegFile(big.file(), [&](std::string_view) { return ++pieces < 3; }));
+    EXPECT_EQ(pieces, 3u);
+
+    ASSERT_TRUE(WriteBackupFile(files, env, "hijack", big).has_value());
+    EXPECT_LE(files.largestWrite, kRegFilePiece);
+    EXPECT_EQ(files.find(kPath)->data, whole);
 }
 
 }  // namespace

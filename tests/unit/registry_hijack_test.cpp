@@ -199,6 +199,8 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
     const std::vector<std::function<void(App&)>> breakages{
         [](App& a) { a.files.failWrites = true; },
         [](App& a) { a.environment.appData.clear(); },
+        [](App& a) { a.files.failFlush = true; },
+        [](App& a) { a.files.spaceLeft = 100; },
     };
     for (std::size_t i = 0; i < breakages.size(); ++i) {
         App a;
@@ -213,7 +215,50 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
         EXPECT_EQ(a.form.state().hijackCount, 2) << i;  // listed again, unticked
         EXPECT_EQ(rows.row(1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
+        EXPECT_EQ(a.files.find(kBackup), nullptr) << i;
     }
+}
+
+TEST_F(HijackPage, AKeyWhoseReadingFailedPartOfTheWayStays) {
+    seed({"a.exe", "b.exe"});
+    app.registry.setString(HKLM, ifeo("a.exe"), "GlobalFlag", "512");
+    app.registry.breakEnumeration(HKLM, ifeo("a.exe"), 1);  // its second value cannot be read
+    open();
+    tick("a.exe");
+    tick("b.exe");
+    clear();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe"}));
+    EXPECT_EQ(app.registry.value(HKLM, ifeo("a.exe"), "GlobalFlag")->data, MemoryRegistry::sz("512"));
+}
+
+TEST_F(HijackPage, ASharedKeyIsListedOnceAndARedirectedOneInBothViews) {
+    // Windows 7 and later share the hijack key between the views.
+    const std::string wowIfeo = "Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+    seed({"a.exe"});
+    app.registry.setString(HKLM, wowIfeo + "\\stray.exe", "Debugger", "x");  // not what either view shows
+    open();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe"}));
+
+    // Redirected, as older Windows had it: the 32-bit view's own subkeys
+    // follow, marked, and each goes in its own view.
+    App old({}, "C:\\Tools\\wardeck.exe", [&](App& a) {
+        a.registry.share(HKLM, kIfeo, false);
+        a.registry.addKey(HKLM, ifeo("a.exe"));
+        a.registry.addKey(HKLM, wowIfeo + "\\a.exe");
+        a.registry.addKey(HKLM, wowIfeo + "\\b.exe");
+    });
+    old.pageButton(L::kHijack).click();
+    auto& rows = *old.form.hijackPage().rows;
+    ASSERT_EQ(old.form.state().hijackCount, 3);
+    EXPECT_EQ(rows.row(2).caption(), "a.exe（32位）");
+    EXPECT_EQ(rows.row(3).caption(), "b.exe（32位）");
+    rows.row(2).setValue(1);
+    old.byId<HButton>(L::kCommand3.id).click();
+    EXPECT_TRUE(old.registry.hasKey(HKLM, ifeo("a.exe")));
+    EXPECT_FALSE(old.registry.hasKey(HKLM, wowIfeo + "\\a.exe"));
+    const auto file = registry::ParseRegFile(old.files.find(kBackup)->data);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->keys.at(0).path, "HKEY_LOCAL_MACHINE\\" + wowIfeo + "\\a.exe");
 }
 
 TEST_F(HijackPage, AKeyThatCannotBeBackedUpStaysAndTheOthersGo) {

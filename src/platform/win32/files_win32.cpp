@@ -114,6 +114,63 @@ bool Files::writeAll(std::string_view path, std::string_view bytes) {
     return true;
 }
 
+// ---- new files written in pieces ----
+
+namespace {
+
+class NewFile final : public platform::NewFile {
+public:
+    NewFile(HANDLE file, std::wstring path) noexcept : file_(file), path_(std::move(path)) {}
+
+    bool write(std::string_view bytes) override {
+        if (!file_) return false;
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kChunk, bytes.size() - done));
+            DWORD wrote = 0;
+            if (!::WriteFile(file_.get(), bytes.data() + done, want, &wrote, nullptr) || wrote == 0) return false;
+            done += wrote;
+        }
+        return true;
+    }
+
+    bool flush() override { return file_ && ::FlushFileBuffers(file_.get()) != FALSE; }
+
+    void discard() override {
+        if (!file_) return;
+        // Deleted through the handle: whatever the path names by now, only
+        // the file this program made goes.
+        FILE_DISPOSITION_INFO info{};
+        info.DeleteFile = TRUE;
+        const bool marked = ::SetFileInformationByHandle(file_.get(), FileDispositionInfo, &info, sizeof info) != FALSE;
+        file_.reset();
+        if (!marked) ::DeleteFileW(path_.c_str());
+    }
+
+private:
+    UniqueFileHandle file_;
+    std::wstring path_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::NewFile> Files::createNew(std::string_view path, bool& exists) {
+    exists = false;
+    // A NUL would end the path early, at another file.
+    if (path.find('\0') != std::string_view::npos) return nullptr;
+    const std::wstring wide = widen(path);
+    if (wide.empty()) return nullptr;
+    if (const std::wstring parent = parentOf(wide); !parent.empty() && !makeFolders(parent)) return nullptr;
+    HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return nullptr;
+    }
+    return std::make_unique<NewFile>(file, wide);
+}
+
 }  // namespace wd::win32
 
 // ---- one drive's files, never through a link ------------------------------------

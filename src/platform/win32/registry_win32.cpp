@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <vector>
 
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
@@ -16,23 +18,88 @@ constexpr DWORD kMaxNameChars = kMaxPathChars;
 constexpr DWORD kFirstKeyNameChars = 256;
 // A value that keeps changing size while it is read gets this many tries.
 constexpr int kValueTries = 8;
+// A key's name as the kernel keeps it ("\REGISTRY\MACHINE\...") is read into
+// a buffer that starts at this many bytes and doubles up to the limit (a
+// counted name holds at most 65535 bytes).
+constexpr ULONG kFirstKernelNameBytes = 1024;
+constexpr ULONG kMaxKernelNameBytes = 64u * 1024u + 16u;
 
 class Key final : public platform::RegKey {
 public:
-    explicit Key(HKEY key) noexcept : key_(key) {}
+    Key(HKEY key, platform::RootKey root, platform::View view) noexcept : key_(key), root_(root), view_(view) {}
     HKEY get() const noexcept { return key_.get(); }
+    platform::RootKey root() const noexcept { return root_; }
+    platform::View view() const noexcept { return view_; }
 
 private:
     UniqueKey key_;
+    platform::RootKey root_;
+    platform::View view_;
 };
 
 HKEY rootKey(platform::RootKey root) {
     return root == platform::RootKey::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
+REGSAM viewFlag(platform::View view) {
+    return view == platform::View::Bit32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+
+const Key* ownKey(platform::RegKey& key) { return dynamic_cast<const Key*>(&key); }
+
 HKEY handleOf(platform::RegKey& key) {
-    const auto* own = dynamic_cast<const Key*>(&key);
+    const Key* own = ownKey(key);
     return own ? own->get() : nullptr;
+}
+
+// The system reads a wide name up to its first NUL: a name that holds one
+// would reach another key or value, so it is refused before any call.
+bool holdsNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
+// KEY_INFORMATION_CLASS KeyNameInformation and its answer (KEY_NAME_INFORMATION).
+constexpr int kKeyNameInformation = 3;
+using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+
+// The kernel's name of an open key ("\REGISTRY\MACHINE\SOFTWARE\..."), empty
+// when the system does not tell.
+std::wstring kernelName(HKEY key) {
+    static const auto query = reinterpret_cast<NtQueryKeyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+    if (!query || !key) return {};
+    std::vector<std::uint8_t> buffer(kFirstKernelNameBytes);
+    for (;;) {
+        ULONG needed = 0;
+        const LONG status = query(key, kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status >= 0) {
+            ULONG bytes = 0;
+            std::memcpy(&bytes, buffer.data(), sizeof bytes);
+            if (bytes > buffer.size() - sizeof bytes) return {};
+            std::wstring name(bytes / sizeof(wchar_t), L'\0');
+            std::memcpy(name.data(), buffer.data() + sizeof bytes, name.size() * sizeof(wchar_t));
+            return name;
+        }
+        // STATUS_BUFFER_OVERFLOW or STATUS_BUFFER_TOO_SMALL: grow, to the limit.
+        constexpr LONG kOverflow = static_cast<LONG>(0x80000005L), kTooSmall = static_cast<LONG>(0xC0000023L);
+        if ((status != kOverflow && status != kTooSmall) || buffer.size() >= kMaxKernelNameBytes) return {};
+        const std::size_t next = std::max<std::size_t>(buffer.size() * 2, needed);
+        buffer.assign(std::min<std::size_t>(next, kMaxKernelNameBytes), 0);
+    }
+}
+
+bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
+    return text.size() >= prefix.size() &&
+           ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The kernel's name of a root key.
+std::wstring rootKernelName(platform::RootKey root) {
+    if (root == platform::RootKey::LocalMachine) return L"\\REGISTRY\\MACHINE";
+    // HKEY_CURRENT_USER is a stand-in handle; the user's own key has a name.
+    HKEY user = nullptr;
+    if (::RegOpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS) return {};
+    const UniqueKey owned(user);
+    return kernelName(owned.get());
 }
 
 DWORD grown(DWORD size, DWORD cap) { return size >= cap / 2 ? cap : size * 2; }
@@ -41,21 +108,32 @@ DWORD grown(DWORD size, DWORD cap) { return size >= cap / 2 ? cap : size * 2; }
 
 // MAXIMUM_ALLOWED rather than a fixed KEY_READ | KEY_WRITE: for a user
 // without rights to change HKLM the fixed request fails outright, while this
-// one opens the key with the read access the user does have. No KEY_WOW64
-// flag: the program is 64-bit, so its view is the native one.
-std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::string_view path, long& status) {
+// one opens the key with the read access the user does have. The view is
+// always named, so that the program reads the same keys whatever its own
+// bitness.
+std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::string_view path,
+                                                 platform::View view, long& status) {
+    if (holdsNul(path)) {
+        status = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
     HKEY key = nullptr;
-    status = ::RegOpenKeyExW(rootKey(root), widen(path).c_str(), 0, MAXIMUM_ALLOWED, &key);
+    status = ::RegOpenKeyExW(rootKey(root), widen(path).c_str(), 0, MAXIMUM_ALLOWED | viewFlag(view), &key);
     if (status != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<Key>(key);
+    return std::make_unique<Key>(key, root, view);
 }
 
-std::unique_ptr<platform::RegKey> Registry::create(platform::RootKey root, std::string_view path, long& status) {
+std::unique_ptr<platform::RegKey> Registry::create(platform::RootKey root, std::string_view path,
+                                                   platform::View view, long& status) {
+    if (holdsNul(path)) {
+        status = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
     HKEY key = nullptr;
     status = ::RegCreateKeyExW(rootKey(root), widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               MAXIMUM_ALLOWED, nullptr, &key, nullptr);
+                               MAXIMUM_ALLOWED | viewFlag(view), nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<Key>(key);
+    return std::make_unique<Key>(key, root, view);
 }
 
 long Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
@@ -135,25 +213,40 @@ long Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::R
 }
 
 long Registry::deleteSubkey(platform::RegKey& key, std::string_view name) {
-    const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
+    const Key* own = ownKey(key);
+    if (!own) return ERROR_INVALID_HANDLE;
+    if (holdsNul(name)) return ERROR_INVALID_PARAMETER;
     // One level only: a key that still has subkeys is refused by the system.
-    return ::RegDeleteKeyW(hkey, widen(name).c_str());
+    // RegDeleteKeyW would work in the program's own view; the key's view is named.
+    return ::RegDeleteKeyExW(own->get(), widen(name).c_str(), viewFlag(own->view()), 0);
 }
 
 long Registry::deleteValue(platform::RegKey& key, std::string_view name) {
     const HKEY hkey = handleOf(key);
     if (!hkey) return ERROR_INVALID_HANDLE;
+    if (holdsNul(name)) return ERROR_INVALID_PARAMETER;
     return ::RegDeleteValueW(hkey, widen(name).c_str());
 }
 
 long Registry::setValue(platform::RegKey& key, const platform::RegValue& value) {
     const HKEY hkey = handleOf(key);
     if (!hkey) return ERROR_INVALID_HANDLE;
+    if (holdsNul(value.name)) return ERROR_INVALID_PARAMETER;
     if (value.data.size() > static_cast<std::size_t>(ULONG_MAX)) return ERROR_INVALID_PARAMETER;
     return ::RegSetValueExW(hkey, widen(value.name).c_str(), 0, static_cast<DWORD>(value.type),
                             value.data.empty() ? nullptr : value.data.data(),
                             static_cast<DWORD>(value.data.size()));
+}
+
+std::optional<std::string> Registry::storedPath(platform::RegKey& key) {
+    const Key* own = ownKey(key);
+    if (!own) return std::nullopt;
+    const std::wstring name = kernelName(own->get());
+    const std::wstring root = rootKernelName(own->root());
+    if (name.empty() || root.empty() || name.size() <= root.size() + 1 || !startsWithIgnoringCase(name, root) ||
+        name[root.size()] != L'\\')
+        return std::nullopt;
+    return narrow(std::wstring_view(name).substr(root.size() + 1));
 }
 
 }  // namespace wd::win32

@@ -37,6 +37,7 @@ class Text final : public platform::Text {
 public:
     std::string lowerCase(std::string_view utf8) override;
     std::string fromAnsi(std::string_view bytes) override;
+    bool sameName(std::string_view a, std::string_view b) override;
 };
 
 class Shell final : public platform::Shell {
@@ -57,6 +58,8 @@ public:
     bool writeAll(std::string_view path, std::string_view bytes) override;
 
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
+    // CREATE_NEW, so that two programs never write one file.
+    std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 };
 
 // Keys are opened with MAXIMUM_ALLOWED: the handle carries whatever the
@@ -64,13 +67,17 @@ public:
 // a refused change shows up as ERROR_ACCESS_DENIED from the change itself.
 class Registry final : public platform::Registry {
 public:
-    std::unique_ptr<platform::RegKey> open(platform::RootKey root, std::string_view path, long& status) override;
-    std::unique_ptr<platform::RegKey> create(platform::RootKey root, std::string_view path, long& status) override;
+    std::unique_ptr<platform::RegKey> open(platform::RootKey root, std::string_view path, platform::View view,
+                                           long& status) override;
+    std::unique_ptr<platform::RegKey> create(platform::RootKey root, std::string_view path, platform::View view,
+                                             long& status) override;
     long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
     long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
     long deleteSubkey(platform::RegKey& key, std::string_view name) override;
     long deleteValue(platform::RegKey& key, std::string_view name) override;
     long setValue(platform::RegKey& key, const platform::RegValue& value) override;
+    // From the kernel's name of the key (NtQueryKey), less the name of its root.
+    std::optional<std::string> storedPath(platform::RegKey& key) override;
 
     // Values whose data is larger than this are not read (enumValue answers
     // ERROR_MORE_DATA for them).

@@ -35,4 +35,13 @@ std::string Text::fromAnsi(std::string_view bytes) {
     return narrow(wide);
 }
 
+bool Text::sameName(std::string_view a, std::string_view b) {
+    const std::wstring wa = widen(a), wb = widen(b);
+    // A text that does not convert is compared byte for byte.
+    if ((wa.empty() && !a.empty()) || (wb.empty() && !b.empty())) return a == b;
+    if (wa.size() > static_cast<std::size_t>(INT_MAX) || wb.size() > static_cast<std::size_t>(INT_MAX)) return a == b;
+    return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(), static_cast<int>(wb.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace wd::win32

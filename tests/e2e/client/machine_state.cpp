@@ -239,32 +239,32 @@ std::wstring regPathText(HKEY root, const std::wstring& path) {
     return (root == HKEY_CURRENT_USER ? L"HKCU\\" : L"HKLM\\") + path;
 }
 
-std::optional<RegTree> readKey(HKEY root, const std::wstring& path) {
-    Key k(root, path);
+std::optional<RegTree> readKey(HKEY root, const std::wstring& path, REGSAM view) {
+    Key k(root, path, KEY_READ | view);
     if (!k) return std::nullopt;
     auto slash = path.find_last_of(L'\\');
     return readTree(k.get(), slash == std::wstring::npos ? path : path.substr(slash + 1), 0);
 }
 
-std::vector<std::wstring> subkeyNames(HKEY root, const std::wstring& path) {
-    Key k(root, path);
+std::vector<std::wstring> subkeyNames(HKEY root, const std::wstring& path, REGSAM view) {
+    Key k(root, path, KEY_READ | view);
     return k ? subkeysOf(k.get()) : std::vector<std::wstring>{};
 }
 
-std::vector<RegValue> values(HKEY root, const std::wstring& path) {
-    Key k(root, path);
+std::vector<RegValue> values(HKEY root, const std::wstring& path, REGSAM view) {
+    Key k(root, path, KEY_READ | view);
     return k ? valuesOf(k.get()) : std::vector<RegValue>{};
 }
 
-std::optional<RegValue> value(HKEY root, const std::wstring& path, const std::wstring& name) {
-    for (auto& v : values(root, path))
+std::optional<RegValue> value(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view) {
+    for (auto& v : values(root, path, view))
         if (lower(v.name) == lower(name)) return v;
     return std::nullopt;
 }
 
-std::wstring writeKey(HKEY root, const std::wstring& path, const RegTree& tree) {
+std::wstring writeKey(HKEY root, const std::wstring& path, const RegTree& tree, REGSAM view) {
     HKEY k = nullptr;
-    LONG st = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    LONG st = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &k, nullptr);
     if (st != ERROR_SUCCESS) return L"cannot make " + regPathText(root, path) + L": " + statusText(st);
     std::wstring e = writeInto(k, tree);
     RegCloseKey(k);
@@ -277,15 +277,23 @@ bool setValue(HKEY root, const std::wstring& path, const RegValue& v) {
     return writeKey(root, path, t).empty();
 }
 
-bool deleteTree(HKEY root, const std::wstring& path) {
-    RegDeleteTreeW(root, path.c_str());
-    RegDeleteKeyW(root, path.c_str());
-    Key k(root, path);
+bool deleteTree(HKEY root, const std::wstring& path, REGSAM view) {
+    if (view == 0) {
+        RegDeleteTreeW(root, path.c_str());
+        RegDeleteKeyW(root, path.c_str());
+    } else {
+        {
+            Key k(root, path, KEY_ALL_ACCESS | view);
+            if (k) RegDeleteTreeW(k.get(), nullptr);
+        }
+        RegDeleteKeyExW(root, path.c_str(), view, 0);
+    }
+    Key k(root, path, KEY_READ | view);
     return !k;
 }
 
-bool emptyKey(HKEY root, const std::wstring& path) {
-    Key k(root, path, KEY_ALL_ACCESS);
+bool emptyKey(HKEY root, const std::wstring& path, REGSAM view) {
+    Key k(root, path, KEY_ALL_ACCESS | view);
     if (!k) return true;
     for (const auto& s : subkeysOf(k.get())) {
         RegDeleteTreeW(k.get(), s.c_str());
@@ -453,6 +461,12 @@ long importRegFile(const std::wstring& file, int timeoutMs) {
     GetWindowsDirectoryW(windir, MAX_PATH);
     const std::wstring exe = joinPath(windir, L"regedit.exe");
     return runAndWait(exe, L"regedit.exe /S \"" + file + L"\"", timeoutMs);
+}
+
+long runRegTool(const std::wstring& arguments, int timeoutMs) {
+    wchar_t system[MAX_PATH] = L"C:\\windows\\system32";
+    GetSystemDirectoryW(system, MAX_PATH);
+    return runAndWait(joinPath(system, L"reg.exe"), L"reg.exe " + arguments, timeoutMs);
 }
 
 std::wstring environment(const std::wstring& name) {

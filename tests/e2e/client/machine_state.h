@@ -46,21 +46,24 @@ RegTree key(const std::wstring& name, std::vector<RegValue> values = {}, std::ve
 // "HKLM\..." or "HKCU\..." for messages.
 std::wstring regPathText(HKEY root, const std::wstring& path);
 
+// `view` picks the registry view the path is read in: 0 (the client's own,
+// 64-bit), KEY_WOW64_64KEY or KEY_WOW64_32KEY.
+
 // The key as it is now; nothing when it does not exist.
-std::optional<RegTree> readKey(HKEY root, const std::wstring& path);
+std::optional<RegTree> readKey(HKEY root, const std::wstring& path, REGSAM view = 0);
 // Subkey names and values in the registry's own enumeration order.
-std::vector<std::wstring> subkeyNames(HKEY root, const std::wstring& path);
-std::vector<RegValue> values(HKEY root, const std::wstring& path);
-std::optional<RegValue> value(HKEY root, const std::wstring& path, const std::wstring& name);
+std::vector<std::wstring> subkeyNames(HKEY root, const std::wstring& path, REGSAM view = 0);
+std::vector<RegValue> values(HKEY root, const std::wstring& path, REGSAM view = 0);
+std::optional<RegValue> value(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view = 0);
 
 // Makes the key (and its parents) and writes every value and subkey of
 // `tree` into it; `tree.name` is not used. Returns an error text, empty on success.
-std::wstring writeKey(HKEY root, const std::wstring& path, const RegTree& tree);
+std::wstring writeKey(HKEY root, const std::wstring& path, const RegTree& tree, REGSAM view = 0);
 bool setValue(HKEY root, const std::wstring& path, const RegValue& v);
 // Deletes the key with everything below it; true if it is gone afterwards.
-bool deleteTree(HKEY root, const std::wstring& path);
+bool deleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 // Deletes every subkey (whole) and every value of the key, keeping the key.
-bool emptyKey(HKEY root, const std::wstring& path);
+bool emptyKey(HKEY root, const std::wstring& path, REGSAM view = 0);
 
 // One line per key and value, values and subkeys sorted by name (letter case
 // ignored) so that two trees with the same content read the same whatever
@@ -97,6 +100,8 @@ std::vector<std::wstring> names(const std::wstring& folder);
 long runAndWait(const std::wstring& exe, const std::wstring& commandLine, int timeoutMs);
 // `regedit /S file`: imports a .reg file into the registry.
 long importRegFile(const std::wstring& file, int timeoutMs = 30000);
+// The system's reg.exe with `arguments` ("add HKLM\\... /v x /d y /reg:32 /f").
+long runRegTool(const std::wstring& arguments, int timeoutMs = 30000);
 
 std::wstring environment(const std::wstring& name);
 

@@ -10,7 +10,9 @@
 // Parts (--only): "hijack", "browser", "lowercase" (the protected name in
 // another letter case is listed), "bad-input" (values of every type, odd
 // sizes, a 64 KB value and a 16,383-character name under the Browser keys),
-// "unusual-names" (names a .reg file must escape or cannot hold).
+// "unusual-names" (names a .reg file must escape or cannot hold), "views"
+// (add-ons of the registry's 32-bit view, made with reg.exe /reg:32, and the
+// hijack key that both views share).
 #include <algorithm>
 #include <map>
 #include <set>
@@ -203,17 +205,22 @@ bool checkAndImportBackup(Report& r, const std::set<std::wstring>& before, const
 struct Watched {
     HKEY root;
     std::wstring path;
+    REGSAM view = 0;  // KEY_WOW64_32KEY for the 32-bit view
 };
+
+std::wstring watchedName(const Watched& k) {
+    return regPathText(k.root, k.path) + (k.view == KEY_WOW64_32KEY ? L" (32-bit view)" : L"");
+}
 
 std::wstring stateOf(const std::vector<Watched>& keys) {
     std::wstring out;
     for (const auto& k : keys) {
-        auto t = readKey(k.root, k.path);
+        auto t = readKey(k.root, k.path, k.view);
         if (!t) {
-            out += L"[" + regPathText(k.root, k.path) + L"] missing\n";
+            out += L"[" + watchedName(k) + L"] missing\n";
             continue;
         }
-        t->name = regPathText(k.root, k.path);
+        t->name = watchedName(k);
         out += describeTree(*t);
     }
     return out;
@@ -223,11 +230,11 @@ std::wstring stateOf(const std::vector<std::pair<Watched, std::optional<RegTree>
     std::wstring out;
     for (const auto& [k, t] : expected) {
         if (!t) {
-            out += L"[" + regPathText(k.root, k.path) + L"] missing\n";
+            out += L"[" + watchedName(k) + L"] missing\n";
             continue;
         }
         RegTree named = *t;
-        named.name = regPathText(k.root, k.path);
+        named.name = watchedName(k);
         out += describeTree(named);
     }
     return out;
@@ -250,7 +257,7 @@ std::wstring stateWithout(const std::vector<std::pair<Watched, std::optional<Reg
 
 std::vector<std::pair<Watched, std::optional<RegTree>>> current(const std::vector<Watched>& keys) {
     std::vector<std::pair<Watched, std::optional<RegTree>>> out;
-    for (const auto& k : keys) out.push_back({k, readKey(k.root, k.path)});
+    for (const auto& k : keys) out.push_back({k, readKey(k.root, k.path, k.view)});
     return out;
 }
 
@@ -873,6 +880,152 @@ void oddNamesPart(Report& r, const Options& o) {
     deleteTree(HKLM, kHelperObjectsPath);
 }
 
+// ---- both registry views ----------------------------------------------------------------
+
+// The 64-bit program sees the registry's 64-bit view; 32-bit browser add-ons
+// live in the 32-bit view (HKLM\Software\Wow6432Node\...), where reg.exe
+// /reg:32 puts them. Both are listed, the 32-bit rows after the others and
+// marked; a ticked row goes in its own view only; the wipes cover both views;
+// the backup, imported with regedit, brings both back. The hijack key is one
+// key for both views (as on Windows 7 and later): it is listed once.
+const wchar_t* const kVExt64 = L"{6A7B8C9D-0006-4000-8000-00000000A064}";
+const wchar_t* const kVExt32 = L"{6A7B8C9D-0006-4000-8000-00000000A032}";
+const wchar_t* const kVSame = L"{6A7B8C9D-0006-4000-8000-0000000A5A3E}";
+const wchar_t* const kVBar64 = L"{7B8C9DAE-0007-4000-8000-00000000B064}";
+const wchar_t* const kVBar32 = L"{7B8C9DAE-0007-4000-8000-00000000B032}";
+const wchar_t* const kVBarSame = L"{7B8C9DAE-0007-4000-8000-0000000B5A3E}";
+const wchar_t* const kVBho64 = L"{8C9DAEBF-0008-4000-8000-00000000C064}";
+const wchar_t* const kVBho32 = L"{8C9DAEBF-0008-4000-8000-00000000C032}";
+const wchar_t* const kVShared = L"shared-by-both-views.exe";
+
+void cleanViews() {
+    for (REGSAM v : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
+        deleteTree(HKLM, kExtensionsPath, v);
+        deleteTree(HKLM, kToolbarPath, v);
+        deleteTree(HKLM, kHelperObjectsPath, v);
+    }
+    deleteTree(HKLM, kIfeoPath + L"\\" + kVShared);
+    emptyKey(HKCU, kSearchHooksPath);
+}
+
+void viewsPart(Report& r, const Options& o) {
+    const std::wstring label = L"views: ";
+    const REGSAM k64 = KEY_WOW64_64KEY, k32 = KEY_WOW64_32KEY;
+    cleanViews();
+    RegTree ext64 = key(L"Extensions"), bar64 = key(L"Toolbar"), bho64 = key(L"Browser Helper Objects");
+    ext64.subkey(key(kVExt64, {sz(L"MenuText", L"六十四位扩展")}));
+    ext64.subkey(key(kVSame, {sz(L"MenuText", L"同名扩展64")}));
+    bar64.value(sz(kVBar64, L"工具栏64"));
+    bar64.value(sz(kVBarSame, L"同名工具栏64"));
+    bho64.subkey(key(kVBho64, {sz(L"", L"助手64")}));
+    bool ok = r.check(writeKey(HKLM, kExtensionsPath, ext64, k64).empty() &&
+                          writeKey(HKLM, kToolbarPath, bar64, k64).empty() &&
+                          writeKey(HKLM, kHelperObjectsPath, bho64, k64).empty(),
+                      label + L"seeded the 64-bit view");
+    const std::wstring hklm = L"\"HKLM\\";
+    for (const std::wstring& args :
+         {L"add " + hklm + kExtensionsPath + L"\\" + kVSame + L"\" /v MenuText /d 同名扩展32 /reg:32 /f",
+          L"add " + hklm + kExtensionsPath + L"\\" + kVExt32 + L"\" /v ButtonText /d 三十二位扩展 /reg:32 /f",
+          L"add " + hklm + kToolbarPath + L"\" /v " + kVBar32 + L" /d 工具栏32 /reg:32 /f",
+          L"add " + hklm + kToolbarPath + L"\" /v " + kVBarSame + L" /d 同名工具栏32 /reg:32 /f",
+          L"add " + hklm + kHelperObjectsPath + L"\\" + kVBho32 + L"\" /ve /d 助手32 /reg:32 /f",
+          L"add " + hklm + kIfeoPath + L"\\" + kVShared + L"\" /v Debugger /d C:\\evil\\x.exe /reg:32 /f"})
+        ok = r.equal(runRegTool(args), 0, label + L"reg.exe " + args) && ok;
+    if (!ok) return;
+    // What Wine's registry does with the views, checked before the program is.
+    r.check(!readKey(HKLM, kExtensionsPath + L"\\" + kVExt32, k64) && readKey(HKLM, kExtensionsPath + L"\\" + kVExt32, k32),
+            label + L"a key made with /reg:32 is in the 32-bit view only");
+    r.check(readKey(HKLM, L"Software\\Wow6432Node\\Microsoft\\Internet Explorer\\Extensions\\" + std::wstring(kVExt32)).has_value(),
+            label + L"the 32-bit view keeps it below HKLM\\Software\\Wow6432Node");
+    r.check(readKey(HKLM, kIfeoPath + L"\\" + kVShared, k64).has_value(),
+            label + L"the hijack key is one key for both views");
+
+    const std::vector<Watched> watched = {{HKLM, kExtensionsPath, k64}, {HKLM, kExtensionsPath, k32},
+                                          {HKLM, kToolbarPath, k64},    {HKLM, kToolbarPath, k32},
+                                          {HKLM, kHelperObjectsPath, k64}, {HKLM, kHelperObjectsPath, k32}};
+    const auto seeded = current(watched);
+    const std::wstring seededState = stateOf(watched);
+
+    // The rows the page must show: each view's extensions and toolbars in
+    // the registry's order, the 64-bit view first.
+    const std::map<std::pair<std::wstring, REGSAM>, std::wstring> extCaptions = {
+        {{kVExt64, k64}, L"六十四位扩展"}, {{kVSame, k64}, L"同名扩展64"},
+        {{kVSame, k32}, L"同名扩展32"},    {{kVExt32, k32}, L"三十二位扩展"}};
+    auto expectedRows = [&] {
+        std::vector<std::wstring> out;
+        for (REGSAM v : {k64, k32}) {
+            const std::wstring suffix = v == k32 ? kView32Suffix : L"";
+            for (const auto& n : subkeyNames(HKLM, kExtensionsPath, v)) {
+                auto it = extCaptions.find({n, v});
+                out.push_back((it == extCaptions.end() ? L"?" : it->second) + suffix);
+            }
+            for (const auto& val : values(HKLM, kToolbarPath, v))
+                if (!val.data.empty()) out.push_back(toolbarCaptionsOf(key(L"", {val}))[val.name] + suffix);
+        }
+        return out;
+    };
+
+    OpenedPage op = openPage(r, o, kBrowserPage, label);
+    if (!op.app.main) return;
+    HWND main = op.app.main;
+    auto rows = rowsOf(main, kBrowserPage);
+    const auto expected = expectedRows();
+    r.equal(joined(captionsOf(rows)), joined(expected),
+            label + L"the 64-bit view's add-ons come first, then the 32-bit view's, marked " + kView32Suffix);
+    r.equal(static_cast<long long>(rows.size()), 8, label + L"2 + 2 rows of each view: a name in both views gives two rows");
+    screenshot(r, o, main, L"registry-views");
+    checkSelectAllToggle(r, main, kBrowserPage, label);
+
+    // Tick the 32-bit view's namesakes only.
+    int ticked = 0;
+    for (HWND w : rows) {
+        const std::wstring c = text(w);
+        if (c == L"同名扩展32" + kView32Suffix || c == L"同名工具栏32" + kView32Suffix) {
+            click(w);
+            ++ticked;
+        }
+    }
+    r.equal(ticked, 2, label + L"the 32-bit extension and toolbar of the shared names are ticked");
+    auto expectedAfter = seeded;
+    for (auto& [k, t] : expectedAfter) {
+        if (!t) continue;
+        if (k.view == k32 && k.path == kExtensionsPath) t->removeSubkey(kVSame);
+        if (k.view == k32 && k.path == kToolbarPath) t->removeValue(kVBarSame);
+        if (k.path == kHelperObjectsPath) t->subkeys.clear();
+    }
+    const auto before = backupNames();
+    click(findDescendant(main, kCommand10));
+    r.check(waitUntil([&] { return answers(main, 1000); }, 20000, 50) && op.app.process.running(),
+            label + L"the program answers after " + kClearBrowser);
+    settle(main, kBrowserPage);
+    compareState(r, stateOf(expectedAfter), stateOf(watched),
+                 label + L"the ticked entries are gone from the 32-bit view only; the helper objects of both views are gone");
+    r.equal(joined(captionsOf(rowsOf(main, kBrowserPage))), joined(expectedRows()),
+            label + L"the list is read anew in both views");
+    std::wstring content;
+    if (checkAndImportBackup(r, before, L"browser", label, &content)) {
+        r.check(content.find(L"[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Internet Explorer\\Extensions\\" +
+                             std::wstring(kVSame) + L"]") != std::wstring::npos,
+                label + L"the backup names the 32-bit view's key below Software\\Wow6432Node");
+        compareState(r, seededState, stateOf(watched),
+                     label + L"importing the backup gives back both views exactly");
+    }
+    op.app.process.terminate();
+
+    // The hijack key that both views share: its subkey is listed once, unmarked.
+    OpenedPage hijack = openPage(r, o, kHijackPage, label + L"hijack: ");
+    if (hijack.app.main) {
+        const auto seen = captionsOf(rowsOf(hijack.app.main, kHijackPage));
+        r.check(std::count(seen.begin(), seen.end(), std::wstring(kVShared)) == 1,
+                label + L"a subkey of the shared hijack key is listed once", joined(seen));
+        r.check(std::none_of(seen.begin(), seen.end(),
+                             [](const std::wstring& c) { return c.find(kView32Suffix) != std::wstring::npos; }),
+                label + L"and no row is marked " + kView32Suffix, joined(seen));
+        hijack.app.process.terminate();
+    }
+    cleanViews();
+}
+
 }  // namespace
 
 int scenarioRegistry(Report& r, const Options& o) {
@@ -885,6 +1038,7 @@ int scenarioRegistry(Report& r, const Options& o) {
     if (o.wants(L"lowercase")) lowercasePart(r, o);
     if (o.wants(L"bad-input")) badInputPart(r, o);
     if (o.wants(L"unusual-names")) oddNamesPart(r, o);
+    if (o.wants(L"views")) viewsPart(r, o);
     return r.finish();
 }
 

@@ -1,10 +1,12 @@
 // Start-up and pages: the main window as it first appears, each page of the
 // page bar, the command-line argument, and the same layout at a higher DPI.
 //
-// Parts (--only): "layout" (window, page bar, Drive page, every page, help)
-// and "arguments" (the `watch` argument cases).
+// Parts (--only): "layout" (window, page bar, Drive page, every page, help),
+// "arguments" (the `watch` argument cases) and "run-value" (a start leaves a
+// Run value named like the program in other letter case as it was).
 #include <algorithm>
 
+#include "machine_state.h"
 #include "scenarios.h"
 #include "wardeck_tools_ui.h"
 
@@ -337,6 +339,35 @@ void argumentPart(Report& r, const Options& o) {
     }
 }
 
+// The box counts only the Run value spelt exactly like the executable's name;
+// the registry takes "WarDeck" for the same name, so a start that deleted
+// what the box does not count would delete this one.
+void runValuePart(Report& r, const Options& o) {
+    const std::wstring kRunPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";  // HKLM
+    const std::wstring label = L"run value: ";
+    const std::wstring name = L"WarDeck", data = L"C:\\Other\\WarDeck.EXE watchQ";
+    if (!r.check(machine::setValue(HKEY_LOCAL_MACHINE, kRunPath, machine::sz(name, data)),
+                 label + L"seeded the Run value " + quoted(name))) {
+        return;
+    }
+    Running app = start(o.app, quotedCommandLine(o.app, L""));
+    if (r.check(app.main != nullptr, label + L"wardeck.exe starts", app.error)) {
+        r.equal(checkState(findDescendant(app.main, kCheck4)), BST_UNCHECKED,
+                label + L"the Autostart box does not count a value spelt otherwise");
+        sleepMs(300);
+        app.process.terminate();
+    }
+    const auto v = machine::value(HKEY_LOCAL_MACHINE, kRunPath, name);
+    std::wstring seen = L"(no value)";
+    if (v) seen = v->name + L" = " + std::wstring(reinterpret_cast<const wchar_t*>(v->data.data()), v->data.size() / 2);
+    r.equal(seen, name + L" = " + data + std::wstring(1, L'\0'), label + L"the start left the Run value as it was");
+    HKEY run = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunPath.c_str(), 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+        RegDeleteValueW(run, name.c_str());
+        RegCloseKey(run);
+    }
+}
+
 }  // namespace
 
 int scenarioStartup(Report& r, const Options& o) {
@@ -346,6 +377,7 @@ int scenarioStartup(Report& r, const Options& o) {
     }
     if (o.wants(L"layout")) layoutPart(r, o);
     if (o.wants(L"arguments")) argumentPart(r, o);
+    if (o.wants(L"run-value")) runValuePart(r, o);
     return r.finish();
 }
 

@@ -22,6 +22,8 @@ inline constexpr int kBrowserRow0 = 300000;
 inline const std::wstring kSelectAll = L"选定全部";
 inline const std::wstring kUnselectAll = L"取消全部";
 inline const std::wstring kExtensionTemplateCaption = L"Check3";
+// Follows the caption of a row found in the registry's 32-bit view.
+inline const std::wstring kView32Suffix = L"（32位）";
 
 // The registry keys the two cleaners list and delete.
 inline const std::wstring kIfeoPath = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";

@@ -110,6 +110,13 @@ void checkText(wd::win32::Text& text) {
     else
         info("text.fromAnsi", "ANSI code page " + num(acp) + " (936 needed for the GBK check): " + gbk);
     check(text.fromAnsi("plain") == "plain", "text.fromAnsi ascii");
+
+    // The registry's own rule: per UTF-16 unit, upper case, no locale.
+    check(text.sameName("Wardeck.EXE", "wardeck.exe") && text.sameName("Ärger", "äRGER"), "text.sameName letter case");
+    check(!text.sameName("I", "\xC4\xB0") && !text.sameName("K", "\xE2\x84\xAA") && !text.sameName("k", "\xE2\x84\xAA"),
+          "text.sameName keeps I/İ and K/Kelvin sign apart");
+    check(!text.sameName(std::string("a\0b", 3), "a") && !text.sameName("e\xCC\x81", "\xC3\xA9"),
+          "text.sameName counts a NUL and does not normalise");
 }
 
 void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd::win32::Text& text) {
@@ -197,15 +204,16 @@ bool sameValue(const platform::RegValue& a, const platform::RegValue& b) {
 
 void checkRegistry(wd::win32::Registry& reg) {
     using platform::RootKey;
+    using platform::View;
     long status = -1;
     const std::string parentPath = "Software\\WardeckCheck";
     const std::string childName = "子键中文★";
     const std::string longKeyName(255, 'k');
 
-    auto key = reg.create(RootKey::CurrentUser, parentPath + "\\" + childName, status);
+    auto key = reg.create(RootKey::CurrentUser, parentPath + "\\" + childName, View::Bit64, status);
     check(key && status == platform::kSuccess, "registry.create chinese key", "status " + num(status));
     if (!key) return;
-    auto longKey = reg.create(RootKey::CurrentUser, parentPath + "\\" + longKeyName, status);
+    auto longKey = reg.create(RootKey::CurrentUser, parentPath + "\\" + longKeyName, View::Bit64, status);
     check(longKey && status == platform::kSuccess, "registry.create 255-char key", "status " + num(status));
 
     std::vector<platform::RegValue> values;
@@ -253,7 +261,7 @@ void checkRegistry(wd::win32::Registry& reg) {
                                : "type " + num(it->second.type) + ", " + num(it->second.data.size()) + " bytes");
     }
 
-    auto parent = reg.open(RootKey::CurrentUser, parentPath, status);
+    auto parent = reg.open(RootKey::CurrentUser, parentPath, View::Bit64, status);
     check(parent && status == platform::kSuccess, "registry.open", "status " + num(status));
     if (!parent) return;
     std::vector<std::string> subkeys;
@@ -268,7 +276,7 @@ void checkRegistry(wd::win32::Registry& reg) {
     check(subkeys.size() == 2 && foundChinese && foundLong && last == platform::kNoMoreItems, "registry.enumSubkey",
           num(subkeys.size()) + " keys, end status " + num(last));
 
-    auto software = reg.open(RootKey::CurrentUser, "Software", status);
+    auto software = reg.open(RootKey::CurrentUser, "Software", View::Bit64, status);
     check(software != nullptr, "registry.open Software", "status " + num(status));
     if (!software) return;
     status = reg.deleteSubkey(*software, "WardeckCheck");
@@ -291,10 +299,10 @@ void checkRegistry(wd::win32::Registry& reg) {
     const long s3 = reg.deleteSubkey(*software, "WardeckCheck");
     check(s1 == 0 && s2 == 0 && s3 == 0, "registry.deleteSubkey",
           "status " + num(s1) + " " + num(s2) + " " + num(s3));
-    reg.open(RootKey::CurrentUser, parentPath, status);
+    reg.open(RootKey::CurrentUser, parentPath, View::Bit64, status);
     check(status == platform::kFileNotFound, "registry.open deleted", "status " + num(status));
 
-    auto run = reg.open(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", status);
+    auto run = reg.open(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", View::Bit64, status);
     info("registry.open HKLM Run", "status " + num(status));
     if (run) {
         int count = 0;
@@ -302,6 +310,47 @@ void checkRegistry(wd::win32::Registry& reg) {
         while (count < 1000 && reg.enumValue(*run, static_cast<std::uint32_t>(count), v) == platform::kSuccess) ++count;
         info("registry.enumValue HKLM Run", num(count) + " values");
     }
+}
+
+// The two registry views: a key made in the 32-bit view is stored below
+// Software\Wow6432Node, the 64-bit view does not see it, and it is deleted in
+// its own view; the hijack key is one key for both views.
+void checkRegistryViews(wd::win32::Registry& reg) {
+    using platform::RootKey;
+    using platform::View;
+    long status = -1;
+    const std::string name = "WardeckViewCheck";
+    auto key = reg.create(RootKey::LocalMachine, "Software\\" + name + "\\Inner", View::Bit32, status);
+    if (!key) {
+        info("registry.create 32-bit view", "HKLM not writable here: status " + num(status));
+        return;
+    }
+    check(reg.storedPath(*key) == std::optional<std::string>("Software\\Wow6432Node\\" + name + "\\Inner") ||
+              reg.storedPath(*key) == std::optional<std::string>("SOFTWARE\\WOW6432Node\\" + name + "\\Inner"),
+          "registry.storedPath 32-bit view", reg.storedPath(*key).value_or("(nothing)"));
+    reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit64, status);
+    check(status == platform::kFileNotFound, "registry.open 64-bit view misses the 32-bit key", "status " + num(status));
+    auto user = reg.open(RootKey::CurrentUser, "Software", View::Bit32, status);
+    check(user && reg.storedPath(*user) == std::optional<std::string>("Software"), "registry.storedPath HKCU, shared",
+          user ? reg.storedPath(*user).value_or("(nothing)") : "status " + num(status));
+    const std::string ifeo = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+    auto ifeo64 = reg.open(RootKey::LocalMachine, ifeo, View::Bit64, status);
+    auto ifeo32 = reg.open(RootKey::LocalMachine, ifeo, View::Bit32, status);
+    if (ifeo64 && ifeo32)
+        info("registry.storedPath IFEO", reg.storedPath(*ifeo64).value_or("?") + " / " + reg.storedPath(*ifeo32).value_or("?"));
+    key.reset();
+    auto parent = reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit32, status);
+    const long inner = parent ? reg.deleteSubkey(*parent, "Inner") : status;
+    auto software = reg.open(RootKey::LocalMachine, "Software", View::Bit32, status);
+    parent.reset();
+    const long outer = software ? reg.deleteSubkey(*software, name) : status;
+    reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit32, status);
+    check(inner == 0 && outer == 0 && status == platform::kFileNotFound, "registry.deleteSubkey in the 32-bit view",
+          "status " + num(inner) + " " + num(outer) + " " + num(status));
+    // A name with a NUL is refused, not read short.
+    check(reg.open(RootKey::CurrentUser, std::string("Software\0x", 10), View::Bit64, status) == nullptr &&
+              status == ERROR_INVALID_PARAMETER,
+          "registry.open refuses a NUL", "status " + num(status));
 }
 
 // ---------------------------------------------------------------------------
@@ -402,6 +451,28 @@ void checkFiles(wd::win32::Files& files, wd::win32::Shell& shell) {
     files.deleteFile(c);
     ::RemoveDirectoryW(widen(folder + "\\深2\\层").c_str());
     ::RemoveDirectoryW(widen(folder + "\\深2").c_str());
+    ::RemoveDirectoryW(widen(folder).c_str());
+    {
+        // New files: made once, never opened again; flushed; discarded whole.
+        const std::string fresh = folder + "\\新\\backup.reg";
+        bool exists = true;
+        auto made = files.createNew(fresh, exists);
+        check(made && !exists, "files.createNew with new folders");
+        bool again = false;
+        check(made && !files.createNew(fresh, again) && again, "files.createNew never opens an existing file");
+        check(made && made->write(std::string(200000, 'x')) && made->flush(), "files.NewFile write and flush");
+        made.reset();
+        check(files.readAll(fresh, 1u << 20) == std::optional<std::string>(std::string(200000, 'x')), "files.NewFile kept");
+        const std::string gone = folder + "\\新\\discarded.reg";
+        auto half = files.createNew(gone, exists);
+        if (half) {
+            half->write("part");
+            half->discard();
+        }
+        check(half && !files.exists(gone), "files.NewFile discard");
+        files.deleteFile(fresh);
+        ::RemoveDirectoryW(widen(folder + "\\新").c_str());
+    }
     ::RemoveDirectoryW(widen(folder).c_str());
     ::RemoveDirectoryW(widen(base).c_str());
     check(!files.exists(base), "files.cleanup");
@@ -529,6 +600,7 @@ int wmain(int, wchar_t**) {
     checkText(text);
     checkProcesses(processes, shell, text);
     checkRegistry(registry);
+    checkRegistryViews(registry);
     checkFiles(files, shell);
     checkTray();
     checkDispatch();
