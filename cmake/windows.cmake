@@ -30,6 +30,11 @@ add_executable(wardeck WIN32
 target_compile_options(wardeck PRIVATE ${WD_WARNINGS})
 target_link_libraries(wardeck PRIVATE wardeck_logic wardeck_win32)
 target_link_options(wardeck PRIVATE -static -municode -mwindows -s -Wl,--no-insert-timestamp)
+# Every library it imports comes from System32 or WinSxS, never from its folder.
+add_custom_command(TARGET wardeck POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:wardeck>
+          -P ${CMAKE_SOURCE_DIR}/cmake/check-imports.cmake
+  VERBATIM)
 
 # The automation client of the end-to-end tests (runs under Wine), and the
 # benchmarks that run beside it.

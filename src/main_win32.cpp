@@ -5,8 +5,11 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/elevation.h"
 #include "app/main_window.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/library_search.h"
+#include "platform/win32/rights_win32.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 
@@ -30,13 +33,23 @@ std::string executablePath() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    // The shell's property sheets need COM on this (the only) thread.
+    wd::win32::restrictLibrarySearch();
+    // The shell's property sheets (and its "runas" verb) need COM on this
+    // (the only) thread.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    wd::win32::System system(instance);
 
     const std::string commandLine = wd::win32::narrow(::GetCommandLineW());
     wd::StartInfo start{wd::app::argumentFromCommandLine(commandLine), executablePath()};
+    {
+        // Before any window exists: an elevated copy may take this one's place.
+        wd::win32::Rights rights;
+        if (wd::app::takeRights(rights, start) == wd::app::StartRights::Quit) {
+            if (SUCCEEDED(com)) ::CoUninitialize();
+            return 0;
+        }
+    }
 
+    wd::win32::System system(instance);
     wd::app::MainWindow form1(system.platform, start);
     {
         // Start-up is one handler: what it lays out is shown once it is done.

@@ -1,11 +1,47 @@
 #include "dll/dll_page.h"
 
 #include "app/layout.h"
+#include "common/paths.h"
 #include "process/termination.h"
 
 namespace wd::dll {
 
 namespace L = wd::layout;
+
+// While the shell is down, the program keeps running: the wait for the shell
+// to exit handles timers and messages sent to the window. For that time
+//  - "删除dll" is disabled, and a click that still arrives (a message sent to
+//    the button) is no second request: the first one is not finished;
+//  - a request to close the window (close box, tray menu, WM_CLOSE) is held
+//    and made again once the shell runs: "完全退出" in the Exit dialog ends
+//    the program at once, which must never leave the user without a shell.
+// Switching pages needs nothing: the deletion works on its own copy of the path.
+class DllPage::ShellDown {
+public:
+    explicit ShellDown(DllPage& page) : page_(page), window_(page.form_.window) {
+        page_.shellDown_ = true;
+        page_.Command11->setEnabled(false);
+        heldClose_ = std::move(window_.onCloseRequest);
+        window_.onCloseRequest = [this](bool& cancel) {
+            cancel = true;
+            closeRequested_ = true;
+        };
+    }
+    ~ShellDown() {
+        window_.onCloseRequest = std::move(heldClose_);
+        page_.Command11->setEnabled(true);
+        page_.shellDown_ = false;
+    }
+    ShellDown(const ShellDown&) = delete;
+    ShellDown& operator=(const ShellDown&) = delete;
+    bool closeRequested() const { return closeRequested_; }
+
+private:
+    DllPage& page_;
+    ui::Window& window_;
+    std::function<void(bool&)> heldClose_;
+    bool closeRequested_ = false;
+};
 
 DllPage::DllPage(app::Form& form, ui::Picture& c) : form_(form) {
     ui::Toolkit& tk = form.toolkit();
@@ -19,18 +55,40 @@ DllPage::DllPage(app::Form& form, ui::Picture& c) : form_(form) {
 }
 
 void DllPage::Command11_Click() {
+    if (shellDown_) return;
     Platform& p = form_.platform;
     const std::string path = Text2->text();
-    if (!p.files.exists(path)) {
+    // A path too long for the plain form is used in the \\?\ form, which
+    // names the same file.
+    const std::string target = common::extendedLengthPath(path);
+    if (!p.files.exists(target)) {
         form_.toolkit().messageBox(&form_.window, std::string(kNotFoundBefore) + path + kNotFoundAfter,
                                    kNotFoundTitle, ui::kMbOk);
         return;
     }
+    bool closeRequested = false;
+    {
+        const ShellDown down(*this);
+        replaceShell(target);
+        closeRequested = down.closeRequested();
+    }
+    if (closeRequested) form_.window.requestClose();
+}
+
+void DllPage::replaceShell(const std::string& target) {
+    Platform& p = form_.platform;
     const auto shell = process::EndProcessByName(p.processes, p.text, kShellName);
-    // The shell lets go of the file only once it has exited.
-    if (shell) p.processes.waitForExit(*shell, kShellExitWaitMs);
-    const bool deleted = p.files.setNormalAttributes(path) && p.files.deleteFile(path);
-    p.shell.startProgram(kShellName, deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
+    // The shell lets go of the file only once it has exited. A shell whose end
+    // was refused runs on: waiting for it would only cost the time.
+    if (shell && shell->ended) p.processes.waitForExit(shell->pid, kShellExitWaitMs);
+    const bool deleted = p.files.setNormalAttributes(target) && p.files.deleteFile(target);
+    // The shell is started from the Windows folder only: a program named
+    // explorer.exe in the folder Wardeck was started from (an infected stick,
+    // Downloads) or in the current folder must never run with Wardeck's rights.
+    const std::string windows = p.shell.windowsFolder();
+    if (windows.empty()) return;
+    p.shell.startProgram(windows + "\\" + kShellName,
+                         deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
 }
 
 }  // namespace wd::dll

@@ -1,6 +1,7 @@
 // The Dll page: delete a DLL that the shell holds.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/form.h"
@@ -27,7 +28,11 @@ public:
     std::unique_ptr<ui::Button> Command11;
 
 private:
+    class ShellDown;
+    void replaceShell(const std::string& target);
+
     app::Form& form_;
+    bool shellDown_ = false;  // from ending the shell until it has been started again
 };
 
 }  // namespace wd::dll

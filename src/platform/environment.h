@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace wd::platform {
 
@@ -13,6 +14,9 @@ public:
     virtual std::string localAppDataFolder() = 0;
     // The local date and time as "YYYY-MM-DD_HH-MM-SS".
     virtual std::string localTimestamp() = 0;
+    // The text with every %NAME% of the environment put in; a name that is
+    // not set stays as written.
+    virtual std::string expand(std::string_view text) = 0;
 };
 
 }  // namespace wd::platform

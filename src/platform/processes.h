@@ -30,7 +30,10 @@ public:
     // the termination is refused.
     virtual bool terminate(std::uint32_t pid) = 0;
     // Waits until the process has exited, at most `timeoutMs`. True when it
-    // is gone (or never existed).
+    // is gone (or never existed). The program stays alive meanwhile: its
+    // timers tick, its windows repaint and answer the messages sent to them,
+    // so timer handlers, and whatever a sent message starts, may run inside
+    // the wait. Input (keys, mouse) and posted messages wait until it is over.
     virtual bool waitForExit(std::uint32_t pid, int timeoutMs) = 0;
 };
 

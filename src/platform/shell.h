@@ -1,4 +1,4 @@
-// The Windows shell: verbs on files and starting programs by name.
+// The Windows shell: verbs on files and starting programs.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +25,17 @@ class Shell {
 public:
     virtual ~Shell() = default;
     // Runs the request; returns the hInstApp value the shell left (above 32
-    // when the request was accepted).
+    // when the request was accepted). A file that is not a full path is never
+    // handed to the shell, which would look it up in the current folder and
+    // on the search path: that answers SE_ERR_FNF (2).
     virtual std::intptr_t execute(const ShellExecuteRequest& request) = 0;
-    // Starts a program by its file name (found on the search path) without
-    // waiting for it. False when it could not be started.
-    virtual bool startProgram(std::string_view fileName, StartStyle style) = 0;
+    // The folder Windows is installed in ("C:\Windows"), shared by every
+    // user, without a trailing backslash; empty when unknown.
+    virtual std::string windowsFolder() = 0;
+    // Starts the program at `path` (a full path: nothing is looked up on a
+    // search path) without waiting for it, with its own folder as its current
+    // folder. False when it could not be started.
+    virtual bool startProgram(std::string_view path, StartStyle style) = 0;
 };
 
 }  // namespace wd::platform

@@ -7,8 +7,8 @@ std::string processName(platform::Text& text, const std::string& exeName) {
     return text.lowerCase(nul == std::string::npos ? exeName : exeName.substr(0, nul));
 }
 
-std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, platform::Text& text,
-                                              const std::string& name) {
+std::optional<Ending> EndProcessByName(platform::Processes& processes, platform::Text& text,
+                                       const std::string& name) {
     // An empty name names no program: a process whose name the system has
     // not filled in yet (one that is just starting) is never ended for it.
     if (name.empty()) return std::nullopt;
@@ -16,8 +16,7 @@ std::optional<std::uint32_t> EndProcessByName(platform::Processes& processes, pl
     if (!snapshot) return std::nullopt;
     for (const platform::ProcessEntry& e : *snapshot) {
         if (processName(text, e.exeName) == name) {
-            processes.terminate(e.pid);
-            return e.pid;
+            return Ending{e.pid, processes.terminate(e.pid)};
         }
     }
     return std::nullopt;

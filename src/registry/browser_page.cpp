@@ -3,6 +3,7 @@
 #include "app/layout.h"
 #include "registry/reg_backup.h"
 #include "registry/registry_access.h"
+#include "registry/row_tips.h"
 
 namespace wd::registry {
 
@@ -24,6 +25,8 @@ BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
     rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, form.state.browserCount, VScroll1.get(),
                                              app::RowBoxList::Columns::One, rowWidth);
 
+    rows->toolTipText = [this](int row) { return toolTipOf(row); };
+
     VScroll1->onChange = [this] { VScroll1_Change(); };
     Command9->onClick = [this] { Command9_Click(); };
     Command10->onClick = [this] { Command10_Click(); };
@@ -35,9 +38,62 @@ void BrowserPage::setEntryName(int row, const ViewedName& entry) {
     browserEntryNames[k] = entry;
 }
 
-void BrowserPage::appendRow(const std::string& caption, const ViewedName& entry) {
-    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption);
+void BrowserPage::appendRow(const std::string& caption, const ViewedName& entry, Kind kind) {
+    // The tip is read anew after every refill.
+    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption, {},
+                 std::to_string(rows->fills()) + '|' + std::to_string(rows->count() + 1));
     setEntryName(rows->count(), entry);
+    const auto k = static_cast<std::size_t>(rows->count());
+    if (entryKinds_.size() <= k) entryKinds_.resize(k + 1, Kind::Extension);
+    entryKinds_[k] = kind;
+}
+
+std::string BrowserPage::classServer(const std::string& clsid, View view) {
+    platform::Registry& reg = form_.platform.registry;
+    for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
+        OpenResult server =
+            OpenKey(reg, root, std::string(kClassesPath) + "\\" + clsid + "\\" + kInprocServerKey, view);
+        if (server.status != platform::kSuccess) continue;
+        std::string file;
+        bool found = false;
+        WalkValues(reg, *server.key, [&](const ValueEntry& e) {
+            if (!e.Name.empty()) return true;
+            file = e.Text;
+            found = true;
+            return false;
+        });
+        if (found) return file;
+    }
+    return {};
+}
+
+std::string BrowserPage::toolTipOf(int row) {
+    const auto k = static_cast<std::size_t>(row);
+    if (!rows->hasRow(row) || k >= browserEntryNames.size() || k >= entryKinds_.size()) return {};
+    const ViewedName& entry = browserEntryNames[k];
+    Platform& p = form_.platform;
+    std::string command;
+    if (entryKinds_[k] == Kind::Extension) {
+        // A button or menu entry runs a program or script of its own, or a COM
+        // class (named by ClsidExtension, or by the entry itself).
+        std::string exec, script, clsid = entry.name;
+        OpenResult ext = OpenKey(p.registry, RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + entry.name,
+                                 entry.view);
+        if (ext.status == platform::kSuccess) {
+            WalkValues(p.registry, *ext.key, [&](const ValueEntry& e) {
+                if (e.ByteCount < 1) return true;
+                if (p.text.sameName(e.Name, kExecValue)) exec = e.Text;
+                if (p.text.sameName(e.Name, kScriptValue)) script = e.Text;
+                if (p.text.sameName(e.Name, kClsidExtensionValue)) clsid = e.Text;
+                return true;
+            });
+        }
+        command = !exec.empty() ? exec : !script.empty() ? script : classServer(clsid, entry.view);
+    } else {
+        command = classServer(entry.name, entry.view);
+    }
+    const std::string file = p.environment.expand(FileOfCommand(command));
+    return AddOnToolTip(entry.name, file, !file.empty() && !p.files.exists(file));
 }
 
 void BrowserPage::ScanExtensions(const std::string& path, View view) {
@@ -57,7 +113,7 @@ void BrowserPage::ScanExtensions(const std::string& path, View view) {
                 return true;
             });
         }
-        appendRow(caption, {name, view});
+        appendRow(caption, {name, view}, Kind::Extension);
         return true;
     });
 }
@@ -68,7 +124,7 @@ void BrowserPage::ScanToolbars(const std::string& path, View view) {
     OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path, view);
     if (toolbar.status != platform::kSuccess) return;
     WalkValues(reg, *toolbar.key, [&](const ValueEntry& e) {
-        if (e.ByteCount >= 1) appendRow(e.Text, {e.Name, view});
+        if (e.ByteCount >= 1) appendRow(e.Text, {e.Name, view}, Kind::Toolbar);
         return true;
     });
 }

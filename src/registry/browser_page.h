@@ -23,6 +23,13 @@ inline constexpr char kUrlSearchHooksPath[] = "Software\\Microsoft\\Internet Exp
 inline constexpr char kHelperObjectsRoot[] = "&H80000002";
 inline constexpr char kHelperObjectsPath[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+// What an add-on's tip reads: the COM classes of the user and of the machine,
+// and the values of an extension that name what it runs.
+inline constexpr char kClassesPath[] = "Software\\Classes\\CLSID";
+inline constexpr char kInprocServerKey[] = "InprocServer32";
+inline constexpr char kExecValue[] = "Exec";
+inline constexpr char kScriptValue[] = "Script";
+inline constexpr char kClsidExtensionValue[] = "ClsidExtension";
 // The values whose text captions an extension's row.
 inline constexpr char kMenuTextValue[] = "MenuText";
 inline constexpr char kButtonTextValue[] = "ButtonText";
@@ -73,8 +80,16 @@ public:
     std::vector<std::string> deletionNames{std::string()};
 
 private:
+    // Which key a row's entry was found under: its tip reads that key.
+    enum class Kind { Extension, Toolbar };
     void setEntryName(int row, const ViewedName& entry);
-    void appendRow(const std::string& caption, const ViewedName& entry);
+    void appendRow(const std::string& caption, const ViewedName& entry, Kind kind);
+    // Row k's tool tip: the add-on's CLSID and the file it loads.
+    std::string toolTipOf(int row);
+    // The file a COM class is served from (InprocServer32), as the user's
+    // classes, then the machine's, register it in `view`; "" when none.
+    std::string classServer(const std::string& clsid, View view);
+    std::vector<Kind> entryKinds_{Kind::Extension};
     bool backUpRemoval(BackupSet& backup, const std::vector<ViewedName>& ticked);
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;

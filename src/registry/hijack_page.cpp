@@ -5,6 +5,7 @@
 #include "app/layout.h"
 #include "registry/reg_backup.h"
 #include "registry/registry_access.h"
+#include "registry/row_tips.h"
 
 namespace wd::registry {
 
@@ -27,6 +28,8 @@ HijackPage::HijackPage(app::Form& form, ui::Picture& c) : form_(form) {
     rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, form.state.hijackCount, VScroll2.get(),
                                              app::RowBoxList::Columns::One, rowWidth);
 
+    rows->toolTipText = [this](int row) { return toolTipOf(row); };
+
     VScroll2->onChange = [this] { VScroll2_Change(); };
     Command4->onClick = [this] { Command4_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
@@ -45,12 +48,36 @@ void HijackPage::scanView(View view) {
     if (ifeo.status != platform::kSuccess) return;
     WalkSubkeyNames(reg, *ifeo.key, [&](const std::string& name) {
         if (name == kProtectedSubkey) return true;
-        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name);
+        // The tip is read anew after every refill.
+        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name, {},
+                     std::to_string(rows->fills()) + '|' + std::to_string(rows->count() + 1));
         const auto k = static_cast<std::size_t>(rows->count());
         if (hijackEntries.size() <= k) hijackEntries.resize(k + 1);
         hijackEntries[k] = {name, view};
         return true;
     });
+}
+
+std::string HijackPage::toolTipOf(int row) {
+    const auto k = static_cast<std::size_t>(row);
+    if (!rows->hasRow(row) || k >= hijackEntries.size()) return {};
+    const ViewedName& entry = hijackEntries[k];
+    platform::Registry& reg = form_.platform.registry;
+    OpenResult key = OpenKey(reg, RootKey::LocalMachine, std::string(kHijackPath) + "\\" + entry.name, entry.view);
+    if (key.status != platform::kSuccess) return {};
+    // What the tip shows of a key with very many values: the first ones, and
+    // every value that changes how the program starts, wherever it stands.
+    std::vector<ValueEntry> values;
+    std::size_t total = 0, others = 0;
+    WalkValues(reg, *key.key, [&](const ValueEntry& e) {
+        ++total;
+        if (IsStartValue(e.Name, form_.platform.text))
+            values.push_back(e);
+        else if (others++ < kMaxTipValueLines)
+            values.push_back(e);
+        return true;
+    });
+    return ValuesToolTip(values, total, form_.platform.text);
 }
 
 void HijackPage::DeleteHijackKey(const std::string& name, View view) {

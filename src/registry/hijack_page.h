@@ -50,6 +50,8 @@ public:
 
 private:
     void scanView(View view);
+    // Row k's tool tip: the values of its key.
+    std::string toolTipOf(int row);
     app::Form& form_;
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;

@@ -1,7 +1,11 @@
 #include "support/memory_files.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <memory>
+
+#include "common/unicode.h"
 
 namespace wd::test {
 
@@ -33,6 +37,8 @@ std::vector<std::string> split(std::string_view s) {
 std::string MemoryFiles::key(std::string_view path, bool* trailingSlash) const {
     if (trailingSlash) *trailingSlash = !path.empty() && (path.back() == '\\' || path.back() == '/');
     if (path.find('\0') != std::string_view::npos) return {};
+    if (path.substr(0, 4) == "\\\\?\\") return literalKey(path.substr(4));
+    if (maxPlainPath && common::utf8ToUtf16le(path).size() / 2 >= maxPlainPath) return {};
     std::string p(path);
     std::string drive;
     if (p.size() >= 2 && p[1] == ':') {
@@ -81,6 +87,28 @@ std::string MemoryFiles::follow(const std::string& k, bool followLast) const {
         if (!changed) return at;
     }
     return {};
+}
+
+std::string MemoryFiles::literalKey(std::string_view path) const {
+    // Only a drive path is ours (UNC\... is a network path); every name is
+    // taken as it is, and "." or ".." name nothing.
+    if (path.size() < 2 || path[1] != ':') return {};
+    std::string k = upper(std::string(path.substr(0, 2)));
+    std::string_view rest = path.substr(2);
+    while (!rest.empty()) {
+        if (rest[0] != '\\') return {};
+        rest.remove_prefix(1);
+        const std::size_t end = rest.find('\\');
+        const std::string_view part = rest.substr(0, end);
+        if (part.empty()) {
+            if (end == std::string_view::npos) break;  // one trailing backslash
+            return {};
+        }
+        if (part == "." || part == "..") return {};
+        k += "\\" + upper(std::string(part));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    }
+    return k;
 }
 
 std::string MemoryFiles::parentKey(const std::string& k) const {
@@ -457,6 +485,29 @@ std::unique_ptr<platform::NewFile> MemoryFiles::createNew(std::string_view path,
     e.path = std::string(path);
     ++writeCount_;
     return std::make_unique<NewFile>(*this, k);
+}
+
+std::string MemoryEnvironment::expand(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t open = text.find('%', at);
+        const std::size_t close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) break;
+        std::string name(text.substr(open + 1, close - open - 1));
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const auto it = variables.find(name);
+        out += text.substr(at, open - at);
+        if (it != variables.end()) {
+            out += it->second;
+            at = close + 1;
+        } else {
+            out += '%';
+            at = open + 1;
+        }
+    }
+    out += text.substr(at);
+    return out;
 }
 
 }  // namespace wd::test

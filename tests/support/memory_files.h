@@ -1,8 +1,9 @@
 // In-memory files and environment for the unit tests. Paths are Windows
 // paths; names compare without regard to ASCII case, "." and ".." are
-// resolved and doubled backslashes collapse, as Windows does. An entry can be
-// a link (junction, symbolic link, mount point): paths through it lead to
-// its target, as Windows path calls follow them; a drive root opened with
+// resolved and doubled backslashes collapse, as Windows does (except in the
+// "\\?\" form, which Windows takes literally). An entry can be a link
+// (junction, symbolic link, mount point): paths through it lead to its
+// target, as Windows path calls follow them; a drive root opened with
 // openDriveRoot refuses it.
 #pragma once
 
@@ -62,6 +63,10 @@ public:
     // The largest piece a new file was handed in one write.
     std::size_t largestWrite = 0;
     int openNewFiles = 0;
+    // Plain paths of this many UTF-16 units or more name nothing, as on
+    // Windows without long-path support ("\\?\" paths have no such limit);
+    // 0: no limit.
+    std::size_t maxPlainPath = 0;
 
     // ---- platform::Files ----
     bool exists(std::string_view path) override;
@@ -78,7 +83,8 @@ public:
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
-    // Empty when the path names no place on a drive.
+    // Empty when the path names no place on a drive. A "\\?\X:\..." path is
+    // taken literally, as Windows does: nothing is resolved or dropped.
     std::string key(std::string_view path, bool* trailingSlash = nullptr) const;
 
 private:
@@ -88,6 +94,7 @@ private:
     std::string follow(const std::string& key, bool followLast) const;
     class NewFile;
     bool makeParents(const std::string& path);
+    std::string literalKey(std::string_view path) const;
     bool writable(const std::string& key) const;
     bool isDevice(const std::string& key) const;
     std::string parentKey(const std::string& key) const;
@@ -102,6 +109,10 @@ class MemoryEnvironment : public platform::Environment {
 public:
     std::string localAppDataFolder() override { return appData; }
     std::string localTimestamp() override { return timestamp; }
+    // %NAME% from `variables`, letter case ignored; others stay.
+    std::string expand(std::string_view text) override;
+    std::map<std::string, std::string> variables{{"SYSTEMROOT", "C:\\Windows"},
+                                                  {"PROGRAMFILES", "C:\\Program Files"}};
     std::string appData = "C:\\Users\\me\\AppData\\Local";
     std::string timestamp = "2026-12-07_10-20-30";
 };

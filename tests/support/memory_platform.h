@@ -1,16 +1,20 @@
-// In-memory processes, text and shell for the unit tests.
+// In-memory processes, text, shell and rights for the unit tests.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
-#include <set>
 #include <new>
 #include <optional>
+#include <set>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/processes.h"
+#include "platform/rights.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tray.h"
@@ -27,6 +31,11 @@ public:
         bool pathReadable = true;
         bool terminable = true;
         std::uint64_t createTime = 0;
+        // Ended, it takes its time to exit: it stays in the snapshot until a
+        // wait for it has run, or for good when it also hangs.
+        bool exitsSlowly = false;
+        bool hangs = false;
+        bool ending = false;
     };
 
     std::uint32_t start(std::string exeName, std::string path = {}, bool pathReadable = true,
@@ -39,6 +48,11 @@ public:
     }
     bool running(std::uint32_t pid) const {
         return std::any_of(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
+    }
+    Proc& proc(std::uint32_t pid) {
+        auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
+        if (it == procs.end()) throw std::out_of_range("no process " + std::to_string(pid));
+        return *it;
     }
     int countNamed(const std::string& exeName) const {
         return static_cast<int>(
@@ -63,11 +77,23 @@ public:
         terminateCalls.push_back(pid);
         auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
         if (it == procs.end() || !it->terminable) return false;
+        if (it->exitsSlowly) {
+            it->ending = true;
+            return true;
+        }
         procs.erase(it);
         return true;
     }
+    // The wait runs `duringWait` first: what the program handles while it
+    // waits (timer ticks, messages sent to its windows).
     bool waitForExit(std::uint32_t pid, int timeoutMs) override {
         waits.push_back({pid, timeoutMs});
+        if (duringWait && !inWait_) {
+            inWait_ = true;
+            duringWait();
+            inWait_ = false;
+        }
+        std::erase_if(procs, [&](const Proc& p) { return p.pid == pid && p.ending && !p.hangs; });
         return !running(pid);
     }
 
@@ -78,10 +104,12 @@ public:
     int pathReads = 0;
     std::vector<std::uint32_t> terminateCalls;
     std::vector<std::pair<std::uint32_t, int>> waits;
+    std::function<void()> duringWait;
 
 private:
     std::uint32_t nextPid_ = 100;
     std::uint64_t clock_ = 1000;
+    bool inWait_ = false;
 };
 
 // Names compared as Windows compares registry and file names
@@ -107,13 +135,36 @@ public:
         requests.push_back(r);
         return result;
     }
-    bool startProgram(std::string_view fileName, platform::StartStyle style) override {
-        started.push_back({std::string(fileName), style});
+    std::string windowsFolder() override { return windows; }
+    bool startProgram(std::string_view path, platform::StartStyle style) override {
+        started.push_back({std::string(path), style});
         return true;
     }
     std::vector<platform::ShellExecuteRequest> requests;
-    std::vector<std::pair<std::string, platform::StartStyle>> started;
+    std::vector<std::pair<std::string, platform::StartStyle>> started;  // full path, style
     std::intptr_t result = 42;
+    std::string windows = "C:\\Windows";
+};
+
+// The token as a test sets it, and what the program asked of it.
+class MemoryRights : public platform::Rights {
+public:
+    platform::Elevation elevation() override { return token; }
+    bool startedByElevationRequest() override { return std::exchange(restartedCopy, false); }
+    bool restartElevated(std::string_view exePath, std::string_view argument) override {
+        restarts.push_back({std::string(exePath), std::string(argument)});
+        return consent;
+    }
+    bool enableDebugPrivilege() override {
+        ++debugRequests;
+        return holdsDebug;
+    }
+    platform::Elevation token = platform::Elevation::Default;
+    bool restartedCopy = false;  // started by an earlier elevation request
+    bool consent = true;         // false: the prompt is declined (or fails)
+    bool holdsDebug = false;
+    std::vector<std::pair<std::string, std::string>> restarts;  // exe path, argument
+    int debugRequests = 0;
 };
 
 // Signatures by path; a file not named is unsigned, a path in `missing` is not there.

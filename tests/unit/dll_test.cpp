@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/layout.h"
+#include "common/paths.h"
 #include "dll/dll_page.h"
 #include "support/fixture.h"
 
@@ -50,7 +51,7 @@ TEST(ForcedDelete, EndsTheShellWaitsDeletesAndStartsItAgain) {
     EXPECT_GT(app.processes.waits[0].second, 0);
     EXPECT_FALSE(app.files.find("G:\\evil.dll"));
     ASSERT_EQ(app.shell.started.size(), 1u);
-    EXPECT_EQ(app.shell.started[0].first, "explorer.exe");
+    EXPECT_EQ(app.shell.started[0].first, "C:\\Windows\\explorer.exe");
     EXPECT_EQ(app.shell.started[0].second, StartStyle::MinimizedActive);
 }
 
@@ -87,6 +88,135 @@ TEST(ForcedDelete, OnlyTheFirstShellIsEnded) {
     app.run("G:\\x.dll");
     EXPECT_FALSE(app.processes.running(app.shellPid));
     EXPECT_TRUE(app.processes.running(second));
+}
+
+TEST(ForcedDelete, TheShellComesFromTheWindowsFolderOnly) {
+    {
+        // An explorer.exe beside wardeck.exe (an infected stick) is never the one started.
+        DllApp app;
+        app.files.addFile("C:\\Tools\\explorer.exe");
+        app.shell.windows = "D:\\WINNT";
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        ASSERT_EQ(app.shell.started.size(), 1u);
+        EXPECT_EQ(app.shell.started[0].first, "D:\\WINNT\\explorer.exe");
+    }
+    {
+        // Without a Windows folder nothing is looked for elsewhere: no shell is started.
+        DllApp app;
+        app.shell.windows.clear();
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        EXPECT_FALSE(app.files.find("G:\\x.dll"));
+        EXPECT_TRUE(app.shell.started.empty());
+    }
+}
+
+TEST(ForcedDelete, WaitsOnlyForAShellThatWasReallyEnded) {
+    {
+        DllApp app;  // ending it is refused: it runs on, and nothing waits for it
+        app.processes.proc(app.shellPid).terminable = false;
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        EXPECT_EQ(app.processes.terminateCalls, std::vector<std::uint32_t>{app.shellPid});
+        EXPECT_TRUE(app.processes.waits.empty());
+        EXPECT_TRUE(app.processes.running(app.shellPid));
+        EXPECT_FALSE(app.files.find("G:\\x.dll"));
+        EXPECT_EQ(app.shell.started.size(), 1u);
+    }
+    {
+        DllApp app;  // ended, but it never exits: the wait runs out, the shell is started all the same
+        auto& shell = app.processes.proc(app.shellPid);
+        shell.exitsSlowly = shell.hangs = true;
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        ASSERT_EQ(app.processes.waits.size(), 1u);
+        EXPECT_EQ(app.processes.waits[0], std::make_pair(app.shellPid, dll::kShellExitWaitMs));
+        EXPECT_EQ(app.shell.started.size(), 1u);
+        EXPECT_TRUE(app.byId<HButton>(L::kCommand11.id).enabled());
+    }
+}
+
+// While the shell exits, the program handles its timers and the messages sent
+// to it: nothing of that may end the program with the shell down, or end the
+// shell a second time.
+TEST(ForcedDelete, TheProgramLivesWhileTheShellExits) {
+    DllApp app;
+    app.processes.proc(app.shellPid).exitsSlowly = true;
+    const auto worm = app.processes.start("worm.exe");
+    app.byId<HListBox>(L::kList1.id).addItem("worm.exe");
+    app.timer(2).setEnabled(true);  // Loop kill
+    app.files.addFile("G:\\x.dll");
+    auto& button = app.byId<HButton>(L::kCommand11.id);
+    std::size_t startedWhenAsked = 99;
+    app.tk.onModal = [&](HWindow& w) {
+        startedWhenAsked = app.shell.started.size();
+        w.tk.byId<HButton>(L::kExitButtons[0].id).click();  // "完全退出"
+    };
+    app.processes.duringWait = [&] {
+        app.timer(2).fire();
+        EXPECT_FALSE(app.processes.running(worm)) << "Loop kill ticks during the wait";
+        EXPECT_FALSE(button.enabled());
+        button.click();
+        app.form.dllPage().Command11_Click();  // as a click sent to the button
+        app.pageButton(L::kProcess).click();
+        app.window().requestClose();  // the close box, the tray menu's "退出监控"
+        EXPECT_TRUE(app.shell.started.empty()) << "the Exit dialog waits for the shell";
+    };
+    app.byId<HTextBox>(L::kText2.id).setText("G:\\x.dll");
+    EXPECT_THROW(button.click(), ProgramExited);
+    EXPECT_EQ(startedWhenAsked, 1u) << "the Exit dialog opened once the shell was started again";
+    EXPECT_EQ(app.processes.waits.size(), 1u);
+    EXPECT_EQ(app.processes.countNamed("explorer.exe"), 0);
+    EXPECT_EQ(std::count(app.processes.terminateCalls.begin(), app.processes.terminateCalls.end(), app.shellPid), 1);
+    EXPECT_TRUE(app.tk.messageBoxes.empty());
+    EXPECT_FALSE(app.files.find("G:\\x.dll"));
+    EXPECT_TRUE(app.container(L::kProcess).visible());
+    EXPECT_TRUE(button.enabled());
+}
+
+TEST(ForcedDelete, APathBeyondThePlainLengthIsHandledLikeAnyOther) {
+    DllApp app;
+    const std::string path = "G:\\" + std::string(150, 'a') + "\\" + std::string(100, 'b') + "\\恶意模块.dll";
+    app.files.addFile(path).readOnly = true;
+    app.files.maxPlainPath = common::kMaxPlainPath;
+    app.run(path);
+    EXPECT_TRUE(app.tk.messageBoxes.empty());
+    EXPECT_FALSE(app.files.find("\\\\?\\" + path));
+    EXPECT_EQ(app.shell.started.at(0).second, StartStyle::MinimizedActive);
+    // Missing, it is named in the message as it was typed.
+    app.run(path);
+    ASSERT_EQ(app.tk.messageBoxes.size(), 1u);
+    EXPECT_EQ(app.tk.messageBoxes[0].text, "没有找到" + path + "文件，请检查文件名与路径是否正确！");
+}
+
+TEST(ExtendedLengthPath, OnlyWhereTheLongFormNamesTheSameFile) {
+    using common::extendedLengthPath;
+    const std::string a(130, 'a'), b(130, 'b');
+    EXPECT_EQ(extendedLengthPath("G:\\x.dll"), "G:\\x.dll");
+    EXPECT_EQ(extendedLengthPath("G:\\" + a + "\\" + b), "\\\\?\\G:\\" + a + "\\" + b);
+    EXPECT_EQ(extendedLengthPath("\\\\srv\\share\\" + a + "\\" + b), "\\\\?\\UNC\\srv\\share\\" + a + "\\" + b);
+    // 260 UTF-16 units is where the plain form stops: 259 stay as they are.
+    const std::string at259 = "G:\\" + std::string(256, 'c');
+    EXPECT_EQ(extendedLengthPath(at259), at259);
+    EXPECT_EQ(extendedLengthPath(at259 + "d"), "\\\\?\\" + at259 + "d");
+    // Paths whose plain form Windows rewrites, and the ones already in a
+    // special form, stay as they are.
+    for (const std::string& kept :
+         {"G:\\" + a + "\\..\\" + b, "G:\\" + a + "\\.\\" + b, "G:/" + a + "/" + b, "G:\\" + a + "\\\\" + b,
+          "G:\\" + a + ".\\" + b, "G:\\" + a + "\\" + b + " ", "G:\\" + a + "\\" + b + "\\",
+          "G:\\" + a + "\\" + b + "\r\n", a + "\\" + b, "G:" + a + "\\" + b, "\\" + a + "\\" + b,
+          "\\\\?\\G:\\" + a + "\\" + b, "\\\\.\\G:\\" + a + "\\" + b, "\\\\" + a + b}) {
+        EXPECT_EQ(extendedLengthPath(kept), kept) << kept.substr(0, 8);
+    }
+}
+
+TEST(FullPath, OnlyPathsThatNeedNoFolderToStartFrom) {
+    for (const char* full : {"C:\\Windows\\explorer.exe", "c:/x", "\\\\srv\\share\\a.exe", "\\\\?\\C:\\a"})
+        EXPECT_TRUE(common::isFullPath(full)) << full;
+    for (const char* relative : {"", "explorer.exe", "C:explorer.exe", "\\explorer.exe", ".\\explorer.exe", "C:",
+                                 "\\\\", "\\\\\\x", "http://example.com/a.exe", "shell:::{20D04FE0}"})
+        EXPECT_FALSE(common::isFullPath(relative)) << relative;
 }
 
 }  // namespace

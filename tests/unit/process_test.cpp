@@ -312,7 +312,7 @@ TEST(EndProcessByName, EndsTheFirstMatchOnly) {
     MemoryText text;
     const auto first = procs.start("A.exe");
     const auto second = procs.start("a.exe");
-    EXPECT_EQ(process::EndProcessByName(procs, text, "a.exe"), first);
+    EXPECT_EQ(process::EndProcessByName(procs, text, "a.exe"), (process::Ending{first, true}));
     EXPECT_TRUE(procs.running(second));
     EXPECT_EQ(process::EndProcessByName(procs, text, "A.exe"), std::nullopt);
     EXPECT_EQ(process::EndProcessByName(procs, text, "missing.exe"), std::nullopt);
@@ -335,7 +335,7 @@ TEST(EndProcessByName, RefusedAccessDoesNotMoveOnToTheNextInstance) {
     MemoryText text;
     const auto guarded = procs.start("x.exe", {}, true, false);
     const auto other = procs.start("x.exe");
-    EXPECT_EQ(process::EndProcessByName(procs, text, "x.exe"), guarded);
+    EXPECT_EQ(process::EndProcessByName(procs, text, "x.exe"), (process::Ending{guarded, false}));
     EXPECT_TRUE(procs.running(other));
 }
 

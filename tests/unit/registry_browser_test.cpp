@@ -171,6 +171,39 @@ TEST_F(BrowserPage, AnExtensionThatCannotBeOpenedStillGetsItsRow) {
     EXPECT_EQ(entryNames(), (Strings{"{A}", "{LOCKED}", "{C}"}));
 }
 
+TEST_F(BrowserPage, ToolTipsNameTheClassAndTheFileItLoads) {
+    const std::string classes = "Software\\Classes\\CLSID\\";
+    app.registry.setString(HKLM, ext("{E-EXEC}"), "ButtonText", "run");
+    app.registry.setString(HKLM, ext("{E-EXEC}"), "Exec", "\"%ProgramFiles%\\Tool\\tool.exe\" /go");
+    app.files.addFile("C:\\Program Files\\Tool\\tool.exe");
+    app.registry.setString(HKLM, ext("{E-COM}"), "MenuText", "com");
+    app.registry.setString(HKLM, ext("{E-COM}"), "ClsidExtension", "{SERVER}");
+    app.registry.setExpandString(HKLM, classes + "{SERVER}\\InprocServer32", "", "%SystemRoot%\\ext.dll");
+    app.registry.setString(HKLM, kTool, "{T-USER}", "user bar");
+    app.registry.setString(HKLM, classes + "{T-USER}\\InprocServer32", "", "C:\\machine.dll");
+    app.registry.setString(HKCU, classes + "{T-USER}\\InprocServer32", "", "C:\\Users\\me\\bar.dll");
+    app.files.addFile("C:\\Users\\me\\bar.dll");
+    app.registry.setString(HKLM, kTool, "{T-NONE}", "unregistered");
+    open();
+    EXPECT_EQ(captions(), (Strings{"run", "com", "user bar", "unregistered"}));
+    EXPECT_EQ(row(1).toolTipText(), "{E-EXEC}\nC:\\Program Files\\Tool\\tool.exe");
+    EXPECT_EQ(row(2).toolTipText(), "{E-COM}\nC:\\Windows\\ext.dll（文件不存在）");
+    EXPECT_EQ(row(3).toolTipText(), "{T-USER}\nC:\\Users\\me\\bar.dll");  // the user's class comes first
+    EXPECT_EQ(row(4).toolTipText(), "{T-NONE}");
+}
+
+TEST_F(BrowserPage, ToolTipsOfThe32BitViewReadThe32BitView) {
+    const std::string classes = "Software\\Classes\\CLSID\\";
+    app.registry.setString(HKLM, kTool, "{T}", "bar");
+    app.registry.setString(HKLM, classes + "{T}\\InprocServer32", "", "C:\\sixty-four.dll");
+    app.registry.setString(HKLM, "Software\\Wow6432Node\\Microsoft\\Internet Explorer\\Toolbar", "{T}", "bar");
+    app.registry.setString(HKLM, "Software\\Wow6432Node\\Classes\\CLSID\\{T}\\InprocServer32", "", "C:\\thirty-two.dll");
+    open();
+    ASSERT_EQ(captions(), (Strings{"bar", "bar（32位）"}));
+    EXPECT_EQ(row(1).toolTipText(), "{T}\nC:\\sixty-four.dll（文件不存在）");
+    EXPECT_EQ(row(2).toolTipText(), "{T}\nC:\\thirty-two.dll（文件不存在）");
+}
+
 // ---- the scan: toolbars, and both together ----
 
 TEST_F(BrowserPage, ToolbarValuesWithDataGiveConsecutiveRows) {

@@ -75,6 +75,30 @@ TEST_F(HijackPage, ListsEverySubkeyButTheSampleEntryInOneUnbrokenColumn) {
     EXPECT_EQ(app.registry.openHandles(), 0);
 }
 
+TEST_F(HijackPage, ToolTipsShowTheValuesThatChangeHowTheProgramStartsFirst) {
+    app.registry.setDword(HKLM, ifeo("a.exe"), "MitigationOptions", 256);
+    app.registry.setString(HKLM, ifeo("a.exe"), "debugger", "C:\\evil.exe\r\n--quiet");  // the registry's letter case
+    app.registry.setString(HKLM, ifeo("a.exe"), "", "default");
+    app.registry.setDword(HKLM, ifeo("a.exe"), "GlobalFlag", 512);
+    app.registry.addKey(HKLM, ifeo("b.exe"));
+    for (int i = 1; i <= 14; ++i) app.registry.setDword(HKLM, ifeo("c.exe"), "Opt" + std::to_string(i), i);
+    app.registry.setString(HKLM, ifeo("c.exe"), "VerifierDlls", "x.dll");
+    open();
+    // The scan reads names only: each tip is read as it shows.
+    const int scanned = app.registry.enumerationCalls();
+    EXPECT_EQ(row(1).toolTipText(),
+              "debugger = C:\\evil.exe  --quiet\nGlobalFlag = 512\nMitigationOptions = 256\n（默认） = default");
+    EXPECT_GT(app.registry.enumerationCalls(), scanned);
+    EXPECT_EQ(row(2).toolTipText(), "（无值）");
+    std::string expected = "VerifierDlls = x.dll";
+    for (int i = 1; i <= 11; ++i) expected += "\nOpt" + std::to_string(i) + " = " + std::to_string(i);
+    EXPECT_EQ(row(3).toolTipText(), expected + "\n…（共 15 个值）");
+    // A refill forgets the tips: they are read anew.
+    const int before = row(1).tipResets;
+    clear();
+    EXPECT_EQ(row(1).tipResets, before + 1);
+}
+
 TEST_F(HijackPage, TheSampleEntryIsSkippedOnlyWhenSpelledExactly) {
     // The registry holds one key whatever its spelling, so each spelling is
     // tried on its own registry.

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "app/command_line.h"
+#include "app/elevation.h"
 #include "common/paths.h"
 #include "app/layout.h"
 #include "drive/drive_page.h"
@@ -131,6 +132,55 @@ TEST(CommandLine, ExecutableBaseName) {
     EXPECT_EQ(common::executableBaseName(R"(C:\a.b\guard.v2.EXE)"), "guard.v2");
     EXPECT_EQ(common::executableBaseName("noext"), "noext");
     EXPECT_EQ(common::executableBaseName(R"(C:\Tools\)"), "");
+}
+
+using platform::Elevation;
+
+const StartInfo kInteractive{"", "C:\\Tools\\wardeck.exe"};
+
+TEST(StartRights, AFilteredAdministratorAsksOnceForTheFullRights) {
+    {
+        MemoryRights rights;
+        rights.token = Elevation::Limited;
+        EXPECT_EQ(app::takeRights(rights, {"anything", "G:\\wardeck.exe"}), app::StartRights::Quit);
+        ASSERT_EQ(rights.restarts.size(), 1u);
+        EXPECT_EQ(rights.restarts[0], std::make_pair(std::string("G:\\wardeck.exe"), std::string("anything")));
+        EXPECT_EQ(rights.debugRequests, 0) << "the copy that ends takes nothing";
+    }
+    {
+        MemoryRights rights;  // the prompt declined: on as before
+        rights.token = Elevation::Limited;
+        rights.consent = false;
+        EXPECT_EQ(app::takeRights(rights, kInteractive), app::StartRights::Run);
+        EXPECT_EQ(rights.restarts.size(), 1u);
+        EXPECT_EQ(rights.debugRequests, 1);
+    }
+    {
+        MemoryRights rights;  // the copy it started, filtered again: never asks a second time
+        rights.token = Elevation::Limited;
+        rights.restartedCopy = true;
+        EXPECT_EQ(app::takeRights(rights, kInteractive), app::StartRights::Run);
+        EXPECT_TRUE(rights.restarts.empty());
+        EXPECT_FALSE(rights.restartedCopy) << "the mark is not handed on";
+    }
+}
+
+TEST(StartRights, FullAndDefaultTokensAndTheWatchStartNeverAsk) {
+    for (const Elevation token : {Elevation::Full, Elevation::Default}) {
+        MemoryRights rights;
+        rights.token = token;
+        rights.holdsDebug = token == Elevation::Full;
+        EXPECT_EQ(app::takeRights(rights, kInteractive), app::StartRights::Run);
+        EXPECT_TRUE(rights.restarts.empty());
+        EXPECT_EQ(rights.debugRequests, 1);
+    }
+    for (const char* watch : {"watchG", "watch"}) {
+        MemoryRights rights;
+        rights.token = Elevation::Limited;
+        EXPECT_EQ(app::takeRights(rights, {watch, "C:\\Tools\\wardeck.exe"}), app::StartRights::Run) << watch;
+        EXPECT_TRUE(rights.restarts.empty()) << "no prompt at log-on";
+        EXPECT_EQ(rights.debugRequests, 1);
+    }
 }
 
 }  // namespace

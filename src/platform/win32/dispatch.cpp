@@ -48,4 +48,30 @@ MessageLoop::MessageLoop() noexcept : savedLoopDepth_(loopDepth) { loopDepth = d
 
 MessageLoop::~MessageLoop() { loopDepth = savedLoopDepth_; }
 
+bool waitDispatching(HANDLE object, DWORD timeoutMs) {
+    // A paint that does not validate its window would come back at once: a
+    // round handles a bounded number of messages before it waits again.
+    constexpr int kMessagesPerRound = 64;
+    const MessageLoop loop;
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        // Timers and paints due now first: what the wait sees as new is only
+        // what comes after this look at the queue. PeekMessageW also hands
+        // the messages sent to this thread to their windows.
+        MSG msg{};
+        for (int n = 0; n < kMessagesPerRound && ::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++n)
+            ::DispatchMessageW(&msg);
+        for (int n = 0; n < kMessagesPerRound && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++n)
+            ::DispatchMessageW(&msg);
+
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &object, left, QS_TIMER | QS_PAINT | QS_SENDMESSAGE, 0);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke != WAIT_OBJECT_0 + 1) return false;  // out of time, or the wait failed
+        // Messages that keep coming do not stretch the wait.
+        if (::GetTickCount64() >= deadline) return ::WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+    }
+}
+
 }  // namespace wd::win32

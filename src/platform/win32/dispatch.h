@@ -71,4 +71,12 @@ private:
     int savedLoopDepth_;
 };
 
+// Waits for `object`, at most `timeoutMs`, as a message loop for the
+// thread's timers, paints and sent messages: timer handlers run, the windows
+// repaint and answer SendMessage, and a handler that runs here may re-enter
+// the code that waits. Input and posted messages stay queued until the wait
+// is over, so no click can start anything inside it. True when the object was
+// signalled.
+bool waitDispatching(HANDLE object, DWORD timeoutMs);
+
 }  // namespace wd::win32

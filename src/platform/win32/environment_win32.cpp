@@ -34,4 +34,20 @@ std::string Environment::localTimestamp() {
     return buffer;
 }
 
+std::string Environment::expand(std::string_view text) {
+    const std::wstring wide = widen(text);
+    std::wstring out(wide.size() + 64, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD need = ::ExpandEnvironmentStringsW(wide.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        if (need == 0) return std::string(text);
+        if (need <= out.size()) {
+            out.resize(need - 1);  // without its NUL
+            return narrow(out);
+        }
+        if (need > 32768) return std::string(text);
+        out.assign(need, L'\0');
+    }
+    return std::string(text);
+}
+
 }  // namespace wd::win32

@@ -9,6 +9,7 @@ class Environment final : public platform::Environment {
 public:
     std::string localAppDataFolder() override;
     std::string localTimestamp() override;
+    std::string expand(std::string_view text) override;
 };
 
 }  // namespace wd::win32

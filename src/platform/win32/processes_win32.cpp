@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "platform/win32/dispatch.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -164,7 +165,7 @@ bool Processes::waitForExit(std::uint32_t pid, int timeoutMs) {
         return ::GetLastError() == ERROR_INVALID_PARAMETER;
     }
     const DWORD wait = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0;
-    return ::WaitForSingleObject(process.get(), wait) == WAIT_OBJECT_0;
+    return waitDispatching(process.get(), wait);
 }
 
 }  // namespace wd::win32

@@ -43,7 +43,8 @@ public:
 class Shell final : public platform::Shell {
 public:
     std::intptr_t execute(const platform::ShellExecuteRequest& request) override;
-    bool startProgram(std::string_view fileName, platform::StartStyle style) override;
+    std::string windowsFolder() override;
+    bool startProgram(std::string_view path, platform::StartStyle style) override;
 };
 
 class Files final : public platform::Files {

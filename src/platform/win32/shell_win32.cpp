@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/paths.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -11,8 +12,8 @@
 namespace wd::win32 {
 namespace {
 
-// SearchPathW / GetWindowsDirectoryW style calls: the answer is the length
-// copied, or the size needed (NUL included) when the buffer is too small.
+// GetSystemWindowsDirectoryW style calls: the answer is the length copied,
+// or the size needed (NUL included) when the buffer is too small.
 template <typename Call>
 std::wstring growingPath(Call call) {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -30,25 +31,19 @@ std::wstring growingPath(Call call) {
     return {};
 }
 
-std::wstring findOnSearchPath(const std::wstring& name) {
-    std::wstring found = growingPath(
-        [&](wchar_t* buf, DWORD size) { return ::SearchPathW(nullptr, name.c_str(), nullptr, size, buf, nullptr); });
-    if (!found.empty()) return found;
-    // The shell (explorer.exe) lives in the Windows folder, which a changed
-    // search path may leave out.
-    std::wstring windows =
-        growingPath([](wchar_t* buf, DWORD size) { return ::GetWindowsDirectoryW(buf, size); });
-    if (windows.empty()) return {};
-    if (windows.back() != L'\\') windows += L'\\';
-    windows += name;
-    const DWORD attributes = ::GetFileAttributesW(windows.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
-    return windows;
+// The folder part of a full path ("C:\Windows" for "C:\Windows\explorer.exe").
+std::wstring folderOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return {};
+    std::wstring folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // a drive's root keeps its backslash
+    return folder;
 }
 
 }  // namespace
 
 std::intptr_t Shell::execute(const platform::ShellExecuteRequest& request) {
+    if (!common::isFullPath(request.file)) return SE_ERR_FNF;
     const std::wstring verb = widen(request.verb);
     const std::wstring file = widen(request.file);
     const std::wstring parameters = widen(request.parameters);
@@ -70,14 +65,24 @@ std::intptr_t Shell::execute(const platform::ShellExecuteRequest& request) {
     return reinterpret_cast<std::intptr_t>(info.hInstApp);
 }
 
-bool Shell::startProgram(std::string_view fileName, platform::StartStyle style) {
-    const std::wstring name = widen(fileName);
-    if (name.empty()) return false;
-    const std::wstring path = findOnSearchPath(name);
-    if (path.empty()) return false;
+std::string Shell::windowsFolder() {
+    // GetSystemWindowsDirectoryW, not GetWindowsDirectoryW: on a terminal
+    // server the latter gives each user a private folder of their own, which
+    // that user (and what runs as that user) can write to.
+    std::wstring folder =
+        growingPath([](wchar_t* buf, DWORD size) { return ::GetSystemWindowsDirectoryW(buf, size); });
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    if (!common::isFullPath(narrow(folder))) return {};
+    return narrow(folder);
+}
+
+bool Shell::startProgram(std::string_view path, platform::StartStyle style) {
+    if (!common::isFullPath(path)) return false;
+    const std::wstring program = widen(path);
+    const std::wstring folder = folderOf(program);
 
     // CreateProcessW may write into the command line, so it gets its own copy.
-    std::wstring commandLine = L"\"" + path + L"\"";
+    std::wstring commandLine = L"\"" + program + L"\"";
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -85,8 +90,11 @@ bool Shell::startProgram(std::string_view fileName, platform::StartStyle style) 
     startup.wShowWindow =
         static_cast<WORD>(style == platform::StartStyle::Hidden ? SW_HIDE : SW_SHOWMINIMIZED);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
+    // The program's own folder is its current folder, not ours: Wardeck may
+    // have been started from an infected stick, and a program looks in its
+    // current folder for libraries it does not find in the system's.
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         return false;
     }
     // Not waited for: both handles go straight back.

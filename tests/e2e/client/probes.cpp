@@ -3,11 +3,13 @@
 // Kept after windows.h (in automation.h), which they need.
 #include <commctrl.h>
 #include <psapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 
 #include "machine_state.h"
 
@@ -122,6 +124,128 @@ std::optional<StartShow> startShow(DWORD pid) {
     if (!readRemote(h.h, params + 0xA4, s.flags) || !readRemote(h.h, params + 0xA8, show)) return std::nullopt;
     s.show = static_cast<WORD>(show);
     return s;
+}
+
+std::optional<std::wstring> currentFolder(DWORD pid) {
+    HandleCloser h{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)};
+    if (!h.h) return std::nullopt;
+    auto* peb = static_cast<const BYTE*>(pebOf(h.h));
+    const BYTE* params = nullptr;
+    if (!peb || !readRemote(h.h, peb + 0x20, params) || !params) return std::nullopt;
+    // x64 RTL_USER_PROCESS_PARAMETERS: CurrentDirectory.DosPath, a
+    // UNICODE_STRING, at 0x38 (Length) and 0x40 (Buffer).
+    USHORT length = 0;
+    const wchar_t* buffer = nullptr;
+    if (!readRemote(h.h, params + 0x38, length) || !readRemote(h.h, params + 0x40, buffer) || !buffer)
+        return std::nullopt;
+    std::wstring folder(length / sizeof(wchar_t), L'\0');
+    SIZE_T got = 0;
+    if (!folder.empty() && (!ReadProcessMemory(h.h, buffer, folder.data(), length, &got) || got != length))
+        return std::nullopt;
+    return folder;
+}
+
+std::optional<TokenFacts> tokenFacts(DWORD pid) {
+    HandleCloser process{OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid)};
+    HANDLE raw = nullptr;
+    if (!process.h || !OpenProcessToken(process.h, TOKEN_QUERY, &raw)) return std::nullopt;
+    HandleCloser token{raw};
+    TokenFacts facts;
+    TOKEN_ELEVATION_TYPE type{};
+    DWORD size = 0;
+    if (GetTokenInformation(token.h, TokenElevationType, &type, sizeof type, &size)) facts.elevationType = type;
+    LUID debug{};
+    if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &debug)) return facts;
+    GetTokenInformation(token.h, TokenPrivileges, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    if (!GetTokenInformation(token.h, TokenPrivileges, buffer.data(), size, &size)) return facts;
+    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+        if (p.Luid.LowPart == debug.LowPart && p.Luid.HighPart == debug.HighPart) {
+            facts.debugHeld = true;
+            facts.debugEnabled = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        }
+    }
+    return facts;
+}
+
+HANDLE filteredToken() {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return nullptr;
+    HandleCloser ownCloser{own};
+    TOKEN_ELEVATION_TYPE type{};
+    DWORD size = 0;
+    if (!GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size)) return nullptr;
+    HANDLE filtered = nullptr;
+    if (type == TokenElevationTypeLimited) {
+        DuplicateTokenEx(own, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &filtered);
+        return filtered;
+    }
+    TOKEN_LINKED_TOKEN linked{};
+    if (type != TokenElevationTypeFull ||
+        !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size) || !linked.LinkedToken)
+        return nullptr;
+    HandleCloser linkedCloser{linked.LinkedToken};
+    DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &filtered);
+    return filtered;
+}
+
+SpecialProcess::~SpecialProcess() { end(); }
+
+SpecialProcess::SpecialProcess(SpecialProcess&& o) noexcept
+    : process_(std::exchange(o.process_, nullptr)), pid_(std::exchange(o.pid_, 0)) {}
+
+SpecialProcess& SpecialProcess::operator=(SpecialProcess&& o) noexcept {
+    if (this != &o) {
+        end();
+        process_ = std::exchange(o.process_, nullptr);
+        pid_ = std::exchange(o.pid_, 0);
+    }
+    return *this;
+}
+
+SpecialProcess SpecialProcess::start(const std::wstring& app, const std::wstring& commandLine, HANDLE token,
+                                     const std::wstring& sddl, std::wstring* error) {
+    SpecialProcess out;
+    auto fail = [&](const std::wstring& what) {
+        if (error) *error = what + L", error " + std::to_wstring(GetLastError());
+        return std::move(out);
+    };
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!sddl.empty() &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
+        return fail(L"bad security descriptor " + sddl);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+    std::wstring cmd = commandLine;
+    const auto slash = app.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"" : app.substr(0, slash);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const BOOL ok = token ? CreateProcessAsUserW(token, app.c_str(), cmd.data(), sd ? &attributes : nullptr, nullptr,
+                                                 FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)
+                          : CreateProcessW(app.c_str(), cmd.data(), sd ? &attributes : nullptr, nullptr, FALSE, 0,
+                                           nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    if (sd) LocalFree(sd);
+    if (!ok) return fail(L"cannot start " + app);
+    CloseHandle(pi.hThread);
+    out.process_ = pi.hProcess;
+    out.pid_ = pi.dwProcessId;
+    return out;
+}
+
+bool SpecialProcess::running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+void SpecialProcess::end() {
+    if (!process_) return;
+    if (running()) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 3000);
+    }
+    CloseHandle(process_);
+    process_ = nullptr;
+    pid_ = 0;
 }
 
 std::wstring clientFolder() {

@@ -41,6 +41,46 @@ struct StartShow {
     WORD show = 0;
 };
 std::optional<StartShow> startShow(DWORD pid);
+// The current folder of a process, read from its process parameters.
+std::optional<std::wstring> currentFolder(DWORD pid);
+
+// What a process's token says of its rights.
+struct TokenFacts {
+    int elevationType = 0;  // TOKEN_ELEVATION_TYPE: 1 default, 2 full, 3 limited
+    bool debugHeld = false;
+    bool debugEnabled = false;  // SeDebugPrivilege
+};
+std::optional<TokenFacts> tokenFacts(DWORD pid);
+
+// The filtered token of this client's user (the rights an administrator has
+// before elevation), as a primary token; null when the system has none.
+HANDLE filteredToken();
+
+// A process started with a token or a security descriptor of the test's
+// choosing, which `launch` does not offer. Ended and closed when it goes.
+class SpecialProcess {
+public:
+    SpecialProcess() = default;
+    ~SpecialProcess();
+    SpecialProcess(SpecialProcess&& o) noexcept;
+    SpecialProcess& operator=(SpecialProcess&& o) noexcept;
+    SpecialProcess(const SpecialProcess&) = delete;
+    SpecialProcess& operator=(const SpecialProcess&) = delete;
+
+    // `token`: null for ours. `sddl`: the process object's security
+    // descriptor, empty for the default. It runs in the app's folder.
+    static SpecialProcess start(const std::wstring& app, const std::wstring& commandLine, HANDLE token,
+                                const std::wstring& sddl, std::wstring* error);
+    explicit operator bool() const { return process_ != nullptr; }
+    DWORD pid() const { return pid_; }
+    HANDLE handle() const { return process_; }
+    bool running() const;
+    void end();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
 
 // The folder of wdauto.exe itself, where the run puts dummy.exe.
 std::wstring clientFolder();

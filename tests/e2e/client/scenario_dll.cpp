@@ -9,7 +9,13 @@
 // This scenario therefore ends the shell of its Wine session; run it last in
 // its prefix.
 //
-// Parts (--only): shell, delete.
+// Throughout, an explorer.exe (a copy of dummy.exe) lies beside wardeck.exe,
+// in the folder it runs in, as malware on a stick would plant it: it must
+// never be started. The shell that is started is the Windows folder's, and it
+// runs in that folder. While "删除dll" runs, the window keeps answering.
+//
+// Parts (--only): shell, delete, refused (a shell whose end is refused is not
+// waited for).
 #include <algorithm>
 #include <set>
 
@@ -44,6 +50,22 @@ std::set<DWORD> shells() {
     return {pids.begin(), pids.end()};
 }
 
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::wstring windowsFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    return folder;
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"" : path.substr(0, slash);
+}
+
 std::wstring listPids(const std::set<DWORD>& pids) {
     std::wstring out;
     for (DWORD p : pids) out += L" " + std::to_wstring(p);
@@ -64,8 +86,61 @@ struct Context {
     Running app;
     DWORD pid = 0;
     HWND owner = nullptr;
+    std::wstring planted;  // the explorer.exe beside wardeck.exe
     Context(Report& report, const Options& options) : r(report), o(options) {}
 };
+
+// What a click on "删除dll" leads to, watched from the click on: the shells
+// that were not there before, and how the window answered meanwhile.
+struct Restart {
+    std::set<DWORD> fresh;
+    long long ms = 0;         // from the click until a new shell runs
+    long long slowest = 0;    // the slowest answer to WM_NULL
+    bool unanswered = false;  // a WM_NULL went unanswered for 1 s
+};
+
+Restart watchRestart(Context& c, const std::set<DWORD>& before, Clock::time_point clicked) {
+    Restart w;
+    waitUntil(
+        [&] {
+            const auto asked = Clock::now();
+            if (!answers(c.app.main, 1000)) w.unanswered = true;
+            w.slowest = std::max<long long>(
+                w.slowest, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count());
+            w.fresh.clear();
+            for (DWORD p : shells()) {
+                if (!before.count(p)) w.fresh.insert(p);
+            }
+            return !w.fresh.empty();
+        },
+        12000, 20);
+    w.ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - clicked).count();
+    return w;
+}
+
+// The shell that was started is the Windows folder's, runs in that folder,
+// and nothing runs from the planted one; the window answered all the while.
+void expectTheWindowsShell(Context& c, const Restart& w, const std::wstring& label) {
+    Report& r = c.r;
+    r.check(!w.unanswered, label + L": the window answers (WM_NULL within 1 s) until the shell is back",
+            L"slowest answer " + std::to_wstring(w.slowest) + L" ms");
+    if (w.fresh.empty()) return;
+    const DWORD shell = *w.fresh.begin();
+    const std::wstring want = windowsFolder() + L"\\explorer.exe";
+    const std::wstring path = mainModulePath(shell);
+    r.check(samePath(path, want), label + L": the new shell is " + want, L"it is " + quoted(path));
+    const auto folder = currentFolder(shell);
+    std::wstring in = folder ? *folder : L"";
+    while (in.size() > 3 && in.back() == L'\\') in.pop_back();
+    r.check(folder && samePath(in, windowsFolder()), label + L": the new shell runs in the Windows folder",
+            folder ? L"it runs in " + quoted(*folder) : L"its current folder could not be read");
+    std::wstring fromPlanted;
+    for (DWORD p : shells()) {
+        if (samePath(mainModulePath(p), c.planted)) fromPlanted += L" " + std::to_wstring(p);
+    }
+    r.check(fromPlanted.empty(), label + L": the explorer.exe beside wardeck.exe is not started",
+            L"running from " + c.planted + L":" + fromPlanted);
+}
 
 // ---- shell ------------------------------------------------------------------------
 
@@ -156,18 +231,14 @@ void expectShellRestart(Context& c, const std::wstring& path, bool deletes, cons
     Report& r = c.r;
     const std::set<DWORD> before = shells();
     r.check(!before.empty(), label + L": a shell runs before");
+    const auto clicked = Clock::now();
     pressDelete(c, path);
-    std::set<DWORD> fresh;
-    const bool restarted = waitUntil(
-        [&] {
-            fresh.clear();
-            for (DWORD p : shells()) {
-                if (!before.count(p)) fresh.insert(p);
-            }
-            return !fresh.empty();
-        },
-        12000, 50);
+    const Restart w = watchRestart(c, before, clicked);
+    const std::set<DWORD>& fresh = w.fresh;
+    const bool restarted = !fresh.empty();
     r.check(restarted, label + L": a new shell (explorer.exe) runs afterwards");
+    if (restarted) r.note(label + L": the new shell ran " + std::to_wstring(w.ms) + L" ms after the click");
+    expectTheWindowsShell(c, w, label);
     bool oldEnded = true;
     for (DWORD p : before) oldEnded = oldEnded && !processAlive(p);
     r.check(oldEnded, label + L": the shell that ran before was ended", L"still running:" + listPids(before));
@@ -255,6 +326,71 @@ void deletePart(Context& c) {
     r.check(c.app.process.running() && answers(c.app.main), L"device \\\\.\\NUL: the program runs and answers");
 }
 
+// ---- refused -----------------------------------------------------------------------
+
+// The only shell is one whose end is refused (its security descriptor grants
+// nobody PROCESS_TERMINATE, only SYNCHRONIZE and limited queries; Wine holds
+// to it even against the debug privilege, which Windows would not): the
+// program must not wait for it to exit, and its timers run on meanwhile
+// (Loop kill ends wd-tick.exe, started right after the click).
+void refusedPart(Context& c) {
+    Report& r = c.r;
+    for (DWORD p : shells()) endProcess(p);
+    const std::wstring folder = kRoot + L"wd-guard";
+    const std::wstring guardedPath = folder + L"\\explorer.exe";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CopyFileW(joinPath(clientFolder(), L"dummy.exe").c_str(), guardedPath.c_str(), FALSE);
+    std::wstring error;
+    SpecialProcess guarded =
+        SpecialProcess::start(guardedPath, L"\"explorer.exe\"", nullptr, L"D:(A;;0x101000;;;WD)", &error);
+    if (!r.check(bool(guarded), L"a guarded explorer.exe is started from " + guardedPath, error)) return;
+    {
+        HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, guarded.pid());
+        const bool refused = h == nullptr;
+        if (h) CloseHandle(h);
+        if (!r.check(refused, L"this system refuses to end it (OpenProcess PROCESS_TERMINATE)")) return;
+    }
+
+    // Loop kill on wd-tick.exe.
+    click(findDescendant(c.app.main, kProcessPageButton));
+    HWND edit = findDescendant(c.app.main, kText1);
+    HWND loop = findDescendant(c.app.main, kCommand7);
+    if (!r.check(edit && loop, L"Text1 and Command7 of the Process page are there")) return;
+    typeChars(edit, L"wd-tick\r");
+    click(loop);
+    r.equal(text(loop), kLoopKillOff, L"Loop kill is on for wd-tick.exe");
+    click(findDescendant(c.app.main, kDllPageButton));
+
+    const std::wstring file = kRoot + L"wd-refused.dll";
+    makeFile(file, FILE_ATTRIBUTE_NORMAL);
+    const std::set<DWORD> before = shells();
+    DummyGroup ticks;
+    const auto clicked = Clock::now();
+    pressDelete(c, file);
+    Process* tick = ticks.start(kRoot + L"wd-tick.exe", &error);
+    const Restart w = watchRestart(c, before, clicked);
+    r.check(!w.fresh.empty() && w.ms < 4000,
+            L"refused end: the new shell runs without waiting for the old one (within 4 s; the wait is 5 s)",
+            w.fresh.empty() ? L"no new shell" : L"after " + std::to_wstring(w.ms) + L" ms");
+    if (!w.fresh.empty()) r.note(L"refused end: the new shell ran " + std::to_wstring(w.ms) + L" ms after the click");
+    expectTheWindowsShell(c, w, L"refused end");
+    r.check(guarded.running(), L"refused end: the guarded explorer.exe runs on");
+    r.check(waitUntil([&] { return !exists(file); }, 3000), L"refused end: the file is deleted");
+    r.check(tick && waitUntil([&] { return !tick->running(); }, 3000),
+            L"refused end: Loop kill ends wd-tick.exe, started just after the click", error);
+    HWND box = waitMessageBox(c.pid, 300);
+    r.check(box == nullptr, L"refused end: no message is shown", box ? quoted(messageBoxText(box)) : L"");
+    if (box) pressDialogButton(box, IDOK);
+
+    click(loop);
+    r.equal(text(loop), kLoopKillOn, L"Loop kill is off again");
+    guarded.end();
+    ticks.endAll();
+    DeleteFileW(guardedPath.c_str());
+    DeleteFileW((kRoot + L"wd-tick.exe").c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace
 
 int scenarioDll(Report& r, const Options& o) {
@@ -263,6 +399,10 @@ int scenarioDll(Report& r, const Options& o) {
         return r.finish();
     }
     Context c(r, o);
+    // Planted beside wardeck.exe, which also runs in that folder.
+    c.planted = joinPath(folderOf(o.app), L"explorer.exe");
+    r.check(CopyFileW(joinPath(clientFolder(), L"dummy.exe").c_str(), c.planted.c_str(), FALSE) != 0,
+            L"an explorer.exe is planted beside wardeck.exe (" + c.planted + L")");
     c.app = start(o.app, quotedCommandLine(o.app, L""));
     if (!r.check(c.app.main != nullptr, L"wardeck.exe starts", c.app.error)) return r.finish();
     c.pid = c.app.process.pid();
@@ -270,9 +410,11 @@ int scenarioDll(Report& r, const Options& o) {
     c.owner = findTrayOwner(c.pid);
     if (o.wants(L"shell")) shellPart(c);
     if (o.wants(L"delete")) deletePart(c);
+    if (o.wants(L"refused")) refusedPart(c);
     c.app.process.terminate();
     // The shells started along the way: Wine shows each as a folder window.
     for (DWORD p : shells()) endProcess(p);
+    DeleteFileW(c.planted.c_str());
     for (const wchar_t* name : {L"wd-evil.dll", L"恶意模块.dll", L"wd-line.dll"}) {
         SetFileAttributesW((kRoot + name).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW((kRoot + name).c_str());

@@ -180,6 +180,31 @@ std::set<HWND> visibleTopLevels() {
     return {all.begin(), all.end()};
 }
 
+// A program signed with the harness's throw-away certificate, and a copy of it
+// changed after signing (tests/e2e/run makes both): Wine's WinVerifyTrust
+// takes the self-signed certificate as valid and finds the changed file's
+// digest wrong.
+void checkSignedRows(Context& c) {
+    Report& r = c.r;
+    std::wstring error;
+    Process* signedCopy = c.dummies.start(L"C:\\e2e\\signed.exe", &error);
+    Process* tampered = c.dummies.start(L"C:\\e2e\\tampered.exe", &error);
+    if (!r.check(signedCopy && tampered, L"the signed and the tampered copy of dummy.exe start", error)) return;
+    openProcessPage(c);
+    const auto rows = readRows(c);
+    auto signatureOf = [&](const wchar_t* caption) {
+        const auto found = rowsCaptioned(rows, caption);
+        return found.empty() ? std::wstring(L"(no row)") : found[0].signature;
+    };
+    r.equal(signatureOf(L"signed.exe"), L"签名：Wardeck e2e signer",
+            L"a signed program's tip names who signed it (签名：<signer>)");
+    r.equal(signatureOf(L"tampered.exe"), L"签名：无效", L"a program changed after signing shows 签名：无效");
+    TerminateProcess(signedCopy->handle(), 0);
+    TerminateProcess(tampered->handle(), 0);
+    signedCopy->waitExit(3000);
+    tampered->waitExit(3000);
+}
+
 void setUp(Context& c) {
     std::wstring error;
     c.dummyUpper = c.dummies.start(kRoot + L"Dummy.EXE", &error);
@@ -256,6 +281,7 @@ void listPart(Context& c) {
             signatures += L"\nrow " + std::to_wstring(row.index) + L": " + quoted(row.signature);
     r.check(signatures.empty() && withPath > 0, L"every tooltip's second line says the unsigned file is unsigned: 签名：无",
             signatures);
+    checkSignedRows(c);
 
     HWND bar = c.control(kVScroll3);
     if (rows.size() <= static_cast<size_t>(kRowsInView)) {

@@ -18,6 +18,7 @@
 #include <set>
 
 #include "machine_state.h"
+#include "probes.h"
 #include "scenarios.h"
 #include "wardeck_ui.h"
 #include "wardeck_ui_cleaners.h"
@@ -898,6 +899,79 @@ const wchar_t* const kVBho64 = L"{8C9DAEBF-0008-4000-8000-00000000C064}";
 const wchar_t* const kVBho32 = L"{8C9DAEBF-0008-4000-8000-00000000C032}";
 const wchar_t* const kVShared = L"shared-by-both-views.exe";
 
+// ---- tool tips ----------------------------------------------------------------------------
+
+// The tool tips of the rows of a page, by row, read as a tip is read when it
+// shows (the program reads the registry for them only then).
+std::map<HWND, std::wstring> rowTips(const Running& app) {
+    std::map<HWND, std::wstring> tips;
+    for (HWND tip : toolTipControls(app.process.pid())) {
+        if (GetWindow(tip, GW_OWNER) != app.main) continue;
+        for (auto& [tool, t] : toolTipTexts(tip)) tips[tool] = t;
+    }
+    return tips;
+}
+
+std::wstring tipOfRow(const std::map<HWND, std::wstring>& tips, const std::vector<HWND>& rows, const std::wstring& caption) {
+    for (HWND w : rows) {
+        if (text(w) != caption) continue;
+        const auto it = tips.find(w);
+        return it == tips.end() ? L"(no tip)" : it->second;
+    }
+    return L"(no row " + caption + L")";
+}
+
+const wchar_t* const kTipBarFound = L"{5E6F7081-0005-4000-8000-00000000A001}";
+const wchar_t* const kTipBarMissing = L"{5E6F7081-0005-4000-8000-00000000A002}";
+const std::wstring kClassesPath = L"Software\\Classes\\CLSID";
+
+void toolTipsPart(Report& r, const Options& o) {
+    const std::wstring label = L"tool tips: ";
+    emptyKey(HKLM, kIfeoPath);
+    emptyKey(HKLM, kToolbarPath);
+    RegTree ifeo = key(L"Image File Execution Options");
+    ifeo.subkey(key(L"tip-debug.exe", {dword(L"MitigationOptions", 256), sz(L"Debugger", L"C:\\evil\\dropper.exe")}));
+    ifeo.subkey(key(L"tip-empty.exe"));
+    RegTree bar = key(L"Toolbar");
+    bar.value(sz(kTipBarFound, L"tip found"));
+    bar.value(sz(kTipBarMissing, L"tip missing"));
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring found = std::wstring(system) + L"\\kernel32.dll", missing = L"C:\\nowhere\\gone.dll";
+    bool ok = r.check(writeKey(HKLM, kIfeoPath, ifeo).empty() && writeKey(HKLM, kToolbarPath, bar).empty(),
+                      label + L"seeded two IFEO subkeys and two toolbars");
+    ok = ok && r.check(machine::setValue(HKLM, kClassesPath + L"\\" + kTipBarFound + L"\\InprocServer32", sz(L"", found)) &&
+                           machine::setValue(HKLM, kClassesPath + L"\\" + kTipBarMissing + L"\\InprocServer32", sz(L"", missing)),
+                       label + L"registered the toolbars' classes");
+    if (!ok) return;
+
+    OpenedPage op = openPage(r, o, kHijackPage, label);
+    if (op.app.main) {
+        settle(op.app.main, kHijackPage);
+        const auto rows = rowsOf(op.app.main, kHijackPage);
+        const auto tips = rowTips(op.app);
+        r.equal(tipOfRow(tips, rows, L"tip-debug.exe"), L"Debugger = C:\\evil\\dropper.exe\nMitigationOptions = 256",
+                label + L"an IFEO subkey's tip shows its Debugger value on the first line");
+        r.equal(tipOfRow(tips, rows, L"tip-empty.exe"), L"（无值）", label + L"a subkey without values says so");
+        op.app.process.terminate();
+    }
+    op = openPage(r, o, kBrowserPage, label);
+    if (op.app.main) {
+        settle(op.app.main, kBrowserPage);
+        const auto rows = rowsOf(op.app.main, kBrowserPage);
+        const auto tips = rowTips(op.app);
+        r.equal(tipOfRow(tips, rows, L"tip found"), std::wstring(kTipBarFound) + L"\n" + found,
+                label + L"a toolbar's tip names its class and the DLL it loads");
+        r.equal(tipOfRow(tips, rows, L"tip missing"), std::wstring(kTipBarMissing) + L"\n" + missing + L"（文件不存在）",
+                label + L"a DLL that is not there is marked so");
+        op.app.process.terminate();
+    }
+    emptyKey(HKLM, kIfeoPath);
+    emptyKey(HKLM, kToolbarPath);
+    deleteTree(HKLM, kClassesPath + L"\\" + kTipBarFound);
+    deleteTree(HKLM, kClassesPath + L"\\" + kTipBarMissing);
+}
+
 void cleanViews() {
     for (REGSAM v : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
         deleteTree(HKLM, kExtensionsPath, v);
@@ -1039,6 +1113,7 @@ int scenarioRegistry(Report& r, const Options& o) {
     if (o.wants(L"bad-input")) badInputPart(r, o);
     if (o.wants(L"unusual-names")) oddNamesPart(r, o);
     if (o.wants(L"views")) viewsPart(r, o);
+    if (o.wants(L"tooltips")) toolTipsPart(r, o);
     return r.finish();
 }
 

@@ -2,11 +2,14 @@
 // page bar, the command-line argument, and the same layout at a higher DPI.
 //
 // Parts (--only): "layout" (window, page bar, Drive page, every page, help),
-// "arguments" (the `watch` argument cases) and "run-value" (a start leaves a
-// Run value named like the program in other letter case as it was).
+// "arguments" (the `watch` argument cases), "run-value" (a start leaves a
+// Run value named like the program in other letter case as it was) and
+// "rights" (elevation and the debug privilege).
 #include <algorithm>
+#include <set>
 
 #include "machine_state.h"
+#include "probes.h"
 #include "scenarios.h"
 #include "wardeck_tools_ui.h"
 
@@ -368,6 +371,100 @@ void runValuePart(Report& r, const Options& o) {
     }
 }
 
+// ---- rights -------------------------------------------------------------------------
+
+std::set<DWORD> wardecks() {
+    const auto pids = pidsNamed(L"wardeck.exe");
+    return {pids.begin(), pids.end()};
+}
+
+std::wstring elevationText(const std::optional<TokenFacts>& facts) {
+    if (!facts) return L"unreadable";
+    static const wchar_t* const names[] = {L"?", L"default", L"full", L"limited"};
+    const int t = facts->elevationType;
+    return std::to_wstring(t) + L" (" + (t >= 1 && t <= 3 ? names[t] : names[0]) + L")";
+}
+
+// The rights wardeck.exe takes at start. Started with the filtered token of
+// an administrator (as a program starts before elevation), an interactive
+// start asks once to run elevated ("runas") and ends; the `watch` start never
+// asks. Wine grants "runas" without a prompt but without elevating either, so
+// the copy comes up filtered again: it must run, and never ask a second time.
+void rightsPart(Report& r, const Options& o) {
+    {
+        Running app = start(o.app, quotedCommandLine(o.app, L""));
+        if (r.check(app.main != nullptr, L"rights: wardeck.exe starts", app.error)) {
+            const auto facts = tokenFacts(app.process.pid());
+            r.note(L"rights: this system gives the program the elevation type " + elevationText(facts));
+            if (facts && facts->debugHeld) {
+                r.check(facts->debugEnabled, L"rights: SeDebugPrivilege, which the token holds, is enabled at start");
+            } else {
+                r.note(L"rights: the token holds no SeDebugPrivilege");
+            }
+        }
+        app.process.terminate();
+    }
+
+    HANDLE token = filteredToken();
+    if (!token) {
+        r.note(L"rights: this system has no filtered token for the user; the elevation request is not tried");
+        return;
+    }
+    struct TokenCloser {
+        HANDLE h;
+        ~TokenCloser() { CloseHandle(h); }
+    } closer{token};
+    std::wstring error;
+
+    const std::set<DWORD> before = wardecks();
+    SpecialProcess filtered = SpecialProcess::start(o.app, quotedCommandLine(o.app, L""), token, L"", &error);
+    if (!r.check(bool(filtered), L"rights: wardeck.exe starts with the filtered token", error)) return;
+    r.note(L"rights: started filtered, its elevation type is " + elevationText(tokenFacts(filtered.pid())));
+    DWORD code = 99;
+    const bool ended = WaitForSingleObject(filtered.handle(), 10000) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(filtered.handle(), &code);
+    r.check(ended && code == 0, L"rights: the filtered interactive start asks to run elevated and ends (exit code 0)",
+            ended ? L"exit code " + std::to_wstring(code) : L"it still runs after 10 s");
+    std::set<DWORD> copies;
+    HWND copyWindow = nullptr;
+    waitUntil(
+        [&] {
+            copies.clear();
+            for (DWORD p : wardecks()) {
+                if (!before.count(p) && p != filtered.pid()) copies.insert(p);
+            }
+            copyWindow = copies.size() == 1 ? waitTopLevel(kMainTitle, *copies.begin(), 0) : nullptr;
+            return copyWindow != nullptr;
+        },
+        15000, 50);
+    r.check(copyWindow != nullptr, L"rights: the copy it asked for runs and shows its main window",
+            std::to_wstring(copies.size()) + L" new wardeck.exe");
+    if (copyWindow) {
+        const DWORD copy = *copies.begin();
+        r.note(L"rights: the copy's elevation type is " + elevationText(tokenFacts(copy)));
+        sleepMs(1500);
+        std::set<DWORD> now = wardecks();
+        for (DWORD p : before) now.erase(p);
+        r.check(now == std::set<DWORD>{copy} && IsWindowVisible(copyWindow),
+                L"rights: the copy, filtered again, does not ask a second time and keeps running",
+                std::to_wstring(now.size()) + L" new wardeck.exe");
+    }
+    for (DWORD p : wardecks()) {
+        if (!before.count(p)) endProcess(p);
+    }
+
+    SpecialProcess watching = SpecialProcess::start(o.app, quotedCommandLine(o.app, L" watchG"), token, L"", &error);
+    if (!r.check(bool(watching), L"rights: wardeck.exe watchG starts with the filtered token", error)) return;
+    HWND hidden = waitTopLevel(kMainTitle, watching.pid(), 15000);
+    sleepMs(1000);
+    std::set<DWORD> now = wardecks();
+    for (DWORD p : before) now.erase(p);
+    r.check(hidden && watching.running() && now == std::set<DWORD>{watching.pid()},
+            L"rights: the filtered watch start never asks: it runs on itself, in the background",
+            std::to_wstring(now.size()) + L" new wardeck.exe");
+    watching.end();
+}
+
 }  // namespace
 
 int scenarioStartup(Report& r, const Options& o) {
@@ -378,6 +475,7 @@ int scenarioStartup(Report& r, const Options& o) {
     if (o.wants(L"layout")) layoutPart(r, o);
     if (o.wants(L"arguments")) argumentPart(r, o);
     if (o.wants(L"run-value")) runValuePart(r, o);
+    if (o.wants(L"rights")) rightsPart(r, o);
     return r.finish();
 }
 

@@ -20,6 +20,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/services.h"
@@ -133,16 +134,23 @@ void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd
     check(selfPath == narrow(self), "processes.mainModulePath self", selfPath);
 
     // The child: a copy of this program under an upper-case Chinese name,
-    // started by name from this program's folder (the first place searched).
+    // started by its full path. By its bare name it is not started, though a
+    // search would find it first in this program's folder.
     const std::wstring childName = L"WDCHK子进程.EXE";
     const std::wstring childPath = folderOf(self) + L"\\" + childName;
     if (!::CopyFileW(self.c_str(), childPath.c_str(), FALSE)) {
         check(false, "processes.child copy", "CopyFileW error " + num(::GetLastError()));
         return;
     }
-    check(shell.startProgram(narrow(childName), platform::StartStyle::Hidden), "shell.startProgram child",
+    check(!shell.startProgram(narrow(childName), platform::StartStyle::Hidden), "shell.startProgram bare name refused",
           narrow(childName));
-    check(!shell.startProgram("wd_no_such_program_here.exe", platform::StartStyle::Hidden),
+    check(shell.startProgram(narrow(childPath), platform::StartStyle::Hidden), "shell.startProgram child",
+          narrow(childPath));
+    const std::string windows = shell.windowsFolder();
+    check(!windows.empty() && windows.back() != '\\' &&
+              ::GetFileAttributesW(widen(windows + "\\explorer.exe").c_str()) != INVALID_FILE_ATTRIBUTES,
+          "shell.windowsFolder holds explorer.exe", windows);
+    check(!shell.startProgram(narrow(folderOf(self)) + "\\wd_no_such_program_here.exe", platform::StartStyle::Hidden),
           "shell.startProgram missing");
 
     std::uint32_t childPid = 0;
@@ -581,6 +589,32 @@ void checkDispatch() {
     check(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0,
           "dispatch: the window answers after its handlers threw");
     check(::IsWindow(main) && ::IsWindowVisible(main), "dispatch: the window is still there");
+
+    // Waiting for a process (this one: it never ends) runs the timers and
+    // answers messages sent from elsewhere; a posted click waits until after.
+    wd::win32::Processes processes;
+    ticks = 0;
+    timer->onTick = [&] { ++ticks; };
+    timer->setEnabled(true);
+    ::PostMessageW(plainButton, BM_CLICK, 0, 0);
+    bool answered = false;
+    std::thread sender([&] {
+        ::Sleep(200);
+        DWORD_PTR result = 0;
+        answered = ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+    });
+    const ULONGLONG started = ::GetTickCount64();
+    const bool gone = processes.waitForExit(::GetCurrentProcessId(), 600);
+    const ULONGLONG waited = ::GetTickCount64() - started;
+    sender.join();
+    timer->setEnabled(false);
+    check(!gone && waited >= 550, "dispatch: waitForExit of a running process waits its time", num(waited) + " ms");
+    check(ticks >= 5, "dispatch: timers tick while waitForExit waits", num(ticks) + " ticks in " + num(waited) + " ms");
+    check(answered, "dispatch: a message sent from another thread is answered while waitForExit waits");
+    check(plainClicks == 1, "dispatch: a click posted while waitForExit waits is not handled inside the wait",
+          "plain clicks " + num(plainClicks));
+    pump(200);
+    check(plainClicks == 2, "dispatch: the posted click is handled after the wait", "plain clicks " + num(plainClicks));
 }
 
 int wmain(int, wchar_t**) {

@@ -1,0 +1,43 @@
+// What the tool tip of a Hijack or Browser row says of the registry entry
+// behind it: read when the tip is about to show, never during a scan.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+#include "registry/registry_access.h"
+
+namespace wd::registry {
+
+inline constexpr char kNoValuesTip[] = "（无值）";
+inline constexpr char kDefaultValueTip[] = "（默认）";
+inline constexpr char kFileMissingTip[] = "（文件不存在）";
+inline constexpr std::size_t kMaxTipValueLines = 12;
+// A tip line is cut here (the data of one value can be kilobytes).
+inline constexpr std::size_t kMaxTipLineBytes = 300;
+
+// The values of one key, one line each, "名称 = 数据", the values that change
+// how a program starts (Debugger, GlobalFlag, VerifierDlls) first; at most
+// kMaxTipValueLines lines, then "…（共 N 个值）"; "（无值）" for none.
+// `total` is the number of values the key has; `values` may hold fewer.
+std::string ValuesToolTip(const std::vector<ValueEntry>& values, std::size_t total, platform::Text& text);
+
+// Whether a value decides what runs when the program named by its key starts
+// (Debugger, GlobalFlag, VerifierDlls, in the registry's letter case rule).
+bool IsStartValue(std::string_view name, platform::Text& text);
+
+// An add-on's tip: its CLSID, then the file it loads ("" when none is
+// registered), marked when the file is not there.
+std::string AddOnToolTip(std::string_view clsid, std::string_view file, bool fileMissing);
+
+// The file a registered command or server names: the text in quotes when it
+// starts with one, else all of it.
+std::string FileOfCommand(std::string_view command);
+
+// One line of tip text: line breaks and NULs cannot stand in it, and it is
+// cut (whole characters) to kMaxTipLineBytes.
+std::string TipLine(std::string_view text);
+
+}  // namespace wd::registry
