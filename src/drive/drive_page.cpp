@@ -57,6 +57,9 @@ void DrivePage::Command1_Click() {
 
 void DrivePage::Command12_Click() { background_->EnterBackgroundMode(); }
 
-void DrivePage::Timer1_Timer() { QuarantineDrive(form_.platform.files, form_.platform.text, Combo1->text()); }
+// A slice of the quarantine run per tick (see Quarantine): a huge autorun
+// file is worked through over many ticks while the window and the other
+// timers go on between them.
+void DrivePage::Timer1_Timer() { quarantine_.tick(form_.platform.files, form_.platform.text, Combo1->text()); }
 
 }  // namespace wd::drive

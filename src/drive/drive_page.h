@@ -8,6 +8,7 @@
 #include "app/form.h"
 #include "drive/autostart.h"
 #include "drive/background.h"
+#include "drive/quarantine.h"
 #include "platform/ui.h"
 
 namespace wd::drive {
@@ -42,6 +43,8 @@ private:
     app::Form& form_;
     std::unique_ptr<Autostart> autostart_;
     std::unique_ptr<Background> background_;
+    // The run under way on the drive in the box, going on from tick to tick.
+    Quarantine quarantine_;
 };
 
 }  // namespace wd::drive

@@ -7,8 +7,48 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wd::platform {
+
+// ---- one drive's files, never through a link (the drive monitor) ----
+
+// A place below a drive's root: one plain name per folder level, none of them
+// empty, ".", ".." or holding a separator.
+using DriveParts = std::vector<std::string>;
+
+// What a place below a drive's root is. `Refused`: a part of its path is a
+// link, junction or mount point (any reparse point), or the place really
+// lies elsewhere than its path says, or it cannot be opened to tell.
+enum class DriveEntry { Absent, File, Folder, Refused };
+
+struct DriveListing {
+    std::string name;
+    bool folder = false;
+};
+
+// A drive's root, held while this object lives. Every operation opens the
+// parts of its paths one by one from the root, holds them so that none can
+// be renamed or swapped until it is done, and acts on nothing that `look`
+// would call `Refused` (that is, never on anything off the drive).
+class DriveRoot {
+public:
+    virtual ~DriveRoot() = default;
+    virtual DriveEntry look(const DriveParts& parts) = 0;
+    // Makes the last part as a new folder; its parent must be a folder.
+    virtual bool makeFolder(const DriveParts& parts) = 0;
+    // Clears the attributes of `from` (a file or folder) and moves it to `to`
+    // on the same drive, in one step replacing a file already at `to` (whose
+    // attributes are cleared first). A failed move leaves what was at `to`.
+    virtual bool moveReplacing(const DriveParts& from, const DriveParts& to) = 0;
+    // Up to `maxBytes` of a file from `offset` (fewer at its end); `identity`
+    // receives what tells this file from another one later put in its place.
+    virtual std::optional<std::string> read(const DriveParts& parts, std::uint64_t offset, std::size_t maxBytes,
+                                            std::string& identity) = 0;
+    // The entries of a folder; nothing when it cannot be listed or holds more
+    // than `maxEntries`.
+    virtual std::optional<std::vector<DriveListing>> list(const DriveParts& parts, std::size_t maxEntries) = 0;
+};
 
 // ---- new files written in pieces ---------------------------------------------
 // A file that the program has just made and alone holds open for writing.
@@ -44,6 +84,11 @@ public:
     virtual std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) = 0;
     // Writes a whole file, replacing it; makes missing folders on the way.
     virtual bool writeAll(std::string_view path, std::string_view bytes) = 0;
+
+    // ---- one drive's files, never through a link ----
+    // The root of the drive text `drive` (the folder `drive` + "\\"); nothing
+    // when it cannot be opened.
+    virtual std::unique_ptr<DriveRoot> openDriveRoot(std::string_view drive) = 0;
 
     // ---- new files written in pieces ----
     // Makes a new file (and missing folders on the way) and opens it for

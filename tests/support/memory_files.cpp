@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include <algorithm>
+#include <memory>
 
 #include "common/unicode.h"
 
@@ -66,6 +67,28 @@ std::string MemoryFiles::key(std::string_view path, bool* trailingSlash) const {
     return k;
 }
 
+std::string MemoryFiles::follow(const std::string& k, bool followLast) const {
+    std::string at = k;
+    // A bounded number of hops, as Windows gives up on a loop of links.
+    for (int hop = 0; hop < 32; ++hop) {
+        bool changed = false;
+        for (std::size_t end = at.find('\\'); end != std::string::npos || !at.empty();
+             end = at.find('\\', end + 1)) {
+            const bool last = end == std::string::npos;
+            const std::string prefix = last ? at : at.substr(0, end);
+            auto it = entries_.find(prefix);
+            if (it != entries_.end() && !it->second.linkTo.empty() && (!last || followLast)) {
+                at = key(it->second.linkTo) + (last ? std::string() : at.substr(end));
+                changed = true;
+                break;
+            }
+            if (last) break;
+        }
+        if (!changed) return at;
+    }
+    return {};
+}
+
 std::string MemoryFiles::literalKey(std::string_view path) const {
     // Only a drive path is ours (UNC\... is a network path); every name is
     // taken as it is, and "." or ".." name nothing.
@@ -127,6 +150,7 @@ MemoryFiles::Entry& MemoryFiles::addFile(const std::string& path, std::string da
     e.path = path;
     e.folder = false;
     e.data = std::move(data);
+    e.id = nextId_++;
     return e;
 }
 
@@ -134,6 +158,13 @@ MemoryFiles::Entry& MemoryFiles::addFolder(const std::string& path) {
     Entry& e = entries_[key(path)];
     e.path = path;
     e.folder = true;
+    e.id = nextId_++;
+    return e;
+}
+
+MemoryFiles::Entry& MemoryFiles::addLink(const std::string& path, const std::string& target, bool folder) {
+    Entry& e = folder ? addFolder(path) : addFile(path);
+    e.linkTo = target;
     return e;
 }
 
@@ -153,7 +184,7 @@ std::vector<std::string> MemoryFiles::listing(const std::string& drive) const {
 
 bool MemoryFiles::exists(std::string_view path) {
     bool slash = false;
-    const std::string k = key(path, &slash);
+    const std::string k = follow(key(path, &slash), true);
     if (k.empty() || drives_.count(k.substr(0, 2)) == 0) return false;
     if (k.size() == 2) return true;  // the drive's root
     if (isDevice(k)) return true;
@@ -163,7 +194,7 @@ bool MemoryFiles::exists(std::string_view path) {
 }
 
 bool MemoryFiles::isFolder(std::string_view path) {
-    const std::string k = key(path);
+    const std::string k = follow(key(path), true);
     if (k.size() == 2) return drives_.count(k) != 0;
     auto it = entries_.find(k);
     return it != entries_.end() && it->second.folder;
@@ -171,7 +202,7 @@ bool MemoryFiles::isFolder(std::string_view path) {
 
 bool MemoryFiles::makeFolder(std::string_view path) {
     log.push_back("makeFolder " + std::string(path));
-    const std::string k = key(path);
+    const std::string k = follow(key(path), false);
     if (k.size() <= 2 || !writable(k) || isDevice(k) || entries_.count(k)) return false;
     const std::string parent = parentKey(k);
     if (parent.size() > 2 && !(entries_.count(parent) && entries_[parent].folder)) return false;
@@ -185,7 +216,7 @@ bool MemoryFiles::makeFolder(std::string_view path) {
 
 bool MemoryFiles::setNormalAttributes(std::string_view path) {
     log.push_back("setNormal " + std::string(path));
-    const std::string k = key(path);
+    const std::string k = follow(key(path), true);
     auto it = entries_.find(k);
     if (k.size() <= 2 || it == entries_.end() || !writable(k)) return false;
     Entry& e = it->second;
@@ -196,7 +227,7 @@ bool MemoryFiles::setNormalAttributes(std::string_view path) {
 
 bool MemoryFiles::deleteFile(std::string_view path) {
     log.push_back("delete " + std::string(path));
-    const std::string k = key(path);
+    const std::string k = follow(key(path), false);
     auto it = entries_.find(k);
     if (it == entries_.end() || !writable(k)) return false;
     const Entry& e = it->second;
@@ -208,7 +239,7 @@ bool MemoryFiles::deleteFile(std::string_view path) {
 
 bool MemoryFiles::rename(std::string_view from, std::string_view to) {
     log.push_back("rename " + std::string(from) + " -> " + std::string(to));
-    const std::string a = key(from), b = key(to);
+    const std::string a = follow(key(from), false), b = follow(key(to), false);
     if (a.size() <= 2 || b.size() <= 2 || !writable(a) || a.substr(0, 2) != b.substr(0, 2)) return false;
     auto it = entries_.find(a);
     if (it == entries_.end() || it->second.locked || entries_.count(b) || isDevice(b)) return false;
@@ -235,7 +266,7 @@ bool MemoryFiles::rename(std::string_view from, std::string_view to) {
 }
 
 std::optional<std::string> MemoryFiles::readAll(std::string_view path, std::uint64_t maxBytes) {
-    auto it = entries_.find(key(path));
+    auto it = entries_.find(follow(key(path), true));
     if (it == entries_.end() || it->second.folder || it->second.locked) return std::nullopt;
     if (drives_.count(it->first.substr(0, 2)) == 0) return std::nullopt;
     return it->second.data.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, it->second.data.size())));
@@ -258,7 +289,7 @@ bool MemoryFiles::makeParents(const std::string& p) {
 bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
     log.push_back("write " + std::string(path));
     if (beforeWrite) beforeWrite(std::string(path));
-    const std::string k = key(path);
+    const std::string k = follow(key(path), true);
     if (failWrites || k.size() <= 2 || !writable(k)) return false;
     // Missing folders are made on the way.
     std::string p(path);
@@ -271,6 +302,143 @@ bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
     e.data = std::string(bytes);
     ++writeCount_;
     return true;
+}
+
+// ---- a drive root: parts opened one by one, never through a link ----
+
+class MemoryFiles::Root final : public platform::DriveRoot {
+public:
+    Root(MemoryFiles& files, std::string rootKey, std::string rootPath)
+        : f_(files), rootKey_(std::move(rootKey)), rootPath_(std::move(rootPath)) {}
+
+    platform::DriveEntry look(const platform::DriveParts& parts) override {
+        ++f_.rootCalls["look"];
+        return kind(parts);
+    }
+
+    bool makeFolder(const platform::DriveParts& parts) override {
+        ++f_.rootCalls["makeFolder"];
+        f_.log.push_back("makeFolder " + pathOf(parts));
+        if (parts.empty() || !f_.writable(rootKey_) || kind(parent(parts)) != platform::DriveEntry::Folder ||
+            kind(parts) != platform::DriveEntry::Absent)
+            return false;
+        Entry& e = f_.entries_[keyOf(parts)];
+        e.path = pathOf(parts);
+        e.folder = true;
+        e.id = f_.nextId_++;
+        ++f_.writeCount_;
+        return true;
+    }
+
+    bool moveReplacing(const platform::DriveParts& from, const platform::DriveParts& to) override {
+        ++f_.rootCalls["move"];
+        f_.log.push_back("move " + pathOf(from) + " -> " + pathOf(to));
+        const platform::DriveEntry source = kind(from);
+        if (source != platform::DriveEntry::File && source != platform::DriveEntry::Folder) return false;
+        if (!f_.writable(rootKey_) || kind(parent(to)) != platform::DriveEntry::Folder) return false;
+        const std::string a = keyOf(from), b = keyOf(to);
+        if (b.rfind(a + "\\", 0) == 0 || a == b) return false;  // into itself
+        const platform::DriveEntry target = kind(to);
+        if (target == platform::DriveEntry::Folder || target == platform::DriveEntry::Refused) return false;
+        if (target == platform::DriveEntry::File) {
+            Entry& old = f_.entries_[b];
+            if (old.locked) return false;
+            old.readOnly = old.hidden = old.system = old.archive = false;
+        }
+        Entry& src = f_.entries_[a];
+        if (src.locked) return false;
+        src.readOnly = src.hidden = src.system = src.archive = false;
+        f_.entries_.erase(b);
+        std::vector<std::pair<std::string, Entry>> moved;
+        for (auto i = f_.entries_.begin(); i != f_.entries_.end();) {
+            if (i->first == a || i->first.rfind(a + "\\", 0) == 0) {
+                moved.emplace_back(b + i->first.substr(a.size()), i->second);
+                i = f_.entries_.erase(i);
+            } else {
+                ++i;
+            }
+        }
+        const std::string fromPath = pathOf(from), toPath = pathOf(to);
+        for (auto& [k, e] : moved) {
+            e.path = toPath + e.path.substr(std::min(e.path.size(), fromPath.size()));
+            f_.entries_[k] = std::move(e);
+        }
+        ++f_.writeCount_;
+        return true;
+    }
+
+    std::optional<std::string> read(const platform::DriveParts& parts, std::uint64_t offset, std::size_t maxBytes,
+                                    std::string& identity) override {
+        ++f_.rootCalls["read"];
+        if (kind(parts) != platform::DriveEntry::File) return std::nullopt;
+        const Entry& e = f_.entries_[keyOf(parts)];
+        if (e.locked) return std::nullopt;
+        identity = std::to_string(e.id);
+        if (offset >= e.data.size()) return std::string();
+        return e.data.substr(static_cast<std::size_t>(offset), maxBytes);
+    }
+
+    std::optional<std::vector<platform::DriveListing>> list(const platform::DriveParts& parts,
+                                                            std::size_t maxEntries) override {
+        ++f_.rootCalls["list"];
+        if (kind(parts) != platform::DriveEntry::Folder) return std::nullopt;
+        const std::string k = keyOf(parts) + "\\";
+        std::vector<platform::DriveListing> out;
+        for (const auto& [key, e] : f_.entries_) {
+            if (key.rfind(k, 0) != 0 || key.find('\\', k.size()) != std::string::npos) continue;
+            if (out.size() >= maxEntries) return std::nullopt;
+            const std::size_t slash = e.path.find_last_of('\\');
+            out.push_back({slash == std::string::npos ? e.path : e.path.substr(slash + 1), e.folder});
+        }
+        return out;
+    }
+
+private:
+    static platform::DriveParts parent(const platform::DriveParts& parts) {
+        return parts.empty() ? parts : platform::DriveParts(parts.begin(), parts.end() - 1);
+    }
+    std::string keyOf(const platform::DriveParts& parts) const {
+        std::string k = rootKey_;
+        for (const std::string& p : parts) k += "\\" + upper(p);
+        return k;
+    }
+    std::string pathOf(const platform::DriveParts& parts) const {
+        std::string p = rootPath_;
+        for (const std::string& part : parts) p += "\\" + part;
+        return p;
+    }
+    platform::DriveEntry kind(const platform::DriveParts& parts) const {
+        if (f_.drives_.count(rootKey_.substr(0, 2)) == 0) return platform::DriveEntry::Absent;
+        std::string k = rootKey_;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            k += "\\" + upper(parts[i]);
+            auto it = f_.entries_.find(k);
+            if (it == f_.entries_.end()) return platform::DriveEntry::Absent;
+            if (!it->second.linkTo.empty()) return platform::DriveEntry::Refused;
+            const bool last = i + 1 == parts.size();
+            if (!last && !it->second.folder) return platform::DriveEntry::Absent;
+            if (last) return it->second.folder ? platform::DriveEntry::Folder : platform::DriveEntry::File;
+        }
+        return platform::DriveEntry::Folder;
+    }
+
+    MemoryFiles& f_;
+    std::string rootKey_;   // "G:" or "G:\\SUB"
+    std::string rootPath_;  // as the drive text gave it, without a trailing backslash
+};
+
+std::unique_ptr<platform::DriveRoot> MemoryFiles::openDriveRoot(std::string_view drive) {
+    ++rootCalls["open"];
+    const std::string k = key(std::string(drive) + "\\");
+    if (k.empty() || drives_.count(k.substr(0, 2)) == 0) return nullptr;
+    if (k.size() > 2) {
+        auto it = entries_.find(k);
+        if (it == entries_.end() || !it->second.folder || !it->second.linkTo.empty()) return nullptr;
+    }
+    std::string path(drive);
+    if (path.empty()) path = currentDrive;
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    return std::make_unique<Root>(*this, k, path);
 }
 
 // ---- new files written in pieces ----

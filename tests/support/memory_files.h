@@ -1,7 +1,10 @@
 // In-memory files and environment for the unit tests. Paths are Windows
 // paths; names compare without regard to ASCII case, "." and ".." are
 // resolved and doubled backslashes collapse, as Windows does (except in the
-// "\\?\" form, which Windows takes literally).
+// "\\?\" form, which Windows takes literally). An entry can be a link
+// (junction, symbolic link, mount point): paths through it lead to its
+// target, as Windows path calls follow them; a drive root opened with
+// openDriveRoot refuses it.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,8 @@ public:
         std::string data;
         bool readOnly = false, hidden = false, system = false, archive = false;
         bool locked = false;  // held open by another program: no delete, rename or read
+        std::string linkTo;   // a link to this path (anywhere); empty for a plain entry
+        std::uint64_t id = 0;  // tells two files apart, kept across moves
     };
 
     MemoryFiles() { addDrive("C:"); }
@@ -36,6 +41,8 @@ public:
     void setWriteProtected(const std::string& drive, bool on);
     Entry& addFile(const std::string& path, std::string data = {});
     Entry& addFolder(const std::string& path);
+    // A link at `path` that leads to `target` (a folder or file, anywhere).
+    Entry& addLink(const std::string& path, const std::string& target, bool folder = true);
     Entry* find(const std::string& path);
     // Every entry under a drive, by path as made.
     std::vector<std::string> listing(const std::string& drive) const;
@@ -70,6 +77,9 @@ public:
     bool rename(std::string_view from, std::string_view to) override;
     std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) override;
     bool writeAll(std::string_view path, std::string_view bytes) override;
+    std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
+    // Calls of the drive roots' operations so far, by kind ("look", "list", ...).
+    std::map<std::string, int> rootCalls;
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
@@ -78,6 +88,10 @@ public:
     std::string key(std::string_view path, bool* trailingSlash = nullptr) const;
 
 private:
+    class Root;
+    // The key with every link on the way (and the last part too, when
+    // `followLast`) replaced by its target.
+    std::string follow(const std::string& key, bool followLast) const;
     class NewFile;
     bool makeParents(const std::string& path);
     std::string literalKey(std::string_view path) const;
@@ -88,6 +102,7 @@ private:
     std::map<std::string, Entry> entries_;
     std::set<std::string> drives_, writeProtected_;
     int writeCount_ = 0;
+    std::uint64_t nextId_ = 1;
 };
 
 class MemoryEnvironment : public platform::Environment {

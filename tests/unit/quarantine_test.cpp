@@ -160,7 +160,7 @@ TEST(Quarantine, EveryNamedFileOnALineIsHandledInOrder) {
 TEST(Quarantine, OneBadLineDoesNotEndTheRun) {
     Drive d;
     d.files.addFolder("G:\\sub");
-    d.files.addFile("G:\\sub\\virus.exe");                 // a folder part: cannot be moved
+    d.files.addFile("G:\\sub\\virus.exe");                 // a folder part: mirrored in the Quarantine folder
     d.files.addFolder(kFolder);
     d.files.addFolder(kFolder + "\\old.exe.vkq");           // an older target that is a folder
     d.files.addFile("G:\\old.exe");
@@ -169,7 +169,7 @@ TEST(Quarantine, OneBadLineDoesNotEndTheRun) {
     d.files.addFile("G:\\autorun.inf",
                     "open=sub\\virus.exe\r\nopen=\r\nopen=old.exe\r\nopen=locked.exe\r\nopen=good.exe\r\n");
     d.run();
-    EXPECT_TRUE(d.has("G:\\sub\\virus.exe"));
+    EXPECT_TRUE(d.has(kFolder + "\\sub\\virus.exe.vkq"));
     EXPECT_TRUE(d.has("G:\\old.exe"));
     EXPECT_TRUE(d.has("G:\\locked.exe"));
     EXPECT_TRUE(d.has(kFolder + "\\good.exe.vkq"));
@@ -246,6 +246,263 @@ TEST(Quarantine, GarbageAndHugeFilesEndCleanly) {
     d.run();
     EXPECT_TRUE(d.has(kFolder + "\\autorun.inf.vkq"));
     EXPECT_TRUE(d.has(kFolder + "\\virus.exe.vkq"));
+}
+
+// ---- names with folder parts, device names, "." parts ----
+
+TEST(Quarantine, NamePartsRefuseDevicesAndWayOutsButKeepDotParts) {
+    using P = platform::DriveParts;
+    EXPECT_EQ(drive::drivePartsOf(".\\virus.exe"), (P{"virus.exe"}));
+    EXPECT_EQ(drive::drivePartsOf("./RECYCLER\\S-1-5\\.\\x.exe"), (P{"RECYCLER", "S-1-5", "x.exe"}));
+    EXPECT_EQ(drive::drivePartsOf("sub\\\\x.exe"), (P{"sub", "x.exe"}));
+    EXPECT_EQ(drive::drivePartsOf("..virus"), (P{"..virus"}));
+    for (const char* bad :
+         {"CON", "con", "Nul.txt", "sub\\aux", "AUX\\x.exe", "com1", "COM9.exe", "lpt5", "LPT1.a.b", "conin$",
+          "CONOUT$", "com\xC2\xB9", "CON .txt", "..", "a\\..\\b", ". .", "x.exe.", "sub.\\x", "\"x.exe\"", "x?.exe",
+          "a|b", "x<y", "\x01x", "★优盘VIP房☆", "★优盘vip房☆\\autorun.inf.vkq", ".\\★优盘VIP房☆\\x.exe.vkq",
+          "autorun.inf", "AUTORUN.INF", ".", ".\\", "\\\\?\\G:\\x"})
+        EXPECT_FALSE(drive::drivePartsOf(bad)) << bad;
+    for (const char* ok : {"COM10", "LPT0", "console.exe", "CONX", "nul1", "sub\\autorun.inf", "CO\\M1"})
+        EXPECT_TRUE(drive::drivePartsOf(ok)) << ok;
+}
+
+TEST(Quarantine, NamesWithFolderPartsAreMirroredInTheQuarantineFolder) {
+    Drive d;
+    const std::string sid = "S-1-5-21-1004336348-1177238915-682003330-512";
+    d.files.addFolder("G:\\RECYCLER");
+    d.files.addFolder("G:\\RECYCLER\\" + sid);
+    auto& payload = d.files.addFile("G:\\RECYCLER\\" + sid + "\\x.exe", "MZ deep");
+    payload.hidden = payload.system = payload.readOnly = true;
+    d.files.addFolder("G:\\RECYCLER\\" + sid + "\\sub");
+    d.files.addFile("G:\\RECYCLER\\" + sid + "\\sub\\y.dll", "MZ folder");
+    d.files.addFile("G:\\dot.exe", "MZ dot");
+    d.files.addFolder(kFolder);
+    d.files.addFile(kFolder + "\\keep.exe.vkq", "earlier copy");
+    d.files.addFile(kFolder + "\\inside.exe", "put here by hand");
+    d.files.addFile(kFolder + "\\RECYCLER", "a file where a folder would be made");
+    d.files.addFolder("G:\\other");
+    d.files.addFile("G:\\other\\z.exe", "MZ z");
+    d.files.addFile("G:\\autorun.inf",
+                    "shellexecute=RECYCLER\\" + sid + "\\x.exe\r\nopen=.\\dot.exe\r\nopen=missing\\x.exe\r\n"
+                    "open=★优盘VIP房☆\\inside.exe\r\nopen=★优盘VIP房☆\\keep.exe.vkq\r\nopen=other\\z.exe\r\n");
+    d.run();
+    // RECYCLER inside the Quarantine folder is a file: that line is passed over.
+    EXPECT_TRUE(d.has("G:\\RECYCLER\\" + sid + "\\x.exe"));
+    EXPECT_TRUE(d.has(kFolder + "\\dot.exe.vkq"));
+    EXPECT_TRUE(d.has(kFolder + "\\other\\z.exe.vkq"));
+    EXPECT_TRUE(d.has("G:\\other"));  // the folders left behind stay
+    EXPECT_EQ(d.files.find(kFolder + "\\inside.exe")->data, "put here by hand");
+    EXPECT_EQ(d.files.find(kFolder + "\\keep.exe.vkq")->data, "earlier copy");
+
+    // Without the blocking file the payload goes to the mirrored path, its
+    // attributes cleared, and only ".vkq" is added to its last part.
+    d.files.find(kFolder + "\\RECYCLER")->locked = false;
+    ASSERT_TRUE(d.files.deleteFile(kFolder + "\\RECYCLER"));
+    d.files.addFile(kFolder + "\\RECYCLER\\" + sid + "\\x.exe.vkq", "older copy");
+    d.files.addFile("G:\\autorun.inf", "open=RECYCLER\\" + sid + "\\x.exe\r\nicon=RECYCLER\\" + sid + "\\sub\r\n");
+    d.run();
+    const auto* moved = d.files.find(kFolder + "\\RECYCLER\\" + sid + "\\x.exe.vkq");
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->data, "MZ deep");
+    EXPECT_FALSE(moved->hidden || moved->system || moved->readOnly);
+    EXPECT_TRUE(d.has(kFolder + "\\RECYCLER\\" + sid + "\\sub.vkq\\y.dll"));
+    EXPECT_TRUE(d.has("G:\\RECYCLER\\" + sid));
+}
+
+TEST(Quarantine, AFailedMoveKeepsTheEarlierCopy) {
+    Drive d;
+    d.files.addFolder(kFolder);
+    d.files.addFile(kFolder + "\\autorun.inf.vkq", "earlier autorun").readOnly = true;
+    d.files.addFile(kFolder + "\\x.exe.vkq", "earlier x").readOnly = true;
+    d.files.addFile("G:\\x.exe", "worm running").locked = true;
+    d.files.addFile("G:\\autorun.inf", "open=x.exe").locked = true;
+    d.run();  // autorun.inf itself is held: nothing moves, the earlier copy stays
+    EXPECT_EQ(d.files.find(kFolder + "\\autorun.inf.vkq")->data, "earlier autorun");
+    d.files.find("G:\\autorun.inf")->locked = false;
+    d.run();  // x.exe is held: its earlier copy stays
+    EXPECT_EQ(d.files.find(kFolder + "\\autorun.inf.vkq")->data, "open=x.exe");
+    EXPECT_EQ(d.files.find(kFolder + "\\x.exe.vkq")->data, "earlier x");
+    EXPECT_TRUE(d.has("G:\\x.exe"));
+    for (const std::string& op : d.files.log) EXPECT_EQ(op.rfind("delete", 0), std::string::npos) << op;
+}
+
+// ---- links ----
+
+TEST(Quarantine, NothingIsDoneThroughALink) {
+    auto outside = [](Drive& d) {
+        auto& sys = d.files.addFile("C:\\Windows\\system32\\kernel.dll", "system");
+        sys.system = sys.readOnly = true;
+        d.files.addFile("C:\\Windows\\x.exe.vkq", "not ours");
+        d.files.addFile("C:\\Windows\\autorun.inf.vkq", "not ours");
+        return d.files.listing("C:");
+    };
+    auto sameOutside = [](Drive& d, const std::vector<std::string>& before) {
+        EXPECT_EQ(d.files.listing("C:"), before);
+        const auto* sys = d.files.find("C:\\Windows\\system32\\kernel.dll");
+        ASSERT_NE(sys, nullptr);
+        EXPECT_TRUE(sys->system && sys->readOnly);
+        EXPECT_EQ(d.files.find("C:\\Windows\\x.exe.vkq")->data, "not ours");
+        for (const std::string& op : d.files.log) EXPECT_EQ(op.find("C:"), std::string::npos) << op;
+    };
+    {
+        Drive d;  // a link as a path part of a name, and a name that is a link
+        const auto before = outside(d);
+        d.files.addLink("G:\\j", "C:\\Windows");
+        d.files.addLink("G:\\f.exe", "C:\\Windows\\system32\\kernel.dll", false);
+        d.files.addFile("G:\\good.exe");
+        d.files.addFile("G:\\autorun.inf", "open=j\\system32\\kernel.dll\r\nopen=j\r\nopen=f.exe\r\nopen=good.exe\r\n");
+        d.run();
+        sameOutside(d, before);
+        EXPECT_TRUE(d.has(kFolder + "\\good.exe.vkq"));
+        EXPECT_TRUE(d.files.find("G:\\j") && d.files.find("G:\\f.exe"));
+    }
+    {
+        Drive d;  // the Quarantine folder is a link: the run ends before anything is touched
+        const auto before = outside(d);
+        d.files.addLink(kFolder, "C:\\Windows");
+        d.files.addFile("G:\\x.exe", "MZ");
+        d.files.addFile("G:\\autorun.inf", "open=x.exe");
+        d.run();
+        d.run();
+        sameOutside(d, before);
+        EXPECT_TRUE(d.has("G:\\autorun.inf") && d.has("G:\\x.exe"));
+        EXPECT_EQ(d.files.writes(), 0);
+    }
+    {
+        Drive d;  // a folder inside the Quarantine folder, and autorun.inf itself, are links
+        const auto before = outside(d);
+        d.files.addFolder(kFolder);
+        d.files.addLink(kFolder + "\\sub", "C:\\Windows");
+        d.files.addFolder("G:\\sub");
+        d.files.addFile("G:\\sub\\x.exe", "MZ");
+        d.files.addFile("G:\\autorun.inf", "open=sub\\x.exe");
+        d.run();
+        sameOutside(d, before);
+        EXPECT_TRUE(d.has("G:\\sub\\x.exe"));
+        EXPECT_TRUE(d.has(kFolder + "\\autorun.inf.vkq"));
+
+        d.files.addLink("G:\\autorun.inf", "C:\\Windows\\autorun.inf.vkq", false);
+        d.run();
+        sameOutside(d, before);
+        EXPECT_TRUE(d.files.find("G:\\autorun.inf"));
+    }
+}
+
+// ---- reading in pieces, runs in slices ----
+
+TEST(Quarantine, TheReaderGivesTheSameNamesInAnyPieces) {
+    MemoryText text;
+    const std::string utf16("\xFF\xFEo\0=\0x\0\r\0\n\0\x00\xD8=\0\x7F\x75\r\0a\0 \0b\0z", 27);
+    for (const std::string& content :
+         {std::string("[autorun]\r\nopen=a.exe\r\n\r\nicon=b.exe,0\rx=c\nlabel=USB DISK\r\n=no\r\n x\r\nlast=d"),
+          std::string("\xEF\xBB\xBFopen=\xE7\x97\x85.exe\r\n"), utf16, std::string("\xFF\xFE", 2),
+          std::string("a=\r\n\r\r\n\n=b= c")}) {
+        std::vector<std::string> expected;
+        for (const std::string& line : drive::autorunLines(text, content))
+            if (auto n = drive::nameOnLine(line)) expected.push_back(*n);
+        for (std::size_t piece = 1; piece <= content.size(); ++piece) {
+            drive::AutorunReader reader;
+            std::vector<std::string> names;
+            for (std::size_t at = 0; at < content.size(); at += piece)
+                reader.feed(text, std::string_view(content).substr(at, piece), names);
+            reader.finish(text, names);
+            EXPECT_EQ(names, expected) << "pieces of " << piece;
+        }
+    }
+    // A name too long for any path is passed over; the next line still counts.
+    drive::AutorunReader reader;
+    std::vector<std::string> names;
+    reader.feed(text, "open=" + std::string(drive::kMaxNameBytes + 1, 'x') + "\r\n", names);
+    reader.feed(text, "open=" + std::string(drive::kMaxNameBytes, 'y') + "\r\nopen=z", names);
+    reader.finish(text, names);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0].size(), drive::kMaxNameBytes);
+    EXPECT_EQ(names[1], "z");
+}
+
+TEST(Quarantine, ARunGoesOnAcrossTicksInSlices) {
+    drive::SliceLimits oneName;
+    oneName.names = 1;
+    oneName.bytes = 16;
+    {
+        Drive d;
+        for (const char* n : {"a.exe", "b.exe", "c.exe"}) d.files.addFile(std::string("G:\\") + n);
+        d.files.addFile("G:\\autorun.inf", "open=a.exe\r\nopen=b.exe\r\nopen=c.exe\r\n");
+        drive::Quarantine q;
+        q.tick(d.files, d.text, "G:", oneName);
+        EXPECT_TRUE(q.running());
+        EXPECT_FALSE(d.has("G:\\autorun.inf"));
+        EXPECT_TRUE(d.has("G:\\c.exe"));
+        d.files.addFile("G:\\autorun.inf", "open=late.exe");  // waits for the next run
+        d.files.addFile("G:\\late.exe");
+        int ticks = 1;
+        while (q.running() && ticks < 100) q.tick(d.files, d.text, "G:", oneName), ++ticks;
+        EXPECT_GT(ticks, 3);
+        for (const char* n : {"a.exe", "b.exe", "c.exe"}) EXPECT_TRUE(d.has(kFolder + "\\" + n + ".vkq")) << n;
+        EXPECT_TRUE(d.has("G:\\autorun.inf"));
+        q.tick(d.files, d.text, "G:", oneName);
+        EXPECT_TRUE(d.has(kFolder + "\\late.exe.vkq"));
+        EXPECT_EQ(d.files.find(kFolder + "\\autorun.inf.vkq")->data, "open=late.exe");
+    }
+    {
+        Drive d;  // another drive text, the drive gone, the copy replaced: the run ends
+        d.files.addDrive("K:");
+        d.files.addFile("G:\\a.exe");
+        d.files.addFile("G:\\z.exe");
+        const std::string content = "open=a.exe\r\n" + std::string(200, ';') + "\r\nopen=z.exe\r\n";
+        for (int how = 0; how < 3; ++how) {
+            d.files.addFile("G:\\autorun.inf", content);
+            drive::Quarantine q;
+            q.tick(d.files, d.text, "G:", oneName);
+            q.tick(d.files, d.text, "G:", oneName);
+            ASSERT_TRUE(q.running());
+            if (how == 0) q.tick(d.files, d.text, "K:", oneName);
+            if (how == 1) d.files.find(kFolder + "\\autorun.inf.vkq")->locked = true;
+            if (how == 2) d.files.addFile(kFolder + "\\autorun.inf.vkq", content);
+            q.tick(d.files, d.text, "G:", oneName);
+            EXPECT_FALSE(q.running()) << how;
+            EXPECT_TRUE(d.has("G:\\z.exe")) << how;
+            if (how == 1) d.files.find(kFolder + "\\autorun.inf.vkq")->locked = false;
+        }
+        d.files.addFile("G:\\autorun.inf", "open=z.exe");
+        drive::Quarantine q;
+        q.tick(d.files, d.text, "G:", oneName);
+        d.files.removeDrive("G:");
+        q.tick(d.files, d.text, "G:", oneName);
+        EXPECT_FALSE(q.running());
+    }
+}
+
+TEST(Quarantine, FloodsCostOneLookPerNameAtMostAndListingsAfterThat) {
+    Drive d;
+    d.files.addFile("G:\\held.exe").locked = true;
+    d.files.addFolder("G:\\sub");
+    d.files.addFile("G:\\sub\\last.exe");
+    std::string content;
+    for (int i = 0; i < 20000; ++i) content += "open=held.exe\r\nopen=n" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 2000; ++i) content += "open=sub\\m" + std::to_string(i) + "\r\n";
+    content += std::string(300000, 'L') + "=" + std::string(100000, '\0') + "\r\nopen=sub\\last.exe";
+    d.files.addFile("G:\\autorun.inf", content);
+    d.run();
+    EXPECT_TRUE(d.has(kFolder + "\\sub\\last.exe.vkq"));
+    EXPECT_TRUE(d.has("G:\\held.exe"));
+    // 64 looks in each folder before it is listed, one per name that may
+    // exist, a few for the run itself.
+    EXPECT_LT(d.files.rootCalls["look"], 200);
+    EXPECT_LE(d.files.rootCalls["list"], 2);
+
+    // Names that a listing cannot tell apart (only their non-ASCII letters
+    // differ) are each still found once the other has moved.
+    Drive e;
+    e.files.addFile("G:\\病毒.exe");
+    e.files.addFile("G:\\木马.exe");
+    std::string lines;
+    for (int i = 0; i < 100; ++i) lines += "open=x" + std::to_string(i) + "\r\n";
+    e.files.addFile("G:\\autorun.inf", lines + "open=病毒.exe\r\nopen=木马.exe\r\n");
+    e.run();
+    EXPECT_EQ(e.files.rootCalls["list"], 1);
+    EXPECT_TRUE(e.has(kFolder + "\\病毒.exe.vkq"));
+    EXPECT_TRUE(e.has(kFolder + "\\木马.exe.vkq"));
 }
 
 TEST(Monitor, SwitchRunsAQuarantineOnTheDriveBoxEveryTick) {

@@ -57,6 +57,8 @@ public:
     bool rename(std::string_view from, std::string_view to) override;
     std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) override;
     bool writeAll(std::string_view path, std::string_view bytes) override;
+
+    std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
     // CREATE_NEW, so that two programs never write one file.
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 };

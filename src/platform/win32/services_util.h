@@ -30,7 +30,15 @@ struct KeyPolicy {
     static void close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
+// Folder searches of FindFirstFileExW.
+struct FindHandlePolicy {
+    using Handle = HANDLE;
+    static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) noexcept { ::FindClose(h); }
+};
+
 using UniqueKernelHandle = Unique<KernelHandlePolicy>;
+using UniqueFindHandle = Unique<FindHandlePolicy>;
 using UniqueFileHandle = Unique<FileHandlePolicy>;
 using UniqueKey = Unique<KeyPolicy>;
 

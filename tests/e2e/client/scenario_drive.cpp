@@ -11,12 +11,26 @@
 //                handled followed by good ones
 //   "bad-input"  hostile autorun files and drive texts: no crash, no hang,
 //                nothing outside the drive touched
+//   "folders"    a hidden, system, read-only payload two folders deep goes to
+//                the mirrored path in the Quarantine folder; a name inside the
+//                Quarantine folder moves nothing
+//   "locked"     a payload held open by another program keeps its earlier
+//                copy in the Quarantine folder
+//   "links-quarantine", "links"  (only with --outside, and only alone: the
+//                run makes the links in G:'s folder before each) symbolic links
+//                to a folder outside the drive (Wine plays them as links) as
+//                the Quarantine folder; as a part of a name, as a name and
+//                inside the Quarantine folder: nothing outside the drive changes
+//   "flood"      an autorun file of 64 MiB: memory, answer time, the other
+//                timers, and the file named on its last line
 // --gfolder names the folder G: maps to, as Windows sees it (Z:\...): a canary
-// file goes beside it, and the folder is moved away for a moment.
+// file goes beside it, and the folder is moved away for a moment. --outside
+// names the folder outside the drive that the links lead to.
 #include <algorithm>
 #include <set>
 
 #include "machine_state.h"
+#include "probes.h"
 #include "scenarios.h"
 #include "wardeck_ui.h"
 #include "wardeck_ui_cleaners.h"
@@ -331,8 +345,9 @@ void linesPart(Report& r, const Options& o) {
         {L"UTF-8 with a byte-order mark", "\xef\xbb\xbf[autorun]\r\nopen=" + toUtf8(L"病毒8.exe") + "\r\n",
          {L"病毒8.exe"}, {L"病毒8.exe"}},
         {L"the ANSI code page", ansi(L"[autorun]\r\nopen=病毒ansi.exe\r\n"), {L"病毒ansi.exe"}, {L"病毒ansi.exe"}},
-        {L"a name with a folder part, then a good line", "[autorun]\r\nopen=sub\\inner.exe\r\nopen=after-sub.exe\r\n",
-         {L"sub\\inner.exe", L"after-sub.exe"}, {L"after-sub.exe"}, {L"sub\\inner.exe"}, {L"sub"}},
+        {L"a name with a folder part (mirrored in the Quarantine folder), then a good line",
+         "[autorun]\r\nopen=sub\\inner.exe\r\nopen=after-sub.exe\r\n", {L"sub\\inner.exe", L"after-sub.exe"},
+         {L"sub\\inner.exe", L"after-sub.exe"}, {L"sub"}, {L"sub"}},
         {L"an empty name, then a good line", "[autorun]\r\nopen=\r\nopen= \r\nopen=after-empty.exe\r\n",
          {L"after-empty.exe"}, {L"after-empty.exe"}},
         {L"\"open=virus.exe -x\" names \"-x\"", "[autorun]\r\nopen=virus.exe -x\r\n", {L"virus.exe", L"-x"}, {L"-x"},
@@ -472,6 +487,302 @@ void badInputPart(Report& r, const Options& o) {
             label + L"G: holds keep.txt, photos and the Quarantine folder only");
 }
 
+
+// ---- folders, locked payloads, links ----------------------------------------------------
+
+Running startMonitoring(Report& r, const Options& o, const std::wstring& label) {
+    clearDrive();
+    Running app = startApp(r, o, label);
+    if (!app.main) return app;
+    chooseDrive(app.main, L"G:");
+    click(findDescendant(app.main, kCommand1));
+    r.equal(text(findDescendant(app.main, kCommand1)), kMonitorStop, label + L"the monitor runs on G:");
+    return app;
+}
+
+// Places an autorun file and waits until the monitor has moved it away.
+bool autorunTaken(Report& r, const std::wstring& what, const std::string& autorun) {
+    placeFile(onDrive(L"autorun.inf"), autorun);
+    const bool taken = waitUntil([] { return !exists(onDrive(L"autorun.inf")); }, 5000, 10);
+    r.check(taken, what + L": the autorun file is taken within 5 s", L"the drive holds:\n" + listing(kRoot, 2, false));
+    sleepMs(300);  // the rest of its run
+    return taken;
+}
+
+void foldersPart(Report& r, const Options& o) {
+    const std::wstring label = L"folders: ";
+    Running app = startMonitoring(r, o, label);
+    if (!app.main) return;
+    const std::wstring sid = L"S-1-5-21-1004336348-1177238915-682003330-512";
+    const std::wstring deep = L"RECYCLER\\" + sid + L"\\payload.exe";
+    const std::string payload = "MZ payload two folders deep";
+    makeDirs(onDrive(L"RECYCLER\\" + sid));
+    writeFile(onDrive(deep), payload, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    writeFile(onDrive(L"RECYCLER\\" + sid + L"\\desktop.ini"), "not named");
+    if (autorunTaken(r, label + L"shellexecute=RECYCLER\\...\\payload.exe",
+                     "[autorun]\r\nshellexecute=RECYCLER\\" + toUtf8(sid) + "\\payload.exe\r\n")) {
+        r.check(readFile(inQuarantine(deep + L".vkq")) == payload,
+                label + L"the payload is at " + kQuarantineFolder + L"\\" + deep + L".vkq, unchanged",
+                L"the Quarantine folder holds:\n" + listing(onDrive(kQuarantineFolder), 4, false));
+        const DWORD a = attributes(inQuarantine(deep + L".vkq"));
+        r.check(a != INVALID_FILE_ATTRIBUTES && !(a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY)),
+                label + L"its attributes are cleared", L"attributes " + std::to_wstring(a));
+        r.check(!exists(onDrive(deep)) && isFolder(onDrive(L"RECYCLER\\" + sid)) &&
+                    exists(onDrive(L"RECYCLER\\" + sid + L"\\desktop.ini")),
+                label + L"the payload left; its folders and the file beside it stay on the drive");
+    }
+    // A payload whose path is longer than 260 characters (made through \\?\).
+    std::wstring longName;
+    for (wchar_t c : std::wstring(L"abcde")) longName += std::wstring(60, c) + L"\\";
+    longName += L"payload-long.exe";
+    {
+        std::wstring at = L"\\\\?\\G:\\";
+        for (std::size_t i = 0; i < 5; ++i) CreateDirectoryW((at += std::wstring(60, L"abcde"[i])).c_str(), nullptr), at += L"\\";
+        HANDLE f = CreateFileW((at + L"payload-long.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD wrote = 0;
+        const bool made = f != INVALID_HANDLE_VALUE && WriteFile(f, "MZ long", 7, &wrote, nullptr) && wrote == 7;
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        r.check(made, label + L"a payload at a path of " + std::to_wstring(3 + longName.size()) + L" characters is made");
+    }
+    if (autorunTaken(r, label + L"a name longer than 260 characters", "[autorun]\r\nopen=" + toUtf8(longName) + "\r\n")) {
+        const std::wstring target = L"\\\\?\\G:\\" + kQuarantineFolder + L"\\" + longName + L".vkq";
+        const bool moved = waitUntil([&] { return GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES; }, 2000);
+        r.check(moved && GetFileAttributesW((L"\\\\?\\G:\\" + longName).c_str()) == INVALID_FILE_ATTRIBUTES,
+                label + L"it is quarantined at the mirrored path of " + std::to_wstring(target.size() - 4) + L" characters");
+    }
+    // A name inside the Quarantine folder, also through "." and a different letter case.
+    const std::wstring before = listing(onDrive(kQuarantineFolder), 8, false);
+    const std::string q = toUtf8(kQuarantineFolder);
+    if (autorunTaken(r, label + L"names inside the Quarantine folder",
+                     "[autorun]\r\nopen=" + q + "\\RECYCLER\\" + toUtf8(sid) + "\\payload.exe.vkq\r\nopen=.\\" + q +
+                         "\\autorun.inf.vkq\r\nopen=★优盘vip房☆\\RECYCLER\r\nopen=" + q + "\r\n")) {
+        const std::wstring after = listing(onDrive(kQuarantineFolder), 8, false);
+        std::wstring diff = lineDiff(before, after);
+        r.check(readFile(inQuarantine(deep + L".vkq")) == payload && isFolder(inQuarantine(L"RECYCLER")) &&
+                    !exists(inQuarantine(kQuarantineFolder + L".vkq")),
+                label + L"a file inside the Quarantine folder (or the folder itself) moves nothing", diff);
+    }
+    click(findDescendant(app.main, kCommand1));
+    app.process.terminate();
+}
+
+void lockedPart(Report& r, const Options& o) {
+    const std::wstring label = L"locked: ";
+    Running app = startMonitoring(r, o, label);
+    if (!app.main) return;
+    writeFile(onDrive(L"x.exe"), "MZ first x");
+    if (!autorunTaken(r, label + L"first autorun", "[autorun]\r\nopen=x.exe\r\n")) return;
+    r.check(readFile(inQuarantine(L"x.exe.vkq")) == std::string("MZ first x"), label + L"x.exe.vkq holds the first x.exe");
+    writeFile(onDrive(L"x.exe"), "MZ second x, running");
+    HANDLE lock = CreateFileW(onDrive(L"x.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    r.check(lock != INVALID_HANDLE_VALUE, label + L"the client holds x.exe open without sharing");
+    if (autorunTaken(r, label + L"second autorun, x.exe held", "[autorun]\r\nopen=x.exe\r\nopen=y.exe\r\n")) {
+        r.check(readFile(inQuarantine(L"x.exe.vkq")) == std::string("MZ first x"),
+                label + L"the move of the held x.exe fails and the earlier x.exe.vkq is kept");
+        r.check(exists(onDrive(L"x.exe")), label + L"x.exe is still on the drive");
+        r.check(readFile(inQuarantine(kAutorunCopy)) == std::string("[autorun]\r\nopen=x.exe\r\nopen=y.exe\r\n"),
+                label + L"the autorun copy is the second one");
+    }
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    if (autorunTaken(r, label + L"third autorun, x.exe free", "[autorun]\r\nopen=x.exe\r\n")) {
+        r.check(readFile(inQuarantine(L"x.exe.vkq")) == std::string("MZ second x, running") && !exists(onDrive(L"x.exe")),
+                label + L"once free, x.exe replaces its earlier copy");
+    }
+    click(findDescendant(app.main, kCommand1));
+    app.process.terminate();
+}
+
+// The links are made by the run (Unix symbolic links in G:'s folder, which
+// Wine plays as links) and never moved or deleted from here: Wine would move
+// or delete what they lead to. The outside folder holds secret.txt,
+// sub\deep.txt, x.exe.vkq and autorun.inf.vkq.
+struct Outside {
+    std::wstring folder, before;
+    std::string secret;
+    explicit Outside(std::wstring f) : folder(std::move(f)), before(listing(folder, 8, true)) {
+        secret = readFile(joinPath(folder, L"secret.txt")).value_or("");
+    }
+    void same(Report& r, const std::wstring& what) const {
+        r.check(!secret.empty() && listing(folder, 8, true) == before &&
+                    readFile(joinPath(folder, L"secret.txt")).value_or("?") == secret,
+                what + L"every file outside the drive is unchanged", lineDiff(before, listing(folder, 8, true)));
+    }
+};
+
+Running startWatching(Report& r, const Options& o, const std::wstring& label) {
+    Running app = startApp(r, o, label);
+    if (!app.main) return app;
+    chooseDrive(app.main, L"G:");
+    click(findDescendant(app.main, kCommand1));
+    return app;
+}
+
+// G:\★优盘VIP房☆ is a link to the outside folder.
+void linksQuarantinePart(Report& r, const Options& o) {
+    const std::wstring label = L"links, the Quarantine folder a link: ";
+    const Outside outside(o.extra.at(L"outside"));
+    r.check((attributes(onDrive(kQuarantineFolder)) & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+            label + kQuarantineFolder + L" shows FILE_ATTRIBUTE_REPARSE_POINT",
+            L"attributes " + std::to_wstring(attributes(onDrive(kQuarantineFolder))));
+    Running app = startWatching(r, o, label);
+    if (!app.main) return;
+    writeFile(onDrive(L"x.exe"), "MZ x");
+    placeFile(onDrive(L"autorun.inf"), "[autorun]\r\nopen=x.exe\r\n");
+    sleepMs(1500);
+    r.check(exists(onDrive(L"autorun.inf")) && exists(onDrive(L"x.exe")),
+            label + L"autorun.inf and x.exe stay on the drive for 1.5 s (15 ticks)");
+    r.check(app.process.running() && answers(app.main, 3000), label + L"wardeck.exe runs and answers");
+    outside.same(r, label);
+    click(findDescendant(app.main, kCommand1));
+    app.process.terminate();
+}
+
+// G:\j is a link to the outside folder, G:\f.exe one to a file in it,
+// G:\★优盘VIP房☆\sub one to the outside folder; autorun.inf and x.exe are
+// left from the part above, whose link the run has taken away since.
+void linksPart(Report& r, const Options& o) {
+    const std::wstring label = L"links: ";
+    const Outside outside(o.extra.at(L"outside"));
+    r.check((attributes(onDrive(L"j")) & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+            label + L"G:\\j shows FILE_ATTRIBUTE_REPARSE_POINT", L"attributes " + std::to_wstring(attributes(onDrive(L"j"))));
+    r.note(L"G:\\f.exe, a link to a file, has attributes " + std::to_wstring(attributes(onDrive(L"f.exe"))));
+    Running app = startWatching(r, o, label);
+    if (!app.main) return;
+    const bool taken = waitUntil(
+        [] { return !exists(onDrive(L"autorun.inf")) && exists(inQuarantine(L"x.exe.vkq")); }, 3000);
+    r.check(taken, label + L"with a real Quarantine folder the autorun file left from before is handled: x.exe moved");
+    makeDirs(onDrive(L"sub"));
+    writeFile(onDrive(L"sub\\x.exe"), "MZ sub");
+    writeFile(onDrive(L"after-links.exe"), "MZ");
+    placeFile(onDrive(L"autorun.inf"),
+              "[autorun]\r\nopen=j\\secret.txt\r\nopen=j\\sub\\deep.txt\r\nicon=j\r\nopen=f.exe\r\nopen=.\\j\\x.exe.vkq\r\n"
+              "open=sub\\x.exe\r\nopen=after-links.exe\r\n");
+    const bool handled = waitUntil(
+        [] { return !exists(onDrive(L"autorun.inf")) && exists(inQuarantine(L"after-links.exe.vkq")); }, 5000);
+    r.check(handled, label + L"an autorun file naming files through links is handled up to its last line");
+    r.check(exists(onDrive(L"j")) && exists(onDrive(L"f.exe")) && !exists(inQuarantine(L"j.vkq")) &&
+                !exists(inQuarantine(L"f.exe.vkq")),
+            label + L"the links named as files are passed over, not moved");
+    r.check(exists(onDrive(L"sub\\x.exe")),
+            label + L"sub\\x.exe, whose folder in the Quarantine folder is a link, stays on the drive");
+    r.check(app.process.running() && answers(app.main, 3000), label + L"wardeck.exe runs and answers");
+    outside.same(r, label);
+    click(findDescendant(app.main, kCommand1));
+    app.process.terminate();
+}
+
+// ---- a 64 MiB autorun file ----------------------------------------------------------------
+
+// The Process page's controls (as in wardeck_tools_ui.h).
+constexpr int kProcessPage = 112, kProcessBox = 404, kSuspectList = 405, kAutoRefresh = 408, kSearch = 409,
+              kLoopKill = 410, kProcessRow0 = 200000;
+
+std::vector<std::wstring> processRows(HWND main) {
+    std::vector<std::wstring> out;
+    HWND box = findDescendant(main, kProcessBox);
+    for (HWND w = box ? GetWindow(box, GW_CHILD) : nullptr; w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(w) <= kProcessRow0 || !IsWindowVisible(w)) continue;
+        out.push_back(text(w));
+    }
+    return out;
+}
+
+bool holds(const std::vector<std::wstring>& v, const std::wstring& s) { return std::find(v.begin(), v.end(), s) != v.end(); }
+
+void floodPart(Report& r, const Options& o) {
+    const std::wstring label = L"flood: ";
+    // 64 MiB, the most the monitor reads: a name on the first line, a line of
+    // 8 MiB with NUL bytes and "=" in it, millions of lines each naming a
+    // different file that does not exist (some with NUL bytes), a name in the
+    // middle, and one on the very last line, without a line end.
+    const std::size_t total = 64u << 20;
+    std::string big;
+    big.reserve(total);
+    big += "[autorun]\r\nopen=flood-first.exe\r\n";
+    big += "shell=";
+    for (std::size_t i = 0; i < (8u << 20); ++i) big += (i % 4099 == 0) ? '=' : (i % 7 == 0 ? '\0' : 'A');
+    big += "\r\n";
+    const std::string last = "open=flood-last.exe";
+    char line[64];
+    for (unsigned n = 0; big.size() + 64 + last.size() < total; ++n) {
+        if (n == 1500000) big += "open=flood-mid.exe\r\n";
+        const int len = n % 1000 == 999 ? snprintf(line, sizeof line, "open=f%07x\x01\r\n", n)
+                                         : snprintf(line, sizeof line, "open=f%07x.exe\r\n", n);
+        big.append(line, static_cast<std::size_t>(len));
+        if (n % 1000 == 500) big.append(std::string("open=nul\0l.exe\r\n", 16));
+    }
+    big += last;
+    r.note(L"the autorun file: " + std::to_wstring(big.size()) + L" bytes");
+
+    Running app = startMonitoring(r, o, label);
+    if (!app.main) return;
+    HWND main = app.main;
+    for (const wchar_t* n : {L"flood-first.exe", L"flood-mid.exe", L"flood-last.exe"}) writeFile(onDrive(n), "MZ flood");
+    // The other three timers run meanwhile: Auto refresh, the search and Loop kill.
+    DummyGroup dummies;
+    std::wstring error;
+    Process* gone = dummies.start(joinPath(clientFolder(), L"floodgone.exe"), &error);
+    r.check(gone != nullptr, label + L"floodgone.exe starts", error);
+    click(findDescendant(main, kProcessPage));
+    click(findDescendant(main, kAutoRefresh));
+    click(findDescendant(main, kSearch));
+    click(findDescendant(main, kLoopKill));
+    sleepMs(1000);
+    r.check(holds(processRows(main), L"floodgone.exe"), label + L"the Process list shows floodgone.exe");
+
+    const std::wstring proc = unixProcFolder("wardeck.exe");
+    const MemoryCounts m0 = memoryCounts(app.process.handle(), proc);
+    r.note(L"private memory before: " + std::to_wstring(m0.privateMb) + L" MB (" + m0.how + L")");
+
+    const auto t0 = Clock::now();
+    if (!placeFile(onDrive(L"autorun.inf"), big)) {
+        r.check(false, label + L"the 64 MiB autorun file can be written");
+        return;
+    }
+    big.clear();
+    big.shrink_to_fit();
+    double worstAnswer = 0, peakMb = m0.privateMb;
+    bool allAnswered = true, refreshed = false, found = false, ended = false, done = false;
+    Process* fresh = nullptr;
+    while (msSince(t0) < 150000) {
+        const auto a0 = Clock::now();
+        const bool answered = answers(main, 1000);
+        worstAnswer = std::max(worstAnswer, msSince(a0));
+        allAnswered = allAnswered && answered;
+        peakMb = std::max(peakMb, memoryCounts(app.process.handle(), proc).privateMb);
+        if (!exists(onDrive(L"autorun.inf"))) {
+            // The run is under way: end floodgone.exe, start floodnew.exe.
+            if (gone && gone->running()) gone->terminate();
+            if (!fresh) fresh = dummies.start(joinPath(clientFolder(), L"floodnew.exe"), &error);
+            refreshed = refreshed || !holds(processRows(main), L"floodgone.exe");
+            found = found || holds(listItems(findDescendant(main, kSuspectList)), L"floodnew.exe");
+            ended = ended || (fresh && !fresh->running());
+        }
+        done = exists(inQuarantine(L"flood-last.exe.vkq"));
+        if (done && refreshed && found && ended) break;
+        sleepMs(100);
+    }
+    const double tookMs = msSince(t0);
+    r.note(L"64 MiB autorun: the last line's file quarantined after " + msText(tookMs) + L"; private memory peak " +
+           std::to_wstring(peakMb) + L" MB, +" + std::to_wstring(peakMb - m0.privateMb) + L" MB; slowest answer " +
+           msText(worstAnswer));
+    r.check(done && tookMs <= 120000, label + L"flood-last.exe, named on the very last line, is quarantined within 2 minutes",
+            done ? L"after " + msText(tookMs) : L"not within 150 s");
+    r.check(exists(inQuarantine(L"flood-first.exe.vkq")) && exists(inQuarantine(L"flood-mid.exe.vkq")),
+            label + L"flood-first.exe and flood-mid.exe are quarantined too");
+    r.check(peakMb - m0.privateMb <= 16.0, label + L"private memory rises by at most 16 MB",
+            L"+" + std::to_wstring(peakMb - m0.privateMb) + L" MB");
+    r.check(allAnswered && worstAnswer <= 1000, label + L"the window answers within 1 s throughout",
+            L"slowest answer " + msText(worstAnswer));
+    r.check(refreshed, label + L"Auto refresh (Timer3) drops the ended floodgone.exe from the Process list meanwhile");
+    r.check(found, label + L"the search (Timer4) lists floodnew.exe, started meanwhile");
+    r.check(ended, label + L"Loop kill (Timer2) ends floodnew.exe meanwhile");
+    r.check(app.process.running(), label + L"wardeck.exe runs");
+    dummies.endAll();
+    app.process.terminate();
+    clearDrive();
+}
+
 }  // namespace
 
 int scenarioDrive(Report& r, const Options& o) {
@@ -484,6 +795,12 @@ int scenarioDrive(Report& r, const Options& o) {
     if (o.wants(L"autostart")) autostartPart(r, o);
     if (o.wants(L"lines")) linesPart(r, o);
     if (o.wants(L"bad-input")) badInputPart(r, o);
+    if (o.wants(L"folders")) foldersPart(r, o);
+    if (o.wants(L"locked")) lockedPart(r, o);
+    // Only on the run's word: it makes the links before each of these.
+    if (o.extra.count(L"outside") && o.wants(L"links-quarantine")) linksQuarantinePart(r, o);
+    if (o.extra.count(L"outside") && o.wants(L"links")) linksPart(r, o);
+    if (o.wants(L"flood")) floodPart(r, o);
     return r.finish();
 }
 
