@@ -6,6 +6,10 @@ enable_language(RC)
 # checkout and the build directory are: paths the compiler writes are relative
 # to the checkout, and the linker writes no time stamp (see wardeck below).
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+# Every function and object in a section of its own, so that the linker
+# leaves out what nothing uses (much of the static C++ library): a smaller
+# file to map at each start.
+add_compile_options(-ffunction-sections -fdata-sections)
 target_compile_options(wardeck_logic PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 
 # The version resource reads its numbers from project() through a header.
@@ -29,7 +33,7 @@ add_executable(wardeck WIN32
   ${CMAKE_SOURCE_DIR}/res/wardeck.rc)
 target_compile_options(wardeck PRIVATE ${WD_WARNINGS})
 target_link_libraries(wardeck PRIVATE wardeck_logic wardeck_win32)
-target_link_options(wardeck PRIVATE -static -municode -mwindows -s -Wl,--no-insert-timestamp)
+target_link_options(wardeck PRIVATE -static -municode -mwindows -s -Wl,--no-insert-timestamp -Wl,--gc-sections)
 # Every library it imports comes from System32 or WinSxS, never from its folder.
 add_custom_command(TARGET wardeck POST_BUILD
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:wardeck>
