@@ -26,7 +26,7 @@ file(GLOB WD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/wi
 add_library(wardeck_win32 STATIC ${WD_WIN32_SOURCES})
 target_include_directories(wardeck_win32 PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(wardeck_win32 PRIVATE ${WD_WARNINGS})
-target_link_libraries(wardeck_win32 PUBLIC comctl32 shell32 psapi advapi32 user32 gdi32 shlwapi ole32 uuid ntdll)
+target_link_libraries(wardeck_win32 PUBLIC comctl32 psapi advapi32 user32 gdi32 uuid ntdll)
 
 add_executable(wardeck WIN32
   ${CMAKE_SOURCE_DIR}/src/main_win32.cpp

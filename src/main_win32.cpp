@@ -1,6 +1,5 @@
 // wardeck.exe: builds the Win32 platform and hands it to the main window.
 #include <windows.h>
-#include <objbase.h>
 
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "platform/win32/dispatch.h"
 #include "platform/win32/library_search.h"
 #include "platform/win32/rights_win32.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 
@@ -34,19 +34,18 @@ std::string executablePath() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wd::win32::restrictLibrarySearch();
-    // The shell's property sheets (and its "runas" verb) need COM on this
-    // (the only) thread.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // A drive without a medium (an empty card reader) answers every look at it
+    // with a failure, never with the system's "insert a disk" box.
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
+    // The shell's property sheets and its "runas" verb enter COM when first used.
+    const wd::win32::ComApartmentScope com;
 
     const std::string commandLine = wd::win32::narrow(::GetCommandLineW());
     wd::StartInfo start{wd::app::argumentFromCommandLine(commandLine), executablePath()};
     {
         // Before any window exists: an elevated copy may take this one's place.
         wd::win32::Rights rights;
-        if (wd::app::takeRights(rights, start) == wd::app::StartRights::Quit) {
-            if (SUCCEEDED(com)) ::CoUninitialize();
-            return 0;
-        }
+        if (wd::app::takeRights(rights, start) == wd::app::StartRights::Quit) return 0;
     }
 
     wd::win32::System system(instance);
@@ -56,7 +55,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         const wd::win32::HandlerScope startUp;
         form1.start();
     }
-    const int code = system.toolkit.runMessageLoop();
-    if (SUCCEEDED(com)) ::CoUninitialize();
-    return code;
+    return system.toolkit.runMessageLoop();
 }

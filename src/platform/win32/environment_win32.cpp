@@ -1,10 +1,10 @@
 #include "platform/win32/environment_win32.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstdio>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
@@ -12,9 +12,8 @@ namespace wd::win32 {
 std::string Environment::localAppDataFolder() {
     PWSTR path = nullptr;
     std::string folder;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &path)) && path)
-        folder = narrow(path);
-    ::CoTaskMemFree(path);
+    if (SUCCEEDED(knownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, &path)) && path) folder = narrow(path);
+    taskMemFree(path);
     if (folder.empty()) {
         // Fall back to the environment, as older systems keep it there.
         wchar_t buffer[32768];

@@ -1,7 +1,5 @@
 #include <windows.h>
 // shlwapi.h needs the types of windows.h first.
-#include <shlwapi.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -52,7 +50,9 @@ bool makeFolders(const std::wstring& folder) {
 
 }  // namespace
 
-bool Files::exists(std::string_view path) { return ::PathFileExistsW(widen(path).c_str()) != FALSE; }
+bool Files::exists(std::string_view path) {
+    return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool Files::isFolder(std::string_view path) { return folderExists(widen(path)); }
 

@@ -9,7 +9,7 @@
 //   ntdll
 //     Mapped into every process by the kernel before any other library; the
 //     loader finds it loaded and never looks for it.
-//   KERNEL32, ADVAPI32, USER32, GDI32, SHELL32, SHLWAPI, OLE32, msvcrt
+//   KERNEL32, ADVAPI32, USER32, GDI32, msvcrt
 //     Known DLLs on every Windows the program supports (7 to 11): the loader
 //     maps them, and the libraries they import in turn, from System32's
 //     \KnownDlls section and never looks for them in any folder.
@@ -21,14 +21,15 @@
 //     manifest.)
 //   The process functions (GetModuleFileNameExW and the like) are kernel32's
 //   K32 exports: psapi.dll is not imported.
-// Libraries loaded while the program runs: by us, wintrust and crypt32 for the
-// signatures of the process rows, by their full path in System32
-// (trust_win32.cpp); by the system on our behalf, uxtheme and msimg32 for
+// Libraries loaded while the program runs: by us, shell32 and ole32 when the
+// shell is first needed (properties sheet, elevated restart, tray icon) and
+// wintrust and crypt32 for the signatures of the process rows, all by their
+// full path in System32 (system_library.cpp); by the system on our behalf, uxtheme and msimg32 for
 // themed controls, COM servers and shell extensions for the properties sheet,
 // ...: after the call below they come from System32 only
 // (LOAD_LIBRARY_SEARCH_SYSTEM32), or from the full path a registration names. Windows 7 without KB2533623 lacks that call; there
 // SetDllDirectoryW(L"") at least takes the current folder out of the search.
-// GetProcAddress is used on the trust libraries above and on two modules
+// GetProcAddress is used on the libraries above and on two modules
 // found by name, kernel32 (here) and user32 (dpi.cpp): both are imports,
 // loaded before any of our code runs, and GetModuleHandleW only finds a
 // loaded module, it never loads one.

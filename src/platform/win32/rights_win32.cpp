@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win32/services_util.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
@@ -88,7 +89,7 @@ bool Rights::restartElevated(std::string_view exePath, std::string_view argument
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
     ::SetEnvironmentVariableW(kElevationRequested, L"1");
-    const BOOL started = ::ShellExecuteExW(&info);
+    const BOOL started = shellExecuteEx(&info);
     ::SetEnvironmentVariableW(kElevationRequested, nullptr);
     return started != FALSE;
 }

@@ -7,6 +7,7 @@
 #include "common/paths.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
@@ -58,7 +59,7 @@ std::intptr_t Shell::execute(const platform::ShellExecuteRequest& request) {
     info.lpParameters = parameters.c_str();
     info.lpDirectory = directory.c_str();
     info.nShow = request.show;
-    ::ShellExecuteExW(&info);
+    shellExecuteEx(&info);
     // With SEE_MASK_NOCLOSEPROCESS the started process (if any) is ours to close.
     const UniqueKernelHandle started(info.hProcess);
     // hInstApp is the answer either way: above 32 on success, an SE_ERR_ code otherwise.

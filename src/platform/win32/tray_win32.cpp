@@ -8,6 +8,7 @@
 #include "platform/win32/dispatch.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/services.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
@@ -81,14 +82,14 @@ bool Tray::add(std::string_view tip) {
     const std::wstring wide = widen(tip);
     const std::size_t room = std::size(data.szTip) - 1;
     wide.copy(data.szTip, wide.size() < room ? wide.size() : room);
-    added_ = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    added_ = shellNotifyIcon(NIM_ADD, &data) != FALSE;
     return added_;
 }
 
 bool Tray::remove() {
     if (!window_) return false;
     NOTIFYICONDATAW data = iconData(window_.get());
-    const bool removed = ::Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
+    const bool removed = shellNotifyIcon(NIM_DELETE, &data) != FALSE;
     added_ = false;
     return removed;
 }

@@ -8,28 +8,12 @@
 #include <string>
 
 #include "platform/win32/services_util.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 #include "platform/win32/trust_win32.h"
 
 namespace wd::win32 {
 namespace {
-
-template <typename Fn>
-Fn lookUp(HMODULE module, const char* name) {
-    if (!module) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
-// A library of the system folder, by its full path.
-HMODULE systemLibrary(const wchar_t* name) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT len = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH) return nullptr;
-    std::wstring path(folder, len);
-    path += L'\\';
-    path += name;
-    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 struct Api {
     decltype(&::WinVerifyTrust) winVerifyTrust = nullptr;

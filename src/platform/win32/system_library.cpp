@@ -1,0 +1,79 @@
+#include "platform/win32/system_library.h"
+
+#include <objbase.h>
+
+#include <string>
+
+namespace wd::win32 {
+namespace {
+
+bool comEntered = false;
+bool comTried = false;
+
+HMODULE shell32() {
+    static const HMODULE module = systemLibrary(L"shell32.dll");
+    return module;
+}
+
+HMODULE ole32() {
+    static const HMODULE module = systemLibrary(L"ole32.dll");
+    return module;
+}
+
+void enterComApartment() {
+    if (comTried) return;
+    comTried = true;
+    using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
+    const auto init = lookUp<CoInitializeExFn>(ole32(), "CoInitializeEx");
+    comEntered = init && SUCCEEDED(init(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+}
+
+}  // namespace
+
+HMODULE systemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT len = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH) return nullptr;
+    std::wstring path(folder, len);
+    path += L'\\';
+    path += name;
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+BOOL shellExecuteEx(SHELLEXECUTEINFOW* info) {
+    enterComApartment();
+    static const auto execute = lookUp<decltype(&::ShellExecuteExW)>(shell32(), "ShellExecuteExW");
+    if (!execute) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return execute(info);
+}
+
+BOOL shellNotifyIcon(DWORD message, NOTIFYICONDATAW* data) {
+    static const auto notify = lookUp<decltype(&::Shell_NotifyIconW)>(shell32(), "Shell_NotifyIconW");
+    return notify ? notify(message, data) : FALSE;
+}
+
+HRESULT knownFolderPath(REFKNOWNFOLDERID id, DWORD flags, PWSTR* path) {
+    *path = nullptr;
+    static const auto known = lookUp<decltype(&::SHGetKnownFolderPath)>(shell32(), "SHGetKnownFolderPath");
+    return known ? known(id, flags, nullptr, path) : E_NOTIMPL;
+}
+
+void taskMemFree(void* memory) {
+    if (!memory) return;
+    using CoTaskMemFreeFn = void(WINAPI*)(LPVOID);
+    static const auto free = lookUp<CoTaskMemFreeFn>(ole32(), "CoTaskMemFree");
+    if (free) free(memory);
+}
+
+ComApartmentScope::~ComApartmentScope() {
+    if (!comEntered) return;
+    using CoUninitializeFn = void(WINAPI*)();
+    const auto leave = lookUp<CoUninitializeFn>(ole32(), "CoUninitialize");
+    if (leave) leave();
+    comEntered = false;
+}
+
+}  // namespace wd::win32
