@@ -541,7 +541,7 @@ int wmain(int argc, wchar_t** argv) {
                 auto t0 = Clock::now();
                 if (way == 0) {
                     const auto ended = wd::process::EndProcessByName(system.processes, system.text, "benchkill.exe");
-                    if (!ended || *ended != pid) {
+                    if (!ended || !ended->ended || ended->pid != pid) {
                         killError = "EndProcessByName did not end the started copy";
                     } else if (gone(target, "EndProcessByName")) {
                         endTimes.push_back(msSince(t0));
