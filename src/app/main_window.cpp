@@ -50,24 +50,51 @@ void MainWindow::createControls() {
                                             if (help_) help_->window->close();
                                         }});
     drivePage_ = std::make_unique<drive::DrivePage>(*form_, container(L::kDrive));
-    hijackPage_ = std::make_unique<registry::HijackPage>(*form_, container(L::kHijack));
-    processPage_ = std::make_unique<process::ProcessPage>(*form_, container(L::kProcess));
-    browserPage_ = std::make_unique<registry::BrowserPage>(*form_, container(L::kBrowser));
-    dllPage_ = std::make_unique<dll::DllPage>(*form_, container(L::kDll));
 }
 
 void MainWindow::applyColours() {
     window_->setBackColor(L::kFaceColor);
-    hijackPage_->Picture2->setBackColor(ui::kWhite);
-    browserPage_->Picture4->setBackColor(ui::kWhite);
     const ui::Rgb face = window_->backColor();
-    hijackPage_->Check1->setBackColor(face);
-    processPage_->Check2->setBackColor(face);
-    browserPage_->Check3->setBackColor(face);
     for (int p = 0; p < L::kPageCount; ++p) container(p).setBackColor(face);
     drivePage_->Check4->setBackColor(face);
-    processPage_->Picture3->setBackColor(face);
-    processPage_->List1->setBackColor(face);
+}
+
+// Each of the other pages is made, and given its colours, the first time it
+// is needed: under Wine every control window costs about a millisecond to
+// make, and most starts never open most pages. Its container exists from the
+// start, hidden, so the window's layout does not change.
+registry::HijackPage& MainWindow::hijackPage() {
+    if (!hijackPage_) {
+        hijackPage_ = std::make_unique<registry::HijackPage>(*form_, container(L::kHijack));
+        hijackPage_->Picture2->setBackColor(ui::kWhite);
+        hijackPage_->Check1->setBackColor(window_->backColor());
+    }
+    return *hijackPage_;
+}
+
+process::ProcessPage& MainWindow::processPage() {
+    if (!processPage_) {
+        processPage_ = std::make_unique<process::ProcessPage>(*form_, container(L::kProcess));
+        const ui::Rgb face = window_->backColor();
+        processPage_->Check2->setBackColor(face);
+        processPage_->Picture3->setBackColor(face);
+        processPage_->List1->setBackColor(face);
+    }
+    return *processPage_;
+}
+
+registry::BrowserPage& MainWindow::browserPage() {
+    if (!browserPage_) {
+        browserPage_ = std::make_unique<registry::BrowserPage>(*form_, container(L::kBrowser));
+        browserPage_->Picture4->setBackColor(ui::kWhite);
+        browserPage_->Check3->setBackColor(window_->backColor());
+    }
+    return *browserPage_;
+}
+
+dll::DllPage& MainWindow::dllPage() {
+    if (!dllPage_) dllPage_ = std::make_unique<dll::DllPage>(*form_, container(L::kDll));
+    return *dllPage_;
 }
 
 void MainWindow::formLoad() {
@@ -121,22 +148,25 @@ void MainWindow::selectPage(int index) {
         case L::kHijack:
             if (refill[L::kHijack]) {
                 refill[L::kHijack] = false;
-                hijackPage_->rows->clear();
-                hijackPage_->ScanHijacks();
-                hijackPage_->rows->recomputeScrollRange(2);
+                hijackPage().rows->clear();
+                hijackPage().ScanHijacks();
+                hijackPage().rows->recomputeScrollRange(2);
             }
             break;
         case L::kProcess:
-            processPage_->rows->clear();
-            processPage_->ListProcesses();
+            processPage().rows->clear();
+            processPage().ListProcesses();
             break;
         case L::kBrowser:
             if (refill[L::kBrowser]) {
                 refill[L::kBrowser] = false;
-                browserPage_->rows->clear();
-                browserPage_->ScanAll();
+                browserPage().rows->clear();
+                browserPage().ScanAll();
             }
-            browserPage_->rows->recomputeScrollRange(2);
+            browserPage().rows->recomputeScrollRange(2);
+            break;
+        case L::kDll:
+            dllPage();
             break;
         default:
             break;

@@ -41,10 +41,12 @@ public:
     ui::Picture& picico() { return *picico_; }
 
     drive::DrivePage& drivePage() { return *drivePage_; }
-    registry::HijackPage& hijackPage() { return *hijackPage_; }
-    process::ProcessPage& processPage() { return *processPage_; }
-    registry::BrowserPage& browserPage() { return *browserPage_; }
-    dll::DllPage& dllPage() { return *dllPage_; }
+    // The other pages are made when first needed (shown, or asked for here):
+    // start-up makes only what the first view shows.
+    registry::HijackPage& hijackPage();
+    process::ProcessPage& processPage();
+    registry::BrowserPage& browserPage();
+    dll::DllPage& dllPage();
 
 private:
     void createControls();

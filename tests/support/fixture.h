@@ -25,14 +25,28 @@ struct App {
     HWindow& window() { return dynamic_cast<HWindow&>(form.window()); }
     HButton& pageButton(int i) { return dynamic_cast<HButton&>(form.pageButton(i)); }
     HPicture& container(int p) { return dynamic_cast<HPicture&>(form.container(p)); }
+    // Timer2 to Timer4 run the Process page's work: its page is made first.
     HTimer& timer(int n) {
+        allPages();
         app::Form& f = form.form();
         ui::Timer* timers[] = {&f.Timer1, &f.Timer2, &f.Timer3, &f.Timer4};
         return dynamic_cast<HTimer&>(*timers[n - 1]);
     }
     drive::Background& background() { return form.drivePage().background(); }
+    // The live control of this id. The pages other than the Drive page are
+    // made when first shown; the tests reach into them directly, so all are
+    // made first (what a first look at each page would do).
     template <class T>
-    T& byId(int id) { return tk.byId<T>(id); }
+    T& byId(int id) {
+        allPages();
+        return tk.byId<T>(id);
+    }
+    void allPages() {
+        form.hijackPage();
+        form.processPage();
+        form.browserPage();
+        form.dllPage();
+    }
 
     HeadlessToolkit tk;
     MemoryProcesses processes;

@@ -39,7 +39,13 @@ class SelectPage : public ::testing::TestWithParam<PageCase> {};
 TEST_P(SelectPage, SizesTheWindowAndShowsOnlyThatPage) {
     const PageCase& c = GetParam();
     App app;
+    // Start-up makes the Drive page's controls only; another page's are made
+    // when it is first shown, once.
+    const auto controls = [&] { return app.tk.childrenOf(&app.container(c.page)).size(); };
+    EXPECT_EQ(controls() == 0, c.page != L::kDrive);
     app.pageButton(c.page).click();
+    const std::size_t made = controls();
+    EXPECT_GT(made, 0u);
     EXPECT_EQ(app.window().outerWidth(), c.width);
     EXPECT_EQ(app.window().outerHeight(), c.height);
     EXPECT_EQ(app.container(c.page).rect().top, c.top);
@@ -52,6 +58,8 @@ TEST_P(SelectPage, SizesTheWindowAndShowsOnlyThatPage) {
     EXPECT_EQ(app.window().outerHeight(), 5280);
     EXPECT_TRUE(app.container(L::kDrive).visible());
     EXPECT_EQ(visibleContainers(app), 1);
+    app.pageButton(c.page).click();
+    EXPECT_EQ(controls(), made);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, SelectPage,
