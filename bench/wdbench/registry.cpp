@@ -45,11 +45,13 @@ double programOpening(const Options& o, int keys, std::wstring* error) {
         return -1;
     }
     HWND button = findDescendant(app.main, kPageButton0 + kHijack);
-    HWND box = findDescendant(app.main, kPicture2);
+    // The page's controls are made by the click: its row box is looked for then.
+    HWND box = nullptr;
     // Waiting looks only for the last row (a look at every row would itself
     // keep the window server busy while the program makes its rows); the
     // count is checked once they are there.
     auto lastRowShown = [&] {
+        if (!box) box = findDescendant(app.main, kPicture2);
         HWND last = box ? GetDlgItem(box, kHijackRow0 + keys) : nullptr;
         return last && (style(last) & WS_VISIBLE);
     };
