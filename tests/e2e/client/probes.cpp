@@ -96,6 +96,14 @@ std::wstring mainModulePath(DWORD pid) {
     return buf;
 }
 
+std::wstring newProcessPath(DWORD pid) {
+    HandleCloser h{OpenProcess(SYNCHRONIZE, FALSE, pid)};
+    for (int attempt = 0;; ++attempt) {
+        std::wstring path = mainModulePath(pid);
+        if (!path.empty() || attempt == 100 || !h.h || WaitForSingleObject(h.h, 20) != WAIT_TIMEOUT) return path;
+    }
+}
+
 std::optional<ULONGLONG> exitTime(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!process || WaitForSingleObject(process, 0) != WAIT_OBJECT_0) return std::nullopt;

@@ -29,6 +29,9 @@ std::vector<DWORD> pidsNamed(const std::wstring& exeName);
 bool processAlive(DWORD pid);
 // The full path of the process's main module as the system reports it; empty if unreadable.
 std::wstring mainModulePath(DWORD pid);
+// The same for a process just made: its module list exists once its loader
+// has run, so this asks again for up to 2 s while the process runs.
+std::wstring newProcessPath(DWORD pid);
 // When the process ended (100 ns units), if it has.
 std::optional<ULONGLONG> exitTime(HANDLE process);
 // Ends the process by id and waits (bounded) for it to be gone.

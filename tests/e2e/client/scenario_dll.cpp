@@ -127,7 +127,7 @@ void expectTheWindowsShell(Context& c, const Restart& w, const std::wstring& lab
     if (w.fresh.empty()) return;
     const DWORD shell = *w.fresh.begin();
     const std::wstring want = windowsFolder() + L"\\explorer.exe";
-    const std::wstring path = mainModulePath(shell);
+    const std::wstring path = newProcessPath(shell);
     r.check(samePath(path, want), label + L": the new shell is " + want, L"it is " + quoted(path));
     const auto folder = currentFolder(shell);
     std::wstring in = folder ? *folder : L"";
@@ -136,7 +136,7 @@ void expectTheWindowsShell(Context& c, const Restart& w, const std::wstring& lab
             folder ? L"it runs in " + quoted(*folder) : L"its current folder could not be read");
     std::wstring fromPlanted;
     for (DWORD p : shells()) {
-        if (samePath(mainModulePath(p), c.planted)) fromPlanted += L" " + std::to_wstring(p);
+        if (samePath(newProcessPath(p), c.planted)) fromPlanted += L" " + std::to_wstring(p);
     }
     r.check(fromPlanted.empty(), label + L": the explorer.exe beside wardeck.exe is not started",
             L"running from " + c.planted + L":" + fromPlanted);
