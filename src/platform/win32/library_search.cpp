@@ -24,10 +24,11 @@
 // Libraries loaded while the program runs: by us, shell32 and ole32 when the
 // shell is first needed (properties sheet, elevated restart, tray icon) and
 // wintrust and crypt32 for the signatures of the process rows, all by their
-// full path in System32 (system_library.cpp); by the system on our behalf, uxtheme and msimg32 for
-// themed controls, COM servers and shell extensions for the properties sheet,
-// ...: after the call below they come from System32 only
-// (LOAD_LIBRARY_SEARCH_SYSTEM32), or from the full path a registration names. Windows 7 without KB2533623 lacks that call; there
+// full path in System32 (system_library.cpp); by the system on our behalf,
+// uxtheme and msimg32 for themed controls, COM servers and shell extensions
+// for the properties sheet, ...: after the call below they come from System32
+// only (LOAD_LIBRARY_SEARCH_SYSTEM32), or from the full path a registration
+// names. Windows 7 without KB2533623 lacks that call; there
 // SetDllDirectoryW(L"") at least takes the current folder out of the search.
 // GetProcAddress is used on the libraries above and on two modules
 // found by name, kernel32 (here) and user32 (dpi.cpp): both are imports,

@@ -98,10 +98,9 @@ Widget::Widget(WindowImpl* top, const ui::Layout& l)
 }
 
 Widget::~Widget() {
-    Session* current = Session::current();
-    if (syncQueued_ && current) current->forgetSync(this);
-    unhook();
     Session* session = Session::current();
+    if (syncQueued_ && session) session->forgetSync(this);
+    unhook();
     if (bulkRow_ && hwnd_ && session)
         session->deferDestroy(std::move(hwnd_));
     else
