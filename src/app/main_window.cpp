@@ -30,15 +30,11 @@ void MainWindow::createControls() {
     picture7_->setImage(ui::Image::HSeparator);
     picture6_ = tk_.picture(*window_, L::kPicture6, false);
     picture6_->setImage(ui::Image::VSeparator);
-    picico_ = tk_.picture(*window_, L::kPicico, false);
-    picico_->setImage(ui::Image::TrayIcon);
-    picico_->setVisible(false);
 
     for (int i = 0; i < 6; ++i) {
         pageBar_.push_back(tk_.button(*window_, L::kCommand2[i]));
         pageBar_.back()->onClick = [this, i] { selectPage(i); };
     }
-    for (int p = 0; p < L::kPageCount; ++p) containers_.push_back(tk_.picture(*window_, L::kPicture1[p], false));
 
     timer1_ = tk_.timer(*window_, 100);
     timer2_ = tk_.timer(*window_, 50);
@@ -55,8 +51,33 @@ void MainWindow::createControls() {
 void MainWindow::applyColours() {
     window_->setBackColor(L::kFaceColor);
     const ui::Rgb face = window_->backColor();
-    for (int p = 0; p < L::kPageCount; ++p) container(p).setBackColor(face);
+    for (auto& c : containers_)
+        if (c) c->setBackColor(face);
     drivePage_->Check4->setBackColor(face);
+    coloured_ = true;
+}
+
+// Like the pages, the containers of the pages not shown at start, and the
+// hidden tray picture, are made when first needed: each is a window, and
+// windows are what start-up spends its time on. A container comes hidden, in
+// the window's colour; selectPage places and shows it.
+ui::Picture& MainWindow::container(int page) {
+    auto& c = containers_.at(static_cast<std::size_t>(page));
+    if (!c) {
+        c = tk_.picture(*window_, L::kPicture1[page], false);
+        c->setVisible(false);
+        if (coloured_) c->setBackColor(window_->backColor());
+    }
+    return *c;
+}
+
+ui::Picture& MainWindow::picico() {
+    if (!picico_) {
+        picico_ = tk_.picture(*window_, L::kPicico, false);
+        picico_->setVisible(false);
+        picico_->setImage(ui::Image::TrayIcon);
+    }
+    return *picico_;
 }
 
 // Each of the other pages is made, and given its colours, the first time it
@@ -100,10 +121,9 @@ dll::DllPage& MainWindow::dllPage() {
 void MainWindow::formLoad() {
     applyColours();
     window_->setOuterSize(L::kMainWidth, L::kMainHeight);
-    for (int p = 0; p < L::kPageCount; ++p) {
-        container(p).setVisible(false);
-        state_.pageNeedsRefill[static_cast<std::size_t>(p)] = true;
-    }
+    for (auto& c : containers_)
+        if (c) c->setVisible(false);
+    state_.pageNeedsRefill.fill(true);
     state_.hijackCount = 0;
     state_.browserCount = 0;
     state_.processCount = 0;
@@ -173,8 +193,8 @@ void MainWindow::selectPage(int index) {
     }
 
     page.setVisible(true);
-    for (int p = 0; p < L::kPageCount; ++p)
-        if (p != index) container(p).setVisible(false);
+    for (std::size_t p = 0; p < containers_.size(); ++p)
+        if (containers_[p] && static_cast<int>(p) != index) containers_[p]->setVisible(false);
 }
 
 void MainWindow::showHelp() {

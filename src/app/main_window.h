@@ -2,6 +2,7 @@
 // runs start-up and switches pages; everything else belongs to the pages.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -36,9 +37,10 @@ public:
     ui::Window& window() { return *window_; }
     Form& form() { return *form_; }
     WindowState& state() { return state_; }
-    ui::Picture& container(int page) { return *containers_.at(static_cast<std::size_t>(page)); }
+    // A page's container (Picture1), made hidden the first time it is needed.
+    ui::Picture& container(int page);
     ui::Button& pageButton(int index) { return *pageBar_.at(static_cast<std::size_t>(index)); }
-    ui::Picture& picico() { return *picico_; }
+    ui::Picture& picico();
 
     drive::DrivePage& drivePage() { return *drivePage_; }
     // The other pages are made when first needed (shown, or asked for here):
@@ -59,12 +61,13 @@ private:
     StartInfo start_;
     WindowState state_;
     HelpWindow* help_ = nullptr;  // while it is open
+    bool coloured_ = false;       // the load step has given the window its colours
 
     // Declared parent first: members are destroyed in reverse order.
     std::unique_ptr<ui::Window> window_;
     std::unique_ptr<ui::Picture> picture5_, picture7_, picture6_, picico_;
     std::vector<std::unique_ptr<ui::Button>> pageBar_;      // Command2
-    std::vector<std::unique_ptr<ui::Picture>> containers_;  // Picture1
+    std::array<std::unique_ptr<ui::Picture>, layout::kPageCount> containers_;  // Picture1
     std::unique_ptr<ui::Timer> timer1_, timer2_, timer3_, timer4_;
     std::unique_ptr<Form> form_;
     std::unique_ptr<drive::DrivePage> drivePage_;

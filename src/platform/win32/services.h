@@ -100,7 +100,8 @@ public:
     bool remove() override;
     void setForeground() override;
 
-    // The window that owns the icon (null if it could not be made).
+    // The window that owns the icon: made when the icon is first added (null
+    // before that, or if it could not be made).
     HWND window() const noexcept { return window_.get(); }
 
     static constexpr UINT kIconId = 1;
@@ -111,8 +112,10 @@ private:
     void onIconMessage(WPARAM wParam, LPARAM lParam);
     void onTaskbarRecreated();
     HICON icon();
+    bool makeWindow();
 
     HINSTANCE instance_;
+    bool classRegistered_ = false;
     UINT taskbarCreated_ = 0;
     bool added_ = false;
     UniqueIcon ownIcon_;       // the icon from our resources

@@ -114,9 +114,14 @@ Session::Session(HINSTANCE instance) : instance_(instance), art_(instance) {
     windowAtom_ = registerClass(instance, kWindowClass, &WindowImpl::proc, 0);
     pictureAtom_ = registerClass(instance, kPictureClass, &PictureImpl::proc, CS_DBLCLKS);
     ownerAtom_ = registerClass(instance, kOwnerClass, &parkingProc, 0);
-    parking_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                     instance, nullptr));
     currentSession = this;
+}
+
+HWND Session::parking() {
+    if (!parking_ && ownerAtom_)
+        parking_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                         nullptr, instance_, nullptr));
+    return parking_.get();
 }
 
 Session::~Session() {
@@ -191,7 +196,8 @@ void Session::deferDestroy(UniqueWindow control) {
 void Session::postFlush() {
     // Handlers that run outside this toolkit's windows (the tray icon's, say)
     // still get their rows sorted out when the loop comes round.
-    if (!flushPosted_ && parking_) flushPosted_ = ::PostMessageW(parking_.get(), kFlushShows, 0, 0) != FALSE;
+    if (flushPosted_) return;
+    if (const HWND owner = parking()) flushPosted_ = ::PostMessageW(owner, kFlushShows, 0, 0) != FALSE;
 }
 
 void Session::flushShows() {

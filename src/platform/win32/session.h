@@ -44,8 +44,9 @@ public:
     Session& operator=(const Session&) = delete;
 
     HINSTANCE instance() const { return instance_; }
-    // Hidden top-level window that owns the windows kept out of the task bar.
-    HWND parking() const { return parking_.get(); }
+    // Hidden top-level window that owns the windows kept out of the task bar
+    // and takes the posted flush; made the first time it is asked for.
+    HWND parking();
     HBRUSH brush(ui::Rgb colour);
     Art& art() { return art_; }
     UINT_PTR nextTimerId() { return ++lastTimerId_; }

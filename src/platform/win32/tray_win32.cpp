@@ -35,18 +35,27 @@ Tray::Tray(HINSTANCE instance) : instance_(instance) {
     wc.hInstance = instance_;
     wc.lpszClassName = kClassName;
     // A second tray in the same process finds the class made already.
-    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
+    classRegistered_ = ::RegisterClassExW(&wc) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
 
+// The window is made with the first icon rather than at start: a top-level
+// window costs start-up a few milliseconds, and most runs never go to the tray.
+// Until there is an icon, there is nothing for a new shell's "TaskbarCreated"
+// to bring back either.
+bool Tray::makeWindow() {
+    if (window_) return true;
+    if (!classRegistered_) return false;
     // Top-level (no parent, not HWND_MESSAGE) so that broadcasts reach it;
     // never shown, and a tool window so it would stay off the task bar even then.
     window_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Wardeck", WS_POPUP, 0, 0, 0, 0, nullptr,
                                     nullptr, instance_, this));
-    if (!window_) return;
+    if (!window_) return false;
 
     // When the program runs elevated, messages from the (unelevated) shell
     // are filtered unless let through explicitly.
     ::ChangeWindowMessageFilterEx(window_.get(), kCallbackMessage, MSGFLT_ALLOW, nullptr);
     if (taskbarCreated_) ::ChangeWindowMessageFilterEx(window_.get(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
+    return true;
 }
 
 Tray::~Tray() {
@@ -73,7 +82,7 @@ HICON Tray::icon() {
 }
 
 bool Tray::add(std::string_view tip) {
-    if (!window_ || added_) return false;
+    if (added_ || !makeWindow()) return false;
     NOTIFYICONDATAW data = iconData(window_.get());
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kCallbackMessage;

@@ -148,7 +148,13 @@ void shellPart(Context& c) {
     Report& r = c.r;
     click(findDescendant(c.app.main, kCommand12));
     r.check(waitUntil([&] { return !visible(c.app.main); }, 3000), L"\"后台运行监控\" hides the window");
-    r.check(c.owner && waitUntil([&] { return trayIconShown(c.owner, kTrayIconId); }, 3000, 50),
+    // The tray window comes with the first icon.
+    r.check(waitUntil(
+                [&] {
+                    if (!c.owner) c.owner = findTrayOwner(c.pid);
+                    return c.owner && trayIconShown(c.owner, kTrayIconId);
+                },
+                3000, 50),
             L"the tray icon is shown");
 
     const std::set<DWORD> before = shells();
@@ -407,7 +413,6 @@ int scenarioDll(Report& r, const Options& o) {
     if (!r.check(c.app.main != nullptr, L"wardeck.exe starts", c.app.error)) return r.finish();
     c.pid = c.app.process.pid();
     waitUntil([&] { return visible(c.app.main); }, 5000);
-    c.owner = findTrayOwner(c.pid);
     if (o.wants(L"shell")) shellPart(c);
     if (o.wants(L"delete")) deletePart(c);
     if (o.wants(L"refused")) refusedPart(c);

@@ -490,10 +490,8 @@ void checkFiles(wd::win32::Files& files, wd::win32::Shell& shell) {
 
 void checkTray() {
     wd::win32::Tray tray(::GetModuleHandleW(nullptr));
-    const HWND window = tray.window();
-    check(window && !::IsWindowVisible(window) && !::GetParent(window) &&
-              !(::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD),
-          "tray.window hidden top-level");
+    check(!tray.window(), "tray.window made with the first icon, not before");
+    check(!tray.remove(), "tray.remove before any icon");
 
     std::vector<int> mouse;
     int taskbar = 0;
@@ -509,6 +507,10 @@ void checkTray() {
         if (picture) ::DestroyIcon(static_cast<HICON>(picture));
     }
     check(tray.add("Wardeck 检查 ★"), "tray.add");
+    const HWND window = tray.window();
+    check(window && !::IsWindowVisible(window) && !::GetParent(window) &&
+              !(::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD),
+          "tray.window hidden top-level");
     check(!tray.add("again"), "tray.add twice");
     {
         // What the shell itself says to a second NIM_ADD.
