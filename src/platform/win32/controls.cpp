@@ -332,8 +332,9 @@ constexpr int kComboVisibleItems = 10;
 ComboBoxImpl::ComboBoxImpl(ContainerImpl& parent, const ui::Layout& l) : ControlImpl(parent.containerTop(), l) {
     create(parent, WC_COMBOBOXW, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, L"");
     if (!hwnd()) return;
+    // Its text is what the program sets (as with the headless toolkit), not
+    // the layout's caption.
     ::SendMessageW(hwnd(), CB_SETMINVISIBLE, kComboVisibleItems, 0);
-    if (l.caption && *l.caption) setWindowText(hwnd(), l.caption);
     place();  // now that the font gives the item height
 }
 

@@ -198,7 +198,9 @@ SIZE WindowImpl::outerPixels() const {
 
 void WindowImpl::applySize() {
     if (!hwnd()) return;
-    if (::IsIconic(hwnd())) {
+    // Before it is first shown the window takes its size with its place, in
+    // centre(): one move instead of two on the way up.
+    if (!shownOnce_ || ::IsIconic(hwnd())) {
         sizePending_ = true;
         return;
     }
@@ -243,16 +245,23 @@ int WindowImpl::clientHeight() const {
 
 void WindowImpl::centre() {
     if (!hwnd()) return;
+    const SIZE s = outerPixels();
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    int x = 0;
+    int y = 0;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    if (!::GetMonitorInfoW(::MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
-    const RECT& work = monitor.rcWork;
-    const SIZE s = outerPixels();
-    int x = work.left + ((work.right - work.left) - s.cx) / 2;
-    int y = work.top + ((work.bottom - work.top) - s.cy) / 2;
-    if (x < work.left) x = work.left;
-    if (y < work.top) y = work.top;
-    ::SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (::GetMonitorInfoW(::MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        x = work.left + ((work.right - work.left) - s.cx) / 2;
+        y = work.top + ((work.bottom - work.top) - s.cy) / 2;
+        if (x < work.left) x = work.left;
+        if (y < work.top) y = work.top;
+    } else {
+        flags |= SWP_NOMOVE;
+    }
+    sizePending_ = false;
+    ::SetWindowPos(hwnd(), nullptr, x, y, s.cx, s.cy, flags);
 }
 
 // ---- DPI, font, icons -----------------------------------------------------------------
