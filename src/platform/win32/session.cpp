@@ -229,10 +229,11 @@ void Session::flushShows() {
     pendingSyncs_.clear();
     std::vector<HWND> quieted;  // containers whose drawing stops while captions change
     for (Widget* w : rows) {
-        // A new caption paints at once; with its container's drawing stopped
-        // it waits for the one repaint below.
+        // A new caption paints at once, and a new shown window has its place
+        // worked out among all the others shown there; with its container's
+        // drawing stopped each waits for the one repaint below.
         const HWND parent = w->syncParent();
-        if (w->hwnd() && w->hasPendingText() && parent &&
+        if (((w->hwnd() && w->hasPendingText()) || w->comesShown()) && parent &&
             std::find(quieted.begin(), quieted.end(), parent) == quieted.end() &&
             (::GetWindowLongPtrW(parent, GWL_STYLE) & WS_VISIBLE)) {
             ::SendMessageW(parent, WM_SETREDRAW, FALSE, 0);

@@ -89,6 +89,8 @@ public:
     enum class Sync { Nothing, Repaint };
     Sync syncQuietly();
     bool hasPendingText() const { return pendingText_.has_value(); }
+    // A row whose window is still to be made, and made shown.
+    bool comesShown() const { return !hwnd() && visible_; }
     // The window a queued change paints in.
     HWND syncParent() const;
     // Places the window for the top-level window's current DPI.
