@@ -1,6 +1,7 @@
 // wdbench registry (bench/registry): the Hijack page's first opening with
 // many seeded IFEO subkeys, from the click on the page bar to every row being
-// there, which is the IFEO scan plus the making of one row per subkey;
+// there and painted, which is the IFEO scan, the making of one row per subkey
+// and the painting of those in view;
 // against its floor, the same key enumerated and as many check boxes made in
 // one container and painted by a plain Win32 loop in this program (with the
 // same common controls), and against `reg query` of the key (reg.exe started
@@ -49,15 +50,19 @@ double programOpening(const Options& o, int keys, std::wstring* error) {
     HWND box = nullptr;
     // Waiting looks only for the last row (a look at every row would itself
     // keep the window server busy while the program makes its rows); the
-    // count is checked once they are there.
-    auto lastRowShown = [&] {
+    // count is checked once they are there. The opening ends as the floor's
+    // does, with the rows painted: the last row shown (IsWindowVisible, so its
+    // box draws again too) and nothing left to paint in the box or its first row.
+    auto opened = [&] {
         if (!box) box = findDescendant(app.main, kPicture2);
         HWND last = box ? GetDlgItem(box, kHijackRow0 + keys) : nullptr;
-        return last && (style(last) & WS_VISIBLE);
+        if (!last || !IsWindowVisible(last)) return false;
+        HWND first = GetDlgItem(box, kHijackRow0 + 1);
+        return !GetUpdateRect(box, nullptr, FALSE) && !(first && GetUpdateRect(first, nullptr, FALSE));
     };
     const auto t0 = Clock::now();
     click(button);
-    bool all = waitUntil(lastRowShown, 60000, 5);
+    bool all = waitUntil(opened, 60000, 5);
     const double ms = msSince(t0);
     all = all && rowCount(app.main) >= keys;
     if (!all) *error = L"only " + std::to_wstring(rowCount(app.main)) + L" rows are listed";
