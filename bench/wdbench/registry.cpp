@@ -8,7 +8,7 @@
 // by this program, its output to NUL). The three take turns in every round;
 // round 0 warms the caches and is not counted.
 //
-//   --keys N   subkeys to seed (default 500)   --runs N   rounds (default 7)
+//   --keys N   subkeys to seed (default 500)   --runs N   rounds (default 11)
 //
 // Writes RESULT lines. The seeded keys stay.
 #include <algorithm>
@@ -168,7 +168,7 @@ double regQuery(const std::wstring& args, std::wstring* error) {
 
 int benchRegistry(Report& r, const Options& o) {
     const int keys = o.number(L"keys", 500);
-    const int runs = o.number(L"runs", 7);
+    const int runs = o.number(L"runs", 11);
 
     emptyKey(HKEY_LOCAL_MACHINE, kIfeoPath);
     RegTree t;

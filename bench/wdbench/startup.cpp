@@ -4,7 +4,7 @@
 // ones) so that whatever the machine does meanwhile weighs on both alike;
 // one start of each first warms the caches and is not counted.
 //
-//   --runs N   counted starts of each (default 7)
+//   --runs N   counted starts of each (default 21)
 //   --notepad EXE   the baseline (default C:\windows\system32\notepad.exe)
 #include <algorithm>
 
@@ -41,7 +41,7 @@ double timeStart(const std::wstring& exe, const std::wstring& title, std::wstrin
 }  // namespace
 
 int benchStartup(Report& r, const Options& o) {
-    const int runs = o.number(L"runs", 7);
+    const int runs = o.number(L"runs", 21);
     const std::wstring notepad = o.text(L"notepad", L"C:\\windows\\system32\\notepad.exe");
     struct Subject {
         const wchar_t* label;
