@@ -81,9 +81,9 @@ ui::Picture& MainWindow::picico() {
 }
 
 // Each of the other pages is made, and given its colours, the first time it
-// is needed: under Wine every control window costs about a millisecond to
-// make, and most starts never open most pages. Its container exists from the
-// start, hidden, so the window's layout does not change.
+// is needed (its container with it, see container()): under Wine every
+// control window costs about a millisecond to make, and most starts never
+// open most pages.
 registry::HijackPage& MainWindow::hijackPage() {
     if (!hijackPage_) {
         hijackPage_ = std::make_unique<registry::HijackPage>(*form_, container(L::kHijack));
