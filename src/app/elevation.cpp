@@ -14,7 +14,7 @@ StartRights takeRights(platform::Rights& rights, const StartInfo& start) {
     // without end.
     if (interactive && !askedBefore && !start.exePath.empty() &&
         rights.elevation() == platform::Elevation::Limited &&
-        rights.restartElevated(start.exePath, start.argument)) {
+        rights.restartElevated({start.exePath, start.argument, kElevationVerb, kProgramClass})) {
         return StartRights::Quit;
     }
     rights.enableDebugPrivilege();

@@ -6,6 +6,11 @@
 
 namespace wd::app {
 
+// The verb that asks for an administrator's rights, and the machine's class
+// of programs it is taken from.
+inline constexpr char kElevationVerb[] = "runas";
+inline constexpr char kProgramClass[] = "Software\\Classes\\exefile";
+
 enum class StartRights {
     Run,   // go on with this process
     Quit,  // an elevated copy has been started in its place: end at once

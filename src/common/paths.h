@@ -24,6 +24,27 @@ inline bool isFullPath(std::string_view path) {
     return separator(path[0]) && separator(path[1]) && !separator(path[2]);
 }
 
+// Where a path that names its place lies, as far as its text tells. A share
+// ("\\host\share\..." and every "\\?\" or "\\.\" form but a drive letter's)
+// is Remote; "C:\...", "\\?\C:\..." and "\\.\C:\..." are OnDrive, with the
+// letter; anything else (a bare name, "C:name") is Relative.
+struct PathPlace {
+    enum class Kind { Relative, OnDrive, Remote } kind = Kind::Relative;
+    char drive = 0;  // for OnDrive, the letter in upper case
+};
+inline PathPlace placeOf(std::string_view path) {
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && separator(path[2]))
+        return {PathPlace::Kind::OnDrive, upper(path[0])};
+    if (path.size() < 2 || !separator(path[0]) || !separator(path[1])) return {};
+    if (path.size() >= 7 && (path[2] == '?' || path[2] == '.') && separator(path[3]) && letter(path[4]) &&
+        path[5] == ':' && separator(path[6]))
+        return {PathPlace::Kind::OnDrive, upper(path[4])};
+    return {PathPlace::Kind::Remote, 0};
+}
+
 // Paths of this many UTF-16 units or more do not fit the plain form of the
 // Windows file functions (MAX_PATH, its terminating NUL included).
 inline constexpr std::size_t kMaxPlainPath = 260;

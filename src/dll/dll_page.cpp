@@ -77,7 +77,12 @@ void DllPage::Command11_Click() {
 
 void DllPage::replaceShell(const std::string& target) {
     Platform& p = form_.platform;
-    const auto shell = process::EndProcessByName(p.processes, p.text, kShellName);
+    // The shell that is started again runs as the user did before, never
+    // with this program's rights: its token (or the user's unelevated one)
+    // is taken while it still runs.
+    const std::optional<platform::ProcessEntry> running = process::FindProcessToEnd(p.processes, p.text, kShellName);
+    const std::unique_ptr<platform::UserToken> user = p.processes.unelevatedToken(running ? running->pid : 0);
+    const auto shell = running ? process::EndProcess(p.processes, p.text, *running) : std::nullopt;
     // The shell lets go of the file only once it has exited. A shell whose end
     // was refused runs on: waiting for it would only cost the time.
     if (shell && shell->ended) p.processes.waitForExit(shell->pid, kShellExitWaitMs);
@@ -88,7 +93,7 @@ void DllPage::replaceShell(const std::string& target) {
     const std::string windows = p.shell.windowsFolder();
     if (windows.empty()) return;
     p.shell.startProgram(windows + "\\" + kShellName,
-                         deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden);
+                         deleted ? platform::StartStyle::MinimizedActive : platform::StartStyle::Hidden, user.get());
 }
 
 }  // namespace wd::dll

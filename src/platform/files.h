@@ -71,6 +71,10 @@ public:
     virtual ~Files() = default;
     // True for an existing file or folder.
     virtual bool exists(std::string_view path) = 0;
+    // Whether the path lies on a network share: "\\host\share\...", its
+    // "\\?\UNC\" form, or a drive letter mapped to a share. Decided from the
+    // path and the drive's kind alone: nothing on the network is asked.
+    virtual bool isNetworkPath(std::string_view path) = 0;
     virtual bool isFolder(std::string_view path) = 0;
     virtual bool makeFolder(std::string_view path) = 0;
     // Clears read-only, hidden, system and archive.
@@ -82,6 +86,13 @@ public:
     // The whole content of a file, at most `maxBytes`; nothing when it cannot
     // be read. The file is closed again before this returns.
     virtual std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) = 0;
+    // Makes sure that `path` (whose parent folder exists) is a folder only
+    // Administrators and SYSTEM may change, making it so when it is missing.
+    // Whatever else stands there (a file, a link, a folder someone else may
+    // change) is never used: it is renamed aside, to "<name>.set-aside" (or
+    // "-2", "-3", ...), and the folder made anew. False when there is no
+    // such folder at the path afterwards.
+    virtual bool makeProtectedFolder(std::string_view path) = 0;
     // Writes a whole file, replacing it; makes missing folders on the way.
     virtual bool writeAll(std::string_view path, std::string_view bytes) = 0;
 

@@ -50,6 +50,9 @@ inline constexpr long kAccessDenied = 5;
 inline constexpr long kInvalidParameter = 87;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
+// A key that is a registry link, which the program never goes through where
+// it may change what it reaches (ERROR_CANT_RESOLVE_FILENAME).
+inline constexpr long kLinkRefused = 1921;
 
 // An open key; destroying it closes it.
 class RegKey {
@@ -69,9 +72,14 @@ public:
     virtual long enumSubkey(RegKey& key, std::uint32_t index, std::string& name) = 0;
     // Entry `index` of the key's values, whole; kNoMoreItems past the end.
     virtual long enumValue(RegKey& key, std::uint32_t index, RegValue& value) = 0;
-    // Deletes a direct subkey that has no subkeys of its own, in the view the
-    // key was opened in.
-    virtual long deleteSubkey(RegKey& key, std::string_view name) = 0;
+    // Opens the direct subkey `name` of an open key, in the view that key was
+    // opened in, as the key it is: a registry link (which leads elsewhere,
+    // anywhere in the registry) is not followed but refused with
+    // kLinkRefused.
+    virtual std::unique_ptr<RegKey> openSubkey(RegKey& parent, std::string_view name, long& status) = 0;
+    // Deletes the open key itself, which must have no subkeys: the key this
+    // handle holds, whatever its path leads to by now.
+    virtual long deleteKey(RegKey& key) = 0;
     virtual long deleteValue(RegKey& key, std::string_view name) = 0;
     virtual long setValue(RegKey& key, const RegValue& value) = 0;
     // Where the registry keeps the open key: its path below its root as

@@ -21,6 +21,8 @@ struct ShellExecuteRequest {
 
 enum class StartStyle { MinimizedActive, Hidden };
 
+class UserToken;
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -34,8 +36,10 @@ public:
     virtual std::string windowsFolder() = 0;
     // Starts the program at `path` (a full path: nothing is looked up on a
     // search path) without waiting for it, with its own folder as its current
-    // folder. False when it could not be started.
-    virtual bool startProgram(std::string_view path, StartStyle style) = 0;
+    // folder: as the user of `asUser` when one is given and the system lets
+    // a program be started so, else with this program's own token. False
+    // when it could not be started.
+    virtual bool startProgram(std::string_view path, StartStyle style, const UserToken* asUser) = 0;
 };
 
 }  // namespace wd::platform

@@ -65,6 +65,7 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
 void ProcessPage::ListProcesses() {
     int k = 0;
     std::map<ProcessKey, Known> listed;
+    rowProcesses_.clear();
     if (const auto snapshot = processes_.snapshot()) {
         for (const platform::ProcessEntry& e : *snapshot) {
             const ProcessKey id{e.pid, e.createTime};
@@ -80,6 +81,7 @@ void ProcessPage::ListProcesses() {
                 }
                 // The tip stays while the row stands for a file of the same path.
                 rows->append(known.name, known.path, known.path);
+                rowProcesses_.push_back(e);
                 ++k;
             }
             // Without a start time an id says too little to be kept.
@@ -99,6 +101,10 @@ std::string ProcessPage::toolTipOf(int row) {
 }
 
 std::string ProcessPage::signatureLine(const std::string& path) {
+    // A file on a network share is never opened on the program's own
+    // initiative: that would connect to the host, offering the user's
+    // credentials, and hold the window until the network answers.
+    if (form_.platform.files.isNetworkPath(path)) return std::string(kSignaturePrefix) + kSignatureUnchecked;
     platform::Trust& trust = form_.platform.trust;
     const std::optional<std::uint64_t> stamp = trust.fileStamp(path);
     if (const auto it = signatures_.find(path); it != signatures_.end() && stamp && it->second.stamp == *stamp)
@@ -210,6 +216,12 @@ void ProcessPage::clearall_Click() { List1->clear(); }
 void ProcessPage::Check2_MouseDown(int index, ui::MouseButton button) {
     if (button != ui::MouseButton::Right || index <= 5 || index > INT16_MAX) return;
     form_.state.currentRow = static_cast<std::int16_t>(index);
+    // "结束进程" ends the process this row stands for now, whatever the row
+    // shows by the time the item is chosen.
+    const auto k = static_cast<std::size_t>(index - 1);
+    menuProcess_ = rows->hasRow(index) && k < rowProcesses_.size()
+                       ? std::optional<platform::ProcessEntry>(rowProcesses_[k])
+                       : std::nullopt;
     mangerpro_->popup();
 }
 
@@ -223,14 +235,16 @@ void ProcessPage::showfile_Click() {
 
 void ProcessPage::endpro_Click() {
     const int n = form_.state.currentRow;
-    if (!rows->hasRow(n)) return;
-    const std::string caption = rows->row(n).caption();
-    const int answer = form_.toolkit().messageBox(&form_.window, std::string(kEndConfirmText) + caption,
+    if (!rows->hasRow(n) || !menuProcess_) return;
+    // The process stays the one the user right-clicked, even if a refresh
+    // gives its row to another process while the box is open.
+    const platform::ProcessEntry chosen = *menuProcess_;
+    const std::string name = processName(text_, chosen.exeName);
+    const int answer = form_.toolkit().messageBox(&form_.window, std::string(kEndConfirmText) + name,
                                                   kEndConfirmTitle, ui::kMbOkCancel);
     if (answer != ui::kIdOk) return;
-    // Timers run while the box is open: read the row again as it stands now.
-    if (!rows->hasRow(n)) return;
-    EndProcessByName(processes_, text_, rows->row(n).caption());
+    // Ended meanwhile, it stays ended: a process that now has its id is not it.
+    EndProcess(processes_, text_, chosen);
 }
 
 }  // namespace wd::process

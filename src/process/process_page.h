@@ -5,12 +5,14 @@
 #include <memory>
 #include <string>
 #include <map>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "app/form.h"
 #include "app/row_list.h"
+#include "platform/processes.h"
 #include "platform/ui.h"
 
 namespace wd::process {
@@ -21,6 +23,8 @@ inline constexpr char kEndConfirmTitle[] = "结束进程";
 inline constexpr char kSignaturePrefix[] = "签名：";
 inline constexpr char kSignatureNone[] = "无";
 inline constexpr char kSignatureInvalid[] = "无效";
+// A file on a network share, which is never opened for its signature.
+inline constexpr char kSignatureUnchecked[] = "未检查";
 inline constexpr std::size_t kMaxSignaturesKept = 512;
 
 // The name under which the program itself runs: its executable's base name
@@ -91,6 +95,10 @@ private:
     platform::Text& text_;
     const std::string ownKey_;
     std::map<ProcessKey, Known> known_;  // the processes of the last listing
+    // The process of each row (row k at k - 1), and of the row whose menu
+    // was opened last.
+    std::vector<platform::ProcessEntry> rowProcesses_;
+    std::optional<platform::ProcessEntry> menuProcess_;
     // Signatures checked, by path, with the file's stamp when it was checked.
     struct Checked {
         std::uint64_t stamp = 0;

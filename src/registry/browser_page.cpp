@@ -93,7 +93,10 @@ std::string BrowserPage::toolTipOf(int row) {
         command = classServer(entry.name, entry.view);
     }
     const std::string file = p.environment.expand(FileOfCommand(command));
-    return AddOnToolTip(entry.name, file, !file.empty() && !p.files.exists(file));
+    // A file on a network share is shown, never looked for: that would
+    // connect to the host the registry names, offering the user's
+    // credentials, and hold the window until the network gives up.
+    return AddOnToolTip(entry.name, file, !file.empty() && !p.files.isNetworkPath(file) && !p.files.exists(file));
 }
 
 void BrowserPage::ScanExtensions(const std::string& path, View view) {
@@ -130,10 +133,10 @@ void BrowserPage::ScanToolbars(const std::string& path, View view) {
 }
 
 void BrowserPage::ScanAll() {
-    for (View view : {View::Bit64, View::Bit32}) {
-        ScanExtensions(kExtensionsPath, view);
-        ScanToolbars(kToolbarPath, view);
-    }
+    // Every extension before every toolbar; of each kind, the 32-bit view's
+    // rows after the 64-bit view's.
+    for (View view : {View::Bit64, View::Bit32}) ScanExtensions(kExtensionsPath, view);
+    for (View view : {View::Bit64, View::Bit32}) ScanToolbars(kToolbarPath, view);
 }
 
 void BrowserPage::DeleteExtensionKey(const std::string& name, View view) {
@@ -141,7 +144,11 @@ void BrowserPage::DeleteExtensionKey(const std::string& name, View view) {
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name, view))
         return;
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath, view);
-    if (extensions.status == platform::kSuccess) DeleteSubkey(reg, *extensions.key, name);
+    if (extensions.status == platform::kSuccess)
+        DeleteKeyTree(reg, *extensions.key, name, [&](const std::string& below) {
+            return !backup_ ||
+                   backup_->holdsKeyBlock(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + below, view);
+        });
 }
 
 void BrowserPage::DeleteToolbarValue(const std::string& name, View view) {
@@ -157,7 +164,8 @@ void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string
     if (!root) return;
     for (View view : {View::Bit64, View::Bit32}) {
         if (!ViewHasOwnKey(reg, *root, path, view)) continue;
-        OpenResult key = OpenKey(reg, *root, path, view);
+        // The key itself: a link in its place would wipe the key it leads to.
+        OpenResult key = OpenKeyAsItself(reg, *root, path, view);
         if (key.status != platform::kSuccess) continue;
         // All names first: deleting shifts the index of the values still to come.
         deletionNames.assign(1, std::string());
@@ -174,13 +182,16 @@ void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::strin
     if (!root) return;
     for (View view : {View::Bit64, View::Bit32}) {
         if (!ViewHasOwnKey(reg, *root, path, view)) continue;
-        OpenResult key = OpenKey(reg, *root, path, view);
+        OpenResult key = OpenKeyAsItself(reg, *root, path, view);
         if (key.status != platform::kSuccess) continue;
         deletionNames.assign(1, std::string());
         for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
+        // Each helper object whole, as its backup holds it.
         for (std::size_t k = 1; k < deletionNames.size(); ++k)
             if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k], view))
-                DeleteSubkey(reg, *key.key, deletionNames[k]);
+                DeleteKeyTree(reg, *key.key, deletionNames[k], [&](const std::string& below) {
+                    return !backup_ || backup_->holdsKeyBlock(*root, path + "\\" + below, view);
+                });
     }
 }
 

@@ -45,14 +45,16 @@ public:
     void ScanExtensions(const std::string& path, View view = View::Bit64);
     // One row per value of the Toolbar key that holds data, as above.
     void ScanToolbars(const std::string& path, View view = View::Bit64);
-    // The whole list: extensions and toolbars of the 64-bit view, then those
-    // of the 32-bit view.
+    // The whole list: the extensions of the 64-bit view, then those of the
+    // 32-bit view, then the toolbars in the same order.
     void ScanAll();
 
     void DeleteExtensionKey(const std::string& name, View view = View::Bit64);
     void DeleteToolbarValue(const std::string& name, View view = View::Bit64);
-    // Every value, or every direct subkey, of one key in each view that has
-    // one of its own; the root key as text ("&H80000001" or "&H80000002").
+    // Every value, or every direct subkey (each with its subkeys), of one key
+    // in each view that has one of its own; the root key as text
+    // ("&H80000001" or "&H80000002"). The key is opened as itself: a link in
+    // its place is left alone.
     void DeleteAllValues(const std::string& rootText, const std::string& path);
     void DeleteAllSubkeys(const std::string& rootText, const std::string& path);
 

@@ -63,29 +63,42 @@ std::string HijackPage::toolTipOf(int row) {
     if (!rows->hasRow(row) || k >= hijackEntries.size()) return {};
     const ViewedName& entry = hijackEntries[k];
     platform::Registry& reg = form_.platform.registry;
-    OpenResult key = OpenKey(reg, RootKey::LocalMachine, std::string(kHijackPath) + "\\" + entry.name, entry.view);
+    platform::Text& text = form_.platform.text;
+    OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, entry.view);
+    if (ifeo.status != platform::kSuccess) return {};
+    OpenResult key = OpenSubkey(reg, *ifeo.key, entry.name);
     if (key.status != platform::kSuccess) return {};
     // What the tip shows of a key with very many values: the first ones, and
     // every value that changes how the program starts, wherever it stands.
-    std::vector<ValueEntry> values;
+    // The values of its subkeys follow: Windows reads a Debugger there too
+    // (the filter form, UseFilter with FilterFullPath), one level down.
+    std::vector<TipValue> values;
     std::size_t total = 0, others = 0;
-    WalkValues(reg, *key.key, [&](const ValueEntry& e) {
+    const auto keep = [&](const std::string& subkey, const ValueEntry& e) {
         ++total;
-        if (IsStartValue(e.Name, form_.platform.text))
-            values.push_back(e);
-        else if (others++ < kMaxTipValueLines)
-            values.push_back(e);
+        if (IsStartValue(e.Name, text) || others++ < kMaxTipValueLines) values.push_back({subkey, e});
         return true;
-    });
-    return ValuesToolTip(values, total, form_.platform.text);
+    };
+    WalkValues(reg, *key.key, [&](const ValueEntry& e) { return keep({}, e); });
+    for (const std::string& name : EnumSubkeyNames(reg, *key.key)) {
+        OpenResult sub = OpenSubkey(reg, *key.key, name);
+        if (sub.status == platform::kSuccess)
+            WalkValues(reg, *sub.key, [&](const ValueEntry& e) { return keep(name, e); });
+    }
+    return ValuesToolTip(values, total, text);
 }
 
 void HijackPage::DeleteHijackKey(const std::string& name, View view) {
     platform::Registry& reg = form_.platform.registry;
-    // Only what the click's backup holds is deleted.
-    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + name, view)) return;
+    const std::string path = std::string(kHijackPath) + "\\" + name;
+    // Only what the click's backup holds is deleted: the entry whole, and of
+    // its subkeys those that were read with it.
+    if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, path, view)) return;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
-    if (ifeo.status == platform::kSuccess) DeleteSubkey(reg, *ifeo.key, name);
+    if (ifeo.status != platform::kSuccess) return;
+    DeleteKeyTree(reg, *ifeo.key, name, [&](const std::string& below) {
+        return !backup_ || backup_->holdsKeyBlock(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + below, view);
+    });
 }
 
 void HijackPage::Command3_Click() {

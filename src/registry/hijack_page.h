@@ -26,8 +26,8 @@ public:
     // view, then those of the 32-bit view where that has a hijack key of its
     // own, captioned with k32BitSuffix.
     void ScanHijacks();
-    // Deletes the hijack key's subkey `name` in `view` (one level: the system
-    // refuses a subkey that has subkeys of its own).
+    // Deletes the hijack key's subkey `name` in `view` with its subkeys (an
+    // entry can hide its Debugger one level down, in a filter subkey).
     void DeleteHijackKey(const std::string& name, View view = View::Bit64);
     // "清除劫持": backs up every ticked key whole, deletes them in row order,
     // each in its own view, then lists anew. Without a backup nothing is

@@ -431,36 +431,43 @@ bool BackupSet::addTo(RegFileKey& key, const RegValue& v) {
     return true;
 }
 
-bool BackupSet::addTree(const Place& place, int depth) {
+bool BackupSet::addTree(const Place& place, platform::RegKey& key, int depth) {
     if (depth > kMaxDepth || !fitsInFile(place.path)) return false;
-    OpenResult k = OpenKey(reg_, place.root, place.path, place.view);
-    if (k.status != platform::kSuccess) return false;
     if (findBlock(place)) return true;  // already collected, with all below it
-    const std::optional<std::string> path = filePath(place, *k.key);
+    const std::optional<std::string> path = filePath(place, key);
     if (!path) return false;
-    RegFileKey* key = &block(place, *path);
+    RegFileKey* block = &this->block(place, *path);
     bool whole = true;
-    const WalkEnd values = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
-        whole = addTo(*key, v) && whole;
+    const WalkEnd values = WalkRawValues(reg_, key, [&](const RegValue& v) {
+        whole = addTo(*block, v) && whole;
         return true;
     });
     std::vector<std::string> children;
-    const WalkEnd subkeys = WalkSubkeyNames(reg_, *k.key, [&](const std::string& n) {
+    const WalkEnd subkeys = WalkSubkeyNames(reg_, key, [&](const std::string& n) {
         children.push_back(n);
         return true;
     });
     if (!sawAll(values) || !sawAll(subkeys)) whole = false;
-    k.key.reset();
-    for (const std::string& child : children)
-        whole = addTree({place.root, place.view, place.path + "\\" + child}, depth + 1) && whole;
+    for (const std::string& child : children) {
+        // Each subkey as itself: a registry link inside the tree leads
+        // elsewhere, and what it leads to is no part of the key.
+        OpenResult sub = OpenSubkey(reg_, key, child);
+        whole = sub.status == platform::kSuccess &&
+                addTree({place.root, place.view, place.path + "\\" + child}, *sub.key, depth + 1) && whole;
+    }
     return whole;
 }
 
 void BackupSet::addKeyTree(RootKey root, std::string_view path, View view) {
     const Place place{root, view, std::string(path)};
-    const std::size_t before = file_.keys.size();
     if (findBlock(place)) return;
-    if (addTree(place, 0)) {
+    OpenResult key = OpenKeyAsItself(reg_, root, path, view);
+    addTreeOf(place, key);
+}
+
+void BackupSet::addTreeOf(const Place& place, OpenResult& key) {
+    const std::size_t before = file_.keys.size();
+    if (key.status == platform::kSuccess && addTree(place, *key.key, 0)) {
         if (file_.keys.size() > before) wholeKeys_.push_back(place);
         return;
     }
@@ -471,22 +478,25 @@ void BackupSet::addKeyTree(RootKey root, std::string_view path, View view) {
 }
 
 void BackupSet::addSubkeyTrees(RootKey root, std::string_view path, View view) {
+    OpenResult parent = OpenKeyAsItself(reg_, root, path, view);
+    if (parent.status != platform::kSuccess) return;
     std::vector<std::string> children;
-    {
-        OpenResult k = OpenKey(reg_, root, path, view);
-        if (k.status != platform::kSuccess) return;
-        const WalkEnd end = WalkSubkeyNames(reg_, *k.key, [&](const std::string& n) {
-            children.push_back(n);
-            return true;
-        });
-        if (!sawAll(end)) complete_ = false;
+    const WalkEnd end = WalkSubkeyNames(reg_, *parent.key, [&](const std::string& n) {
+        children.push_back(n);
+        return true;
+    });
+    if (!sawAll(end)) complete_ = false;
+    for (const std::string& child : children) {
+        const Place place{root, view, std::string(path) + "\\" + child};
+        if (findBlock(place)) continue;
+        OpenResult key = OpenSubkey(reg_, *parent.key, child);
+        addTreeOf(place, key);
     }
-    for (const std::string& child : children) addKeyTree(root, std::string(path) + "\\" + child, view);
 }
 
 void BackupSet::addValue(RootKey root, std::string_view path, std::string_view name, View view) {
     const Place place{root, view, std::string(path)};
-    OpenResult k = OpenKey(reg_, root, path, view);
+    OpenResult k = OpenKeyAsItself(reg_, root, path, view);
     if (k.status != platform::kSuccess) return;
     bool found = false;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
@@ -502,7 +512,7 @@ void BackupSet::addValue(RootKey root, std::string_view path, std::string_view n
 
 void BackupSet::addAllValues(RootKey root, std::string_view path, View view) {
     const Place place{root, view, std::string(path)};
-    OpenResult k = OpenKey(reg_, root, path, view);
+    OpenResult k = OpenKeyAsItself(reg_, root, path, view);
     if (k.status != platform::kSuccess) return;
     const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
@@ -519,6 +529,10 @@ bool BackupSet::holdsKey(RootKey root, std::string_view path, View view) const {
     return false;
 }
 
+bool BackupSet::holdsKeyBlock(RootKey root, std::string_view path, View view) const {
+    return findBlock({root, view, std::string(path)}) != nullptr;
+}
+
 bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view name, View view) const {
     const RegFileKey* k = findBlock({root, view, std::string(path)});
     if (!k) return false;
@@ -527,12 +541,34 @@ bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view
     return false;
 }
 
+namespace {
+
+std::string withoutTrailingSlashes(std::string folder) {
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+}
+
+// The folder backups go to, made as the rights ask; empty when there is none.
+std::string backupFolder(platform::Files& files, platform::Environment& env) {
+    if (!env.fullRights()) {
+        const std::string user = withoutTrailingSlashes(env.localAppDataFolder());
+        return user.empty() ? std::string() : user + "\\" + kBackupFolder;
+    }
+    const std::string machine = withoutTrailingSlashes(env.machineDataFolder());
+    if (machine.empty()) return {};
+    const std::string program = machine + "\\" + kProgramFolder;
+    const std::string backups = machine + "\\" + kBackupFolder;
+    if (!files.makeProtectedFolder(program) || !files.makeProtectedFolder(backups)) return {};
+    return backups;
+}
+
+}  // namespace
+
 std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Environment& env, std::string_view page,
                                            const BackupSet& set) {
-    std::string folder = env.localAppDataFolder();
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    const std::string folder = backupFolder(files, env);
     if (folder.empty()) return std::nullopt;
-    const std::string stem = folder + "\\" + kBackupFolder + "\\" + env.localTimestamp() + "-" + std::string(page);
+    const std::string stem = folder + "\\" + env.localTimestamp() + "-" + std::string(page);
     for (int n = 1; n <= kMaxNameTries; ++n) {
         std::string path = stem;
         if (n > 1) {

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "registry/registry_access.h"
 
 namespace wd::registry {
 
@@ -105,6 +106,10 @@ public:
     bool holdsKey(platform::RootKey root, std::string_view path, View view = View::Bit64) const;
     bool holdsValue(platform::RootKey root, std::string_view path, std::string_view name,
                     View view = View::Bit64) const;
+    // Whether the set holds this key's own block (its values), as read in
+    // that view: a key below a tree held whole, deleted with that tree, must
+    // have been read with it (one made since stays).
+    bool holdsKeyBlock(platform::RootKey root, std::string_view path, View view = View::Bit64) const;
 
 private:
     // A key as it was asked for: the file's block of the same index holds it.
@@ -114,7 +119,8 @@ private:
         std::string path;
     };
 
-    bool addTree(const Place& place, int depth);
+    bool addTree(const Place& place, platform::RegKey& key, int depth);
+    void addTreeOf(const Place& place, OpenResult& key);
     // The path a key stands under in the file; nothing when it cannot be told.
     std::optional<std::string> filePath(const Place& place, platform::RegKey& key) const;
     RegFileKey& block(const Place& place, const std::string& filePath);
@@ -131,15 +137,22 @@ private:
     bool complete_ = true;
 };
 
-// Backups go to <local app data>\Wardeck\Backups\<timestamp>-<page>.reg.
+// Backups go to <folder>\Wardeck\Backups\<timestamp>-<page>.reg. Running
+// with an administrator's full rights, the folder is the machine's data
+// folder, and Wardeck and Backups in it are folders that only Administrators
+// and SYSTEM may change: a backup that any program of the user could edit
+// would be imported later with an administrator's rights. Without them it is
+// the user's local application data (only the user's own keys can then be
+// deleted).
 inline constexpr char kBackupFolder[] = "Wardeck\\Backups";
+inline constexpr char kProgramFolder[] = "Wardeck";
 
 // Writes the backup of one click; `page` is "hijack" or "browser". The file
 // is made new: one of the same name, also one another copy of the program
 // makes at the same moment, is never opened or replaced, and "-2", "-3", ...
 // is added instead. The file is written in pieces and is on the disk when
 // this returns its path. Nothing when the backup could not be written whole
-// (no app-data folder, a failed write or flush): then no part of it is left.
+// (no folder for it, a failed write or flush): then no part of it is left.
 std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Environment& env, std::string_view page,
                                            const BackupSet& set);
 

@@ -119,6 +119,43 @@ OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path,
     return r;
 }
 
+OpenResult OpenSubkey(platform::Registry& reg, platform::RegKey& parent, std::string_view name) {
+    OpenResult r;
+    if (name.empty() || name.find('\\') != std::string_view::npos || HoldsNul(name)) {
+        r.status = platform::kFileNotFound;
+        return r;
+    }
+    long status = platform::kFileNotFound;
+    KeyHandle key = reg.openSubkey(parent, name, status);
+    if (status == platform::kSuccess && key) {
+        r.status = platform::kSuccess;
+        r.key = std::move(key);
+    } else {
+        r.status = status == platform::kSuccess ? platform::kFileNotFound : status;
+    }
+    return r;
+}
+
+OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+    if (HoldsNul(path) || path.empty()) return OpenKey(reg, root, path, view);
+    const std::size_t slash = path.rfind('\\');
+    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view above = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    OpenResult parent;
+    if (root == RootKey::CurrentUser) {
+        parent = OpenKey(reg, root, {}, view);
+        for (std::size_t at = 0; parent.status == platform::kSuccess && at < above.size();) {
+            const std::size_t end = std::min(above.find('\\', at), above.size());
+            parent = OpenSubkey(reg, *parent.key, above.substr(at, end - at));
+            at = end + 1;
+        }
+    } else {
+        parent = OpenKey(reg, root, above, view);
+    }
+    if (parent.status != platform::kSuccess) return parent;
+    return OpenSubkey(reg, *parent.key, last);
+}
+
 KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
     if (HoldsNul(path)) return nullptr;
     long status = platform::kFileNotFound;
@@ -181,7 +218,39 @@ long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_vi
     // path a key further down: neither is a direct subkey.
     if (name.empty() || name.find('\\') != std::string_view::npos) return platform::kFileNotFound;
     if (HoldsNul(name)) return platform::kInvalidParameter;
-    return reg.deleteSubkey(key, name);
+    OpenResult sub = OpenSubkey(reg, key, name);
+    if (sub.status != platform::kSuccess) return sub.status;
+    return reg.deleteKey(*sub.key);
+}
+
+namespace {
+
+// The registry nests keys at most 512 levels deep; deeper means a loop.
+constexpr int kMaxTreeDepth = 512;
+
+long deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_view name, const std::string& path,
+                const std::function<bool(const std::string& path)>& mayDelete, int depth) {
+    if (depth > kMaxTreeDepth) return platform::kAccessDenied;
+    OpenResult key = OpenSubkey(reg, parent, name);
+    if (key.status != platform::kSuccess) return key.status;
+    if (mayDelete && !mayDelete(path)) return platform::kAccessDenied;
+    // All names first: deleting shifts the index of the subkeys still to come.
+    const std::vector<std::string> children = EnumSubkeyNames(reg, *key.key);
+    for (const std::string& child : children) {
+        if (HoldsNul(child)) continue;  // never reached by its name: it stays, and so does this key
+        deleteTree(reg, *key.key, child, path + "\\" + child, mayDelete, depth + 1);
+    }
+    // Refused while a subkey is left.
+    return reg.deleteKey(*key.key);
+}
+
+}  // namespace
+
+long DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                   const std::function<bool(const std::string& path)>& mayDelete) {
+    if (name.empty() || name.find('\\') != std::string_view::npos) return platform::kFileNotFound;
+    if (HoldsNul(name)) return platform::kInvalidParameter;
+    return deleteTree(reg, key, name, std::string(name), mayDelete, 0);
 }
 
 long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {

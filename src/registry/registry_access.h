@@ -38,6 +38,15 @@ struct OpenResult {
 // Opens the key as `view` shows it. A path that holds a NUL names no key the
 // registry can be asked for and is refused.
 OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
+// Opens the key to change it or what is in it: the key itself, never a
+// registry link in its place. The last part of the path is opened as the key
+// it is (a link there is refused with kLinkRefused); in the user's own keys,
+// which any program of the user can change, so is every part before it. (The
+// machine's keys above the last part are an administrator's to change.)
+OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
+// Opens the direct subkey `name` of `parent` as itself (see
+// platform::Registry::openSubkey); a name with a NUL or a backslash is none.
+OpenResult OpenSubkey(platform::Registry& reg, platform::RegKey& parent, std::string_view name);
 // Opens the key, making it when it is missing. Null when even that failed.
 KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
 
@@ -90,8 +99,17 @@ std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& ke
 // Deletes a direct subkey that has no subkeys of its own; the system refuses
 // any other. An empty name or one with a backslash names no direct subkey and
 // is refused here, and so is a name with a NUL (the system would read a
-// shorter name), in DeleteValue and SetStringValue too.
+// shorter name), in DeleteValue and SetStringValue too. A subkey that is a
+// registry link is not deleted (kLinkRefused), nor is anything it leads to.
 long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name);
+// Deletes the direct subkey `name` with everything below it, each key from
+// the bottom up through its own handle, never through a registry link (a
+// link inside keeps its parents, and the subkey stays). `mayDelete` is asked
+// for each key with its path below `key` ("name", "name\sub", ...); a key
+// it refuses stays, and so do the keys above it. kSuccess when the subkey is
+// gone.
+long DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                   const std::function<bool(const std::string& path)>& mayDelete = {});
 long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 // Writes `text` as REG_SZ: UTF-16LE with its terminating NUL.
 long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text);

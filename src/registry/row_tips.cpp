@@ -42,19 +42,23 @@ bool IsStartValue(std::string_view name, platform::Text& text) {
     return false;
 }
 
-std::string ValuesToolTip(const std::vector<ValueEntry>& values, std::size_t total, platform::Text& text) {
+std::string ValuesToolTip(const std::vector<TipValue>& values, std::size_t total, platform::Text& text) {
     if (total == 0) return kNoValuesTip;
-    std::vector<const ValueEntry*> order;
-    for (const char* start : kStartValues)
-        for (const ValueEntry& v : values)
-            if (text.sameName(v.Name, start)) order.push_back(&v);
-    for (const ValueEntry& v : values)
-        if (!IsStartValue(v.Name, text)) order.push_back(&v);
+    std::vector<const TipValue*> order;
+    for (bool own : {true, false})
+        for (const char* start : kStartValues)
+            for (const TipValue& v : values)
+                if (v.subkey.empty() == own && text.sameName(v.value.Name, start)) order.push_back(&v);
+    for (bool own : {true, false})
+        for (const TipValue& v : values)
+            if (v.subkey.empty() == own && !IsStartValue(v.value.Name, text)) order.push_back(&v);
     std::string tip;
     for (std::size_t k = 0; k < order.size() && k < kMaxTipValueLines; ++k) {
         if (!tip.empty()) tip += '\n';
-        const std::string name = order[k]->Name.empty() ? std::string(kDefaultValueTip) : order[k]->Name;
-        tip += TipLine(name + " = " + order[k]->Text);
+        const ValueEntry& v = order[k]->value;
+        std::string name = v.Name.empty() ? std::string(kDefaultValueTip) : v.Name;
+        if (!order[k]->subkey.empty()) name = order[k]->subkey + "\\" + name;
+        tip += TipLine(name + " = " + v.Text);
     }
     if (total > kMaxTipValueLines) {
         tip += "\n…（共 ";

@@ -18,11 +18,20 @@ inline constexpr std::size_t kMaxTipValueLines = 12;
 // A tip line is cut here (the data of one value can be kilobytes).
 inline constexpr std::size_t kMaxTipLineBytes = 300;
 
-// The values of one key, one line each, "名称 = 数据", the values that change
-// how a program starts (Debugger, GlobalFlag, VerifierDlls) first; at most
-// kMaxTipValueLines lines, then "…（共 N 个值）"; "（无值）" for none.
-// `total` is the number of values the key has; `values` may hold fewer.
-std::string ValuesToolTip(const std::vector<ValueEntry>& values, std::size_t total, platform::Text& text);
+// A value as a tip shows it: of the key itself (empty `subkey`), or of one of
+// its subkeys, shown as "<subkey>\<name>".
+struct TipValue {
+    std::string subkey;
+    ValueEntry value;
+};
+
+// The values of a key and of its subkeys, one line each, "名称 = 数据". The
+// values that change how a program starts (Debugger, GlobalFlag,
+// VerifierDlls) come first, the key's own before its subkeys', then the
+// others, again the key's own first; at most kMaxTipValueLines lines, then
+// "…（共 N 个值）"; "（无值）" for none. `total` is the number of values in
+// all; `values` may hold fewer.
+std::string ValuesToolTip(const std::vector<TipValue>& values, std::size_t total, platform::Text& text);
 
 // Whether a value decides what runs when the program named by its key starts
 // (Debugger, GlobalFlag, VerifierDlls, in the registry's letter case rule).

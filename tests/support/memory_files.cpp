@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/paths.h"
 #include "common/unicode.h"
 
 namespace wd::test {
@@ -182,7 +183,14 @@ std::vector<std::string> MemoryFiles::listing(const std::string& drive) const {
     return out;
 }
 
+bool MemoryFiles::isNetworkPath(std::string_view path) {
+    const common::PathPlace place = common::placeOf(path);
+    return place.kind == common::PathPlace::Kind::Remote ||
+           (place.kind == common::PathPlace::Kind::OnDrive && networkDrives.count(std::string(1, place.drive)) != 0);
+}
+
 bool MemoryFiles::exists(std::string_view path) {
+    if (isNetworkPath(path)) ++networkLooks;
     bool slash = false;
     const std::string k = follow(key(path, &slash), true);
     if (k.empty() || drives_.count(k.substr(0, 2)) == 0) return false;
@@ -210,6 +218,32 @@ bool MemoryFiles::makeFolder(std::string_view path) {
     e.path = std::string(path);
     while (!e.path.empty() && e.path.back() == '\\') e.path.pop_back();
     e.folder = true;
+    ++writeCount_;
+    return true;
+}
+
+bool MemoryFiles::makeProtectedFolder(std::string_view path) {
+    log.push_back("makeProtectedFolder " + std::string(path));
+    const std::string k = key(path);  // the entry itself: a link there is not followed
+    if (k.size() <= 2 || isDevice(k) || !writable(k)) return false;
+    if (auto it = entries_.find(k); it != entries_.end()) {
+        const Entry& e = it->second;
+        if (e.folder && e.protectedFolder && e.linkTo.empty()) return true;
+        // Set aside under a free name, with all it holds, never used.
+        bool moved = false;
+        for (int n = 1; n <= 100 && !moved; ++n) {
+            const std::string aside = std::string(path) + ".set-aside" + (n > 1 ? "-" + std::to_string(n) : "");
+            if (!entries_.count(key(aside))) moved = rename(path, aside);
+        }
+        if (!moved) return false;
+    }
+    const std::string parent = parentKey(k);
+    if (parent.size() > 2 && !(entries_.count(parent) && entries_[parent].folder)) return false;
+    if (failWrites) return false;
+    Entry& e = entries_[k];
+    e.path = std::string(path);
+    e.folder = e.protectedFolder = true;
+    e.id = nextId_++;
     ++writeCount_;
     return true;
 }

@@ -31,6 +31,7 @@ public:
         bool locked = false;  // held open by another program: no delete, rename or read
         std::string linkTo;   // a link to this path (anywhere); empty for a plain entry
         std::uint64_t id = 0;  // tells two files apart, kept across moves
+        bool protectedFolder = false;  // only Administrators and SYSTEM may change it
     };
 
     MemoryFiles() { addDrive("C:"); }
@@ -67,15 +68,21 @@ public:
     // Windows without long-path support ("\\?\" paths have no such limit);
     // 0: no limit.
     std::size_t maxPlainPath = 0;
+    // Drive letters ("Z") mapped to a network share, and how often a path on
+    // the network (or on such a drive) was looked for.
+    std::set<std::string> networkDrives;
+    int networkLooks = 0;
 
     // ---- platform::Files ----
     bool exists(std::string_view path) override;
+    bool isNetworkPath(std::string_view path) override;
     bool isFolder(std::string_view path) override;
     bool makeFolder(std::string_view path) override;
     bool setNormalAttributes(std::string_view path) override;
     bool deleteFile(std::string_view path) override;
     bool rename(std::string_view from, std::string_view to) override;
     std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) override;
+    bool makeProtectedFolder(std::string_view path) override;
     bool writeAll(std::string_view path, std::string_view bytes) override;
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
     // Calls of the drive roots' operations so far, by kind ("look", "list", ...).
@@ -108,12 +115,16 @@ private:
 class MemoryEnvironment : public platform::Environment {
 public:
     std::string localAppDataFolder() override { return appData; }
+    bool fullRights() override { return admin; }
+    std::string machineDataFolder() override { return programData; }
     std::string localTimestamp() override { return timestamp; }
     // %NAME% from `variables`, letter case ignored; others stay.
     std::string expand(std::string_view text) override;
     std::map<std::string, std::string> variables{{"SYSTEMROOT", "C:\\Windows"},
                                                   {"PROGRAMFILES", "C:\\Program Files"}};
     std::string appData = "C:\\Users\\me\\AppData\\Local";
+    bool admin = false;
+    std::string programData = "C:\\ProgramData";
     std::string timestamp = "2026-12-07_10-20-30";
 };
 

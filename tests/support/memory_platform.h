@@ -36,6 +36,8 @@ public:
         bool exitsSlowly = false;
         bool hangs = false;
         bool ending = false;
+        bool critical = false;  // Windows marks it critical
+        bool elevated = false;  // its token is an administrator's full one
     };
 
     std::uint32_t start(std::string exeName, std::string path = {}, bool pathReadable = true,
@@ -73,16 +75,37 @@ public:
             if (p.pid == pid) return p.pathReadable ? p.path : std::string();
         return {};
     }
-    bool terminate(std::uint32_t pid) override {
+    platform::EndResult terminate(std::uint32_t pid, std::uint64_t createTime) override {
         terminateCalls.push_back(pid);
         auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) { return p.pid == pid; });
-        if (it == procs.end() || !it->terminable) return false;
+        if (it == procs.end() || (createTime != 0 && it->createTime != createTime) || it->ending)
+            return platform::EndResult::Gone;
+        if (!it->terminable) return platform::EndResult::Refused;
+        if (it->critical) return platform::EndResult::Critical;
         if (it->exitsSlowly) {
             it->ending = true;
-            return true;
+            return platform::EndResult::Ended;
         }
         procs.erase(it);
-        return true;
+        return platform::EndResult::Ended;
+    }
+    // Ends the process whatever it is, as another program may.
+    void kill(std::uint32_t pid) {
+        std::erase_if(procs, [&](const Proc& p) { return p.pid == pid; });
+    }
+    std::string systemFolder() override { return system32; }
+    // A token named after the process it came from ("token of 104"), or the
+    // linked one ("linked token") when that process runs elevated or is gone.
+    struct Token : platform::UserToken {
+        explicit Token(std::string n) : name(std::move(n)) {}
+        std::string name;
+    };
+    std::unique_ptr<platform::UserToken> unelevatedToken(std::uint32_t pid) override {
+        tokenRequests.push_back(pid);
+        for (const Proc& p : procs)
+            if (p.pid == pid && !p.elevated) return std::make_unique<Token>("token of " + std::to_string(pid));
+        if (hasLinkedToken) return std::make_unique<Token>("linked token");
+        return nullptr;
     }
     // The wait runs `duringWait` first: what the program handles while it
     // waits (timer ticks, messages sent to its windows).
@@ -103,6 +126,9 @@ public:
     int snapshots = 0;
     int pathReads = 0;
     std::vector<std::uint32_t> terminateCalls;
+    std::vector<std::uint32_t> tokenRequests;
+    bool hasLinkedToken = true;
+    std::string system32 = "C:\\Windows\\System32";
     std::vector<std::pair<std::uint32_t, int>> waits;
     std::function<void()> duringWait;
 
@@ -136,12 +162,15 @@ public:
         return result;
     }
     std::string windowsFolder() override { return windows; }
-    bool startProgram(std::string_view path, platform::StartStyle style) override {
+    bool startProgram(std::string_view path, platform::StartStyle style, const platform::UserToken* asUser) override {
         started.push_back({std::string(path), style});
+        const auto* token = dynamic_cast<const MemoryProcesses::Token*>(asUser);
+        startedAs.push_back(token ? token->name : "wardeck's own token");
         return true;
     }
     std::vector<platform::ShellExecuteRequest> requests;
     std::vector<std::pair<std::string, platform::StartStyle>> started;  // full path, style
+    std::vector<std::string> startedAs;                                 // the token's name, as above
     std::intptr_t result = 42;
     std::string windows = "C:\\Windows";
 };
@@ -151,8 +180,8 @@ class MemoryRights : public platform::Rights {
 public:
     platform::Elevation elevation() override { return token; }
     bool startedByElevationRequest() override { return std::exchange(restartedCopy, false); }
-    bool restartElevated(std::string_view exePath, std::string_view argument) override {
-        restarts.push_back({std::string(exePath), std::string(argument)});
+    bool restartElevated(const platform::ElevationRequest& request) override {
+        restarts.push_back(request);
         return consent;
     }
     bool enableDebugPrivilege() override {
@@ -163,7 +192,7 @@ public:
     bool restartedCopy = false;  // started by an earlier elevation request
     bool consent = true;         // false: the prompt is declined (or fails)
     bool holdsDebug = false;
-    std::vector<std::pair<std::string, std::string>> restarts;  // exe path, argument
+    std::vector<platform::ElevationRequest> restarts;
     int debugRequests = 0;
 };
 

@@ -23,6 +23,10 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<MemoryRegistry::Node>
     bool readOnly = false;
     std::uint32_t brokenAt = UINT32_MAX;
     long brokenStatus = 0;
+    // A registry link: paths through it lead to the target.
+    bool link = false;
+    RootKey linkRoot = RootKey::LocalMachine;
+    std::string linkPath;
 };
 
 class MemoryRegistry::Handle : public platform::RegKey {
@@ -125,12 +129,19 @@ std::vector<std::uint8_t> MemoryRegistry::sz(std::string_view utf8) {
 
 std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::find(RootKey root, std::string_view path) const {
     std::shared_ptr<Node> n = root == RootKey::CurrentUser ? currentUser_ : localMachine_;
+    int hops = 0;
     for (std::string_view part : components(path)) {
         if (part.empty()) return nullptr;
         auto it = std::find_if(n->children.begin(), n->children.end(),
                                [&](const std::shared_ptr<Node>& c) { return same(c->name, part); });
         if (it == n->children.end()) return nullptr;
         n = *it;
+        // A path is taken through a link to where it leads, as the system does.
+        while (n && n->link) {
+            if (++hops > 16) return nullptr;
+            n = find(n->linkRoot, n->linkPath);
+        }
+        if (!n) return nullptr;
     }
     return n;
 }
@@ -174,6 +185,16 @@ void MemoryRegistry::put(Node& node, RegValue v) {
 // ---- seeding ----
 
 void MemoryRegistry::addKey(RootKey root, std::string_view path) { make(root, path); }
+
+void MemoryRegistry::addLink(RootKey root, std::string_view path, RootKey targetRoot, std::string_view targetPath) {
+    Node& n = *make(root, path);
+    n.link = true;
+    n.linkRoot = targetRoot;
+    n.linkPath = std::string(targetPath);
+    const std::string kernel =
+        std::string(targetRoot == HKCU ? "\\REGISTRY\\USER\\S-1-5-21-1000\\" : "\\REGISTRY\\MACHINE\\") + n.linkPath;
+    n.values = {RegValue{"SymbolicLinkValue", 6, common::utf8ToUtf16le(kernel)}};
+}
 
 void MemoryRegistry::setRaw(RootKey root, std::string_view path, std::string_view name, std::uint32_t type,
                             std::vector<std::uint8_t> data) {
@@ -388,27 +409,43 @@ long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegVa
     return platform::kSuccess;
 }
 
-long MemoryRegistry::deleteSubkey(platform::RegKey& key, std::string_view name) {
+std::unique_ptr<platform::RegKey> MemoryRegistry::openSubkey(platform::RegKey& parent, std::string_view name,
+                                                             long& status) {
     name = asRead(name);
-    Node& n = nodeOf(key);
-    log.push_back("deleteSubkey " + n.path + "\\" + std::string(name));
-    if (n.removed) return kKeyDeleted;
-    if (failDeletes || n.readOnly) return platform::kAccessDenied;
-    // As the system does: the name is a path below the key, and an empty one
-    // names the open key itself.
-    std::shared_ptr<Node> target = n.shared_from_this();
-    for (std::string_view part : components(name)) {
-        auto it = std::find_if(target->children.begin(), target->children.end(),
-                               [&](const std::shared_ptr<Node>& c) { return same(c->name, part); });
-        if (part.empty() || it == target->children.end()) return platform::kFileNotFound;
-        target = *it;
+    Node& n = nodeOf(parent);
+    if (n.removed) {
+        status = kKeyDeleted;
+        return nullptr;
     }
-    if (!target->children.empty()) return platform::kAccessDenied;
-    auto parent = target->parent.lock();
+    auto it = std::find_if(n.children.begin(), n.children.end(),
+                           [&](const std::shared_ptr<Node>& c) { return same(c->name, name); });
+    if (name.empty() || name.find('\\') != std::string_view::npos || it == n.children.end()) {
+        status = platform::kFileNotFound;
+        return nullptr;
+    }
+    if ((*it)->link) {
+        status = platform::kLinkRefused;
+        return nullptr;
+    }
+    if ((*it)->openDenied) {
+        status = platform::kAccessDenied;
+        return nullptr;
+    }
+    status = platform::kSuccess;
+    return std::make_unique<Handle>(*this, *it);
+}
+
+long MemoryRegistry::deleteKey(platform::RegKey& key) {
+    Node& n = nodeOf(key);
+    log.push_back("deleteKey " + n.path);
+    if (n.removed) return kKeyDeleted;
+    auto parent = n.parent.lock();
     if (!parent) return platform::kAccessDenied;  // a root key
-    markRemoved(*target);
+    if (failDeletes || n.readOnly || parent->readOnly || !n.children.empty()) return platform::kAccessDenied;
+    markRemoved(n);
     auto& siblings = parent->children;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), target), siblings.end());
+    const auto self = n.shared_from_this();
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
     return platform::kSuccess;
 }
 

@@ -48,6 +48,10 @@ public:
 
     // ---- seeding (missing keys on the path are made) ----
     void addKey(RootKey root, std::string_view path);
+    // A registry link at `path` to the key at `targetPath` (which need not
+    // exist): paths through it lead there, and it holds one value,
+    // SymbolicLinkValue (REG_LINK), the target's kernel name.
+    void addLink(RootKey root, std::string_view path, RootKey targetRoot, std::string_view targetPath);
     void setString(RootKey root, std::string_view path, std::string_view name, std::string_view utf8);
     void setExpandString(RootKey root, std::string_view path, std::string_view name, std::string_view utf8);
     void setMultiString(RootKey root, std::string_view path, std::string_view name,
@@ -98,7 +102,7 @@ public:
     // The key and everything below it is one key for both views.
     void share(RootKey root, std::string_view path, bool on = true);
     bool hideStoredPaths = false;  // storedPath() knows nothing, as when the system does not tell
-    bool failDeletes = false;  // every deleteSubkey/deleteValue answers 5
+    bool failDeletes = false;  // every deleteKey/deleteValue answers 5
     bool failWrites = false;   // every setValue and every create that makes a key answers 5
     // Runs before every enumeration call with the key's path ("HKLM\...") and the index.
     std::function<void(const std::string& keyPath, std::uint32_t index)> beforeEnumerate;
@@ -106,7 +110,7 @@ public:
     // ---- what happened ----
     int openHandles() const { return openHandles_; }
     int enumerationCalls() const { return enumerationCalls_; }
-    // Deletions and writes asked for, failed ones too: "deleteSubkey HKLM\a\b",
+    // Deletions and writes asked for, failed ones too: "deleteKey HKLM\a\b",
     // "deleteValue HKLM\a:name", "setValue HKLM\a:name".
     std::vector<std::string> log;
 
@@ -117,7 +121,9 @@ public:
                                              long& status) override;
     long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
     long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
-    long deleteSubkey(platform::RegKey& key, std::string_view name) override;
+    std::unique_ptr<platform::RegKey> openSubkey(platform::RegKey& parent, std::string_view name,
+                                                 long& status) override;
+    long deleteKey(platform::RegKey& key) override;
     long deleteValue(platform::RegKey& key, std::string_view name) override;
     long setValue(platform::RegKey& key, const platform::RegValue& value) override;
     std::optional<std::string> storedPath(platform::RegKey& key) override;

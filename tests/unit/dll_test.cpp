@@ -73,11 +73,39 @@ TEST(ForcedDelete, AFailedDeletionRestartsTheShellHidden) {
     }
     {
         DllApp app;  // no shell running: nothing to wait for, the shell is started anyway
-        app.processes.terminate(app.shellPid);
+        app.processes.kill(app.shellPid);
         app.files.addFile("G:\\x.dll");
         app.run("G:\\x.dll");
         EXPECT_TRUE(app.processes.waits.empty());
         EXPECT_EQ(app.shell.started.at(0).second, StartStyle::MinimizedActive);
+    }
+}
+
+// The shell comes back with the user's own rights: the token of the shell
+// that was ended, taken while it ran, or the session's unelevated one.
+TEST(ForcedDelete, TheShellStartsAgainAsTheUserNeverWithWardecksRights) {
+    struct Case {
+        const char* what;
+        bool shellRuns, shellElevated, linked;
+        std::string startedAs;  // empty: the token of the ended shell
+    };
+    const Case cases[] = {
+        {"an ordinary shell", true, false, true, ""},
+        {"an elevated shell", true, true, true, "linked token"},
+        {"no shell running", false, false, true, "linked token"},
+        {"no unelevated token anywhere", true, true, false, "wardeck's own token"},
+    };
+    for (const Case& c : cases) {
+        DllApp app;
+        app.processes.proc(app.shellPid).elevated = c.shellElevated;
+        if (!c.shellRuns) app.processes.kill(app.shellPid);
+        app.processes.hasLinkedToken = c.linked;
+        app.files.addFile("G:\\x.dll");
+        app.run("G:\\x.dll");
+        EXPECT_FALSE(app.processes.running(app.shellPid)) << c.what;
+        ASSERT_EQ(app.shell.startedAs.size(), 1u) << c.what;
+        EXPECT_EQ(app.shell.startedAs[0], c.startedAs.empty() ? "token of " + std::to_string(app.shellPid) : c.startedAs)
+            << c.what;
     }
 }
 

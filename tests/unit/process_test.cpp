@@ -129,7 +129,7 @@ TEST(AutoRefresh, ReadsThePathOfNewProcessesOnly) {
     app.timer(3).fire();
     EXPECT_EQ(app.processes.pathReads, 3);
     // b ends and a new process is given its id: it is read anew.
-    app.processes.terminate(b);
+    app.processes.kill(b);
     app.processes.procs.insert(app.processes.procs.begin() + 1,
                                {b, "b2.exe", "D:\\new\\b2.exe", true, true, 99999});
     app.timer(3).fire();
@@ -160,6 +160,14 @@ TEST(ProcessList, ToolTipsTellWhoSignedTheFileWhenTheyShow) {
     app.trust.stamps["G:\\bad.exe"] = 2;
     app.trust.signatures["G:\\bad.exe"] = {platform::Signature::State::Valid, "Repaired"};
     EXPECT_EQ(app.row(2).toolTipText(), "G:\\bad.exe\n签名：Repaired");
+    EXPECT_EQ(app.trust.verified.size(), 3u);
+    // A program started from a network share: its file is never opened.
+    app.files.networkDrives.insert("Z");
+    app.processes.start("share.exe", "\\\\host\\share\\share.exe");
+    app.processes.start("mapped.exe", "Z:\\mapped.exe");
+    app.timer(3).fire();
+    EXPECT_EQ(app.row(4).toolTipText(), "\\\\host\\share\\share.exe\n签名：未检查");
+    EXPECT_EQ(app.row(5).toolTipText(), "Z:\\mapped.exe\n签名：未检查");
     EXPECT_EQ(app.trust.verified.size(), 3u);
 }
 
@@ -237,7 +245,7 @@ TEST(SuspectSearch, BaselineIsRecordedOnceAndKeptAcrossSwitching) {
     EXPECT_EQ(button.caption(), "寻找可疑进程");
     app.processes.start("later.exe");
     const auto a = app.processes.procs.front().pid;
-    app.processes.terminate(a);
+    app.processes.kill(a);
     app.processes.start("a.exe");  // restarted: its name is in the baseline
     button.click();
     app.timer(4).fire();
@@ -339,6 +347,50 @@ TEST(EndProcessByName, RefusedAccessDoesNotMoveOnToTheNextInstance) {
     EXPECT_TRUE(procs.running(other));
 }
 
+// What Windows cannot lose is never ended: by name the next process of the
+// name is reached instead, as Loop kill needs to end a copy that borrows it.
+TEST(EndProcessByName, PassesOverWhatWindowsCannotLose) {
+    struct Case {
+        const char* what;
+        std::string path;
+        bool pathReadable;
+        bool critical;
+        bool spared;
+    };
+    const Case cases[] = {
+        {"system process from the system folder", "C:\\Windows\\System32\\lsass.exe", true, false, true},
+        {"the same in other letter case", "c:\\windows\\SYSTEM32\\LSASS.EXE", true, false, true},
+        {"system name, path unreadable", "", false, false, true},
+        {"system name from another folder", "G:\\RECYCLER\\lsass.exe", true, false, false},
+        {"system name one folder deeper", "C:\\Windows\\System32\\x\\lsass.exe", true, false, false},
+        {"marked critical by Windows", "G:\\evil\\lsass.exe", true, true, true},
+    };
+    for (const Case& c : cases) {
+        MemoryProcesses procs;
+        MemoryText text;
+        const auto real = procs.start("lsass.exe", c.path, c.pathReadable);
+        procs.proc(real).critical = c.critical;
+        const auto copy = procs.start("LSASS.EXE", "G:\\copy\\lsass.exe");
+        const auto ending = process::EndProcessByName(procs, text, "lsass.exe");
+        ASSERT_TRUE(ending.has_value()) << c.what;
+        EXPECT_EQ(ending->pid, c.spared ? copy : real) << c.what;
+        EXPECT_EQ(procs.running(real), c.spared) << c.what;
+        // Ending by identity spares it too.
+        if (c.spared) {
+            EXPECT_EQ(process::EndProcess(procs, text, procs.snapshot()->at(0)), std::nullopt) << c.what;
+        }
+    }
+    // The other session and system processes; explorer.exe is none of them.
+    MemoryProcesses procs;
+    MemoryText text;
+    for (const char* n : {"smss.exe", "csrss.exe", "wininit.exe", "winlogon.exe", "services.exe", "lsaiso.exe"}) {
+        procs.start(n, "C:\\Windows\\System32\\" + std::string(n));
+        EXPECT_EQ(process::EndProcessByName(procs, text, n), std::nullopt) << n;
+    }
+    procs.start("explorer.exe", "C:\\Windows\\explorer.exe");
+    EXPECT_TRUE(process::EndProcessByName(procs, text, "explorer.exe").has_value());
+}
+
 TEST(LoopKill, EndsOneInstancePerTickWithOneSnapshotPerEntry) {
     ProcessApp app;
     for (int i = 0; i < 3; ++i) app.processes.start("worm.exe");
@@ -430,7 +482,7 @@ TEST(ProcessMenu, RowsRebuiltWhileTheMenuIsOpenAreNeverTouched) {
     app.timer(3).setEnabled(true);
     // The menu's own message loop runs a refresh that leaves fewer rows.
     app.tk.onPopup = [&](HPopupMenu&) {
-        while (app.processes.procs.size() > 3) app.processes.terminate(app.processes.procs.back().pid);
+        while (app.processes.procs.size() > 3) app.processes.kill(app.processes.procs.back().pid);
         app.timer(3).fire();
         return 0;
     };
@@ -442,14 +494,14 @@ TEST(ProcessMenu, RowsRebuiltWhileTheMenuIsOpenAreNeverTouched) {
     EXPECT_TRUE(app.tk.messageBoxes.empty());
 }
 
-TEST(ProcessMenu, ConfirmationBoxOutlivedByItsRow) {
+TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
     MenuApp app;
     app.timer(3).setEnabled(true);
     app.tk.onPopup = [](HPopupMenu&) { return 1; };
     // While the box is open a refresh drops rows 7 and 8; OK then ends nothing.
     app.tk.onMessageBox = [&](const HeadlessToolkit::MessageBoxCall&) {
-        app.processes.terminate(app.processes.procs.back().pid);
-        app.processes.terminate(app.processes.procs.back().pid);
+        app.processes.kill(app.processes.procs.back().pid);
+        app.processes.kill(app.processes.procs.back().pid);
         app.timer(3).fire();
     };
     app.tk.messageBoxAnswers = {ui::kIdOk};
@@ -457,16 +509,28 @@ TEST(ProcessMenu, ConfirmationBoxOutlivedByItsRow) {
     EXPECT_EQ(app.tk.messageBoxes.size(), 1u);
     EXPECT_EQ(app.processes.procs.size(), 6u);
     EXPECT_EQ(app.form.state().processCount, 6);
-    // With the row still there the name is read again when OK is pressed.
+    // p6 ends while the box is open and a refresh gives its row to late.exe,
+    // which was given p6's id: OK ends neither.
     app.tk.onMessageBox = [&](const HeadlessToolkit::MessageBoxCall&) {
-        app.processes.terminate(app.processes.procs.at(5).pid);  // p6 ends; row 6 becomes late.exe
-        app.processes.start("late.exe");
+        const auto p6 = app.processes.procs.at(5).pid;
+        app.processes.kill(p6);
+        app.processes.procs.push_back({p6, "late.exe", "C:\\late.exe", true, true, 424242});
         app.timer(3).fire();
     };
     app.tk.messageBoxAnswers = {ui::kIdOk};
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.tk.messageBoxes.back().text.substr(app.tk.messageBoxes.back().text.size() - 6), "p6.exe");
-    EXPECT_EQ(app.processes.countNamed("late.exe"), 0);  // row 6 now shows late.exe, which was ended
+    EXPECT_EQ(app.processes.countNamed("late.exe"), 1);
+    // Two processes of one name: the row of the second ends the second.
+    app.tk.onMessageBox = nullptr;
+    const auto first = app.processes.start("twin.exe", "C:\\a\\twin.exe");
+    const auto second = app.processes.start("twin.exe", "G:\\b\\twin.exe");
+    app.timer(3).fire();
+    ASSERT_EQ(app.row(8).tag(), "G:\\b\\twin.exe");
+    app.tk.messageBoxAnswers = {ui::kIdOk};
+    app.row(8).mouseDown(ui::MouseButton::Right);
+    EXPECT_TRUE(app.processes.running(first));
+    EXPECT_FALSE(app.processes.running(second));
 }
 
 TEST(FileWork, ReturnsWhatTheShellLeft) {

@@ -267,13 +267,43 @@ TEST(DeleteSubkey, DeletesOneLevelOnly) {
     EXPECT_EQ(reg.subkeyNames(HKLM, kKey), (std::vector<std::string>{"parent"}));
     EXPECT_TRUE(reg.hasKey(HKLM, std::string(kKey) + "\\parent\\child"));
 
-    // The system itself would delete an empty key opened and asked for "".
     reg.addKey(HKLM, "Software\\Empty");
     OpenResult empty = OpenKey(reg, HKLM, "Software\\Empty");
     EXPECT_NE(DeleteSubkey(reg, *empty.key, ""), platform::kSuccess);
     EXPECT_TRUE(reg.hasKey(HKLM, "Software\\Empty"));
-    EXPECT_EQ(reg.deleteSubkey(*empty.key, ""), platform::kSuccess);  // what the guard keeps away
-    EXPECT_FALSE(reg.hasKey(HKLM, "Software\\Empty"));
+}
+
+// A tree goes from the bottom up, each key through its own handle; a registry
+// link inside it (which leads anywhere, the machine's services included) is
+// never gone through, and keeps the keys above it.
+TEST(DeleteKeyTree, DeletesWholeTreesButNothingThroughALink) {
+    const std::string key = std::string(kKey);
+    MemoryRegistry reg;
+    reg.setString(HKLM, key + "\\plain\\Filter\\deep", "Debugger", "x.exe");
+    reg.setString(HKLM, key + "\\plain", "UseFilter", "1");
+    reg.setString(HKLM, "System\\Services\\Vital\\Parameters", "keep", "1");
+    reg.addKey(HKLM, key + "\\trap\\inner");
+    reg.addLink(HKLM, key + "\\trap\\inner\\link", HKLM, "System\\Services\\Vital");
+    reg.addLink(HKLM, key + "\\itself", HKLM, "System\\Services\\Vital");
+    reg.addKey(HKLM, key + "\\refused\\young");
+    OpenResult k = OpenKey(reg, HKLM, kKey);
+    EXPECT_EQ(DeleteKeyTree(reg, *k.key, "PLAIN"), platform::kSuccess);
+    EXPECT_NE(DeleteKeyTree(reg, *k.key, "trap"), platform::kSuccess);
+    EXPECT_EQ(DeleteKeyTree(reg, *k.key, "itself"), platform::kLinkRefused);
+    EXPECT_EQ(DeleteSubkey(reg, *k.key, "itself"), platform::kLinkRefused);
+    std::vector<std::string> asked;
+    EXPECT_NE(DeleteKeyTree(reg, *k.key, "refused",
+                            [&](const std::string& path) {
+                                asked.push_back(path);
+                                return path != "refused\\young";
+                            }),
+              platform::kSuccess);
+    EXPECT_EQ(asked, (std::vector<std::string>{"refused", "refused\\young"}));
+    EXPECT_EQ(reg.subkeyNames(HKLM, kKey), (std::vector<std::string>{"trap", "itself", "refused"}));
+    EXPECT_TRUE(reg.hasKey(HKLM, key + "\\trap\\inner"));
+    EXPECT_TRUE(reg.hasKey(HKLM, key + "\\refused\\young"));
+    EXPECT_TRUE(reg.hasValue(HKLM, "System\\Services\\Vital\\Parameters", "keep"));
+    EXPECT_EQ(reg.openHandles(), 1);
 }
 
 TEST(DeleteValue, DeletesByNameWhateverTheLetterCase) {

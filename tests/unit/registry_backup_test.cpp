@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 
 #include <random>
@@ -392,6 +394,64 @@ TEST_F(BackupFileTest, GoesUnderLocalAppDataNamedByTimeAndPage) {
     env.timestamp = "2026-12-07_10-20-31";
     EXPECT_EQ(WriteBackupFile(files, env, "browser", set),
               "C:\\Users\\me\\AppData\\Local\\Wardeck\\Backups\\2026-12-07_10-20-31-browser.reg");
+}
+
+// With full rights the backups go where only administrators can change them:
+// whatever a user put in the way is set aside, never used, never lost.
+TEST_F(BackupFileTest, WithFullRightsGoesWhereOnlyAdministratorsWrite) {
+    const std::string machine = "C:\\ProgramData\\Wardeck\\Backups\\2026-12-07_10-20-30-hijack.reg";
+    struct Case {
+        const char* what;
+        std::function<void(MemoryFiles&)> plant;
+        std::string asideAt;  // where what was planted is found afterwards ("" none)
+    };
+    const Case cases[] = {
+        {"nothing there yet", [](MemoryFiles&) {}, ""},
+        {"a file named Wardeck", [](MemoryFiles& f) { f.addFile("C:\\ProgramData\\Wardeck", "planted"); },
+         "C:\\ProgramData\\Wardeck.set-aside-2"},
+        {"a folder a user made, with a backup in it",
+         [](MemoryFiles& f) {
+             f.addFolder("C:\\ProgramData\\Wardeck");
+             f.addFolder("C:\\ProgramData\\Wardeck\\Backups");
+             f.addFile("C:\\ProgramData\\Wardeck\\Backups\\old.reg", "forged");
+         },
+         "C:\\ProgramData\\Wardeck.set-aside-2\\Backups\\old.reg"},
+        {"a link to the user's own folder",
+         [](MemoryFiles& f) {
+             f.addFolder("C:\\Users\\me\\trap");
+             f.addLink("C:\\ProgramData\\Wardeck", "C:\\Users\\me\\trap");
+         },
+         "C:\\ProgramData\\Wardeck.set-aside-2"},
+        {"our own folder, with a Backups file in the way",
+         [](MemoryFiles& f) {
+             f.makeProtectedFolder("C:\\ProgramData\\Wardeck");
+             f.addFile("C:\\ProgramData\\Wardeck\\Backups", "planted");
+         },
+         "C:\\ProgramData\\Wardeck\\Backups.set-aside"},
+    };
+    for (const Case& c : cases) {
+        MemoryFiles files;
+        files.addFolder("C:\\ProgramData");
+        files.addFile("C:\\ProgramData\\Wardeck.set-aside", "an earlier one");  // the next name is "-2"
+        c.plant(files);
+        MemoryEnvironment env;
+        env.admin = true;
+        EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), machine) << c.what;
+        EXPECT_EQ(ParseRegFile(files.find(machine)->data), set.file()) << c.what;
+        EXPECT_TRUE(files.find("C:\\ProgramData\\Wardeck")->protectedFolder) << c.what;
+        EXPECT_TRUE(files.find("C:\\ProgramData\\Wardeck\\Backups")->protectedFolder) << c.what;
+        EXPECT_EQ(files.find("C:\\ProgramData\\Wardeck.set-aside")->data, "an earlier one") << c.what;
+        if (!c.asideAt.empty()) {
+            EXPECT_NE(files.find(c.asideAt), nullptr) << c.what;
+        }
+        EXPECT_EQ(files.find("C:\\Users\\me\\trap\\Backups"), nullptr) << c.what;
+    }
+    // Without the machine's folder there is no backup (and so no deletion),
+    // never a fall back to the user's.
+    env.admin = true;
+    env.programData.clear();
+    EXPECT_EQ(WriteBackupFile(files, env, "hijack", set), std::nullopt);
+    EXPECT_EQ(files.find(kPath), nullptr);
 }
 
 TEST_F(BackupFileTest, NeverReplacesAnEarlierBackup) {

@@ -184,12 +184,21 @@ TEST_F(BrowserPage, ToolTipsNameTheClassAndTheFileItLoads) {
     app.registry.setString(HKCU, classes + "{T-USER}\\InprocServer32", "", "C:\\Users\\me\\bar.dll");
     app.files.addFile("C:\\Users\\me\\bar.dll");
     app.registry.setString(HKLM, kTool, "{T-NONE}", "unregistered");
+    // Files on a network share are shown, never looked for.
+    app.registry.setString(HKLM, kTool, "{T-UNC}", "share bar");
+    app.registry.setString(HKLM, classes + "{T-UNC}\\InprocServer32", "", "\\\\wdnohost\\share\\x.dll");
+    app.registry.setString(HKLM, kTool, "{T-MAPPED}", "mapped bar");
+    app.registry.setString(HKLM, classes + "{T-MAPPED}\\InprocServer32", "", "Z:\\x.dll");
+    app.files.networkDrives.insert("Z");
     open();
-    EXPECT_EQ(captions(), (Strings{"run", "com", "user bar", "unregistered"}));
+    EXPECT_EQ(captions(), (Strings{"run", "com", "user bar", "unregistered", "share bar", "mapped bar"}));
     EXPECT_EQ(row(1).toolTipText(), "{E-EXEC}\nC:\\Program Files\\Tool\\tool.exe");
     EXPECT_EQ(row(2).toolTipText(), "{E-COM}\nC:\\Windows\\ext.dll（文件不存在）");
     EXPECT_EQ(row(3).toolTipText(), "{T-USER}\nC:\\Users\\me\\bar.dll");  // the user's class comes first
     EXPECT_EQ(row(4).toolTipText(), "{T-NONE}");
+    EXPECT_EQ(row(5).toolTipText(), "{T-UNC}\n\\\\wdnohost\\share\\x.dll");
+    EXPECT_EQ(row(6).toolTipText(), "{T-MAPPED}\nZ:\\x.dll");
+    EXPECT_EQ(app.files.networkLooks, 0);
 }
 
 TEST_F(BrowserPage, ToolTipsOfThe32BitViewReadThe32BitView) {
@@ -302,8 +311,8 @@ TEST_F(BrowserPage, EveryClickWipesSearchHooksAndHelperObjects) {
     clear();  // nothing ticked
     EXPECT_TRUE(app.registry.valueNames(HKCU, kHooks).empty());
     EXPECT_TRUE(app.registry.hasKey(HKCU, kHooks));
-    EXPECT_EQ(app.registry.subkeyNames(HKLM, kBho), (Strings{"{BHO-2}"}));  // it has a subkey of its own
-    EXPECT_TRUE(app.registry.hasKey(HKLM, bho("{BHO-2}") + "\\Settings"));
+    EXPECT_TRUE(app.registry.subkeyNames(HKLM, kBho).empty());  // {BHO-2} with its subkey too
+    EXPECT_FALSE(app.registry.hasKey(HKLM, bho("{BHO-2}") + "\\Settings"));
     // Only the current user's hooks and the machine's helper objects.
     EXPECT_EQ(app.registry.valueNames(HKLM, kHooks), (Strings{"{MACHINE-HOOK}"}));
     EXPECT_EQ(app.registry.subkeyNames(HKCU, kBho), (Strings{"{USER-BHO}"}));
@@ -316,6 +325,31 @@ TEST_F(BrowserPage, EveryClickWipesSearchHooksAndHelperObjects) {
     empty.byId<HButton>(L::kCommand10.id).click();
     EXPECT_TRUE(empty.registry.valueNames(HKCU, kHooks).empty());
     EXPECT_TRUE(empty.registry.subkeyNames(HKLM, kBho).empty());
+}
+
+// A registry link where a wiped key should be leads anywhere: to the
+// machine's Run key, say. The wipes and their backup never go through one.
+TEST_F(BrowserPage, TheWipesNeverGoThroughALink) {
+    const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    for (int variant = 0; variant < 2; ++variant) {
+        App fresh;
+        MemoryRegistry& reg = fresh.registry;
+        reg.setString(HKLM, run, "Antivirus", "C:\\av.exe");
+        reg.setString(HKLM, kHooks, "{MACHINE-HOOK}", "");
+        if (variant == 0) {
+            reg.addLink(HKCU, kHooks, HKLM, run);  // the user's hooks key itself
+        } else {
+            reg.addLink(HKCU, "Software\\Microsoft\\Internet Explorer", HKLM, "Software\\Microsoft\\Internet Explorer");
+        }
+        reg.setString(HKLM, "System\\Services\\Vital\\Parameters", "keep", "1");
+        reg.addLink(HKLM, bho("{BHO-LINK}"), HKLM, "System\\Services\\Vital");
+        reg.addKey(HKLM, bho("{BHO-PLAIN}"));
+        fresh.byId<HButton>(L::kCommand10.id).click();
+        EXPECT_EQ(reg.valueNames(HKLM, run), (Strings{"Antivirus"})) << variant;
+        EXPECT_EQ(reg.valueNames(HKLM, kHooks), (Strings{"{MACHINE-HOOK}"})) << variant;
+        EXPECT_TRUE(reg.hasValue(HKLM, "System\\Services\\Vital\\Parameters", "keep")) << variant;
+        EXPECT_EQ(reg.subkeyNames(HKLM, kBho), (Strings{"{BHO-LINK}"})) << variant;
+    }
 }
 
 TEST_F(BrowserPage, TheWipesWorkThroughTheRootKeyText) {
@@ -362,9 +396,9 @@ TEST_F(BrowserPage, BacksUpAllTheClickDeletesInOneFile) {
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->keys, expected);
     EXPECT_EQ(app.files.writes(), 1);
-    // {E1} and {BHO-2} have subkeys of their own and stay; all else is gone.
-    EXPECT_EQ(captions(), (Strings{"one", "two", "kept"}));
-    EXPECT_EQ(app.registry.subkeyNames(HKLM, kBho), (Strings{"{BHO-2}"}));
+    // {E1} and {BHO-2} go with their subkeys.
+    EXPECT_EQ(captions(), (Strings{"two", "kept"}));
+    EXPECT_TRUE(app.registry.subkeyNames(HKLM, kBho).empty());
     // Importing the backup gives back exactly the state before the click.
     app.registry.import(*file);
     EXPECT_EQ(app.registry.snapshot(), before);
@@ -482,9 +516,10 @@ TEST_F(BrowserViews, The32BitRowsFollowWithTheirSuffixAndKeepTheirView) {
     seedBothViews();
     open();
     using V = registry::View;
-    EXPECT_EQ(captions(), (Strings{"a", "same 64", "bar", "same 32（32位）", "Check3（32位）", "bar 32（32位）"}));
-    EXPECT_EQ(entryNames(), (Strings{"{A}", "{SAME}", "{T}", "{SAME}", "{B}", "{T32}"}));
-    EXPECT_EQ(views(), (std::vector<V>{V::Bit64, V::Bit64, V::Bit64, V::Bit32, V::Bit32, V::Bit32}));
+    // Every extension before every toolbar; of each kind the 32-bit rows last.
+    EXPECT_EQ(captions(), (Strings{"a", "same 64", "same 32（32位）", "Check3（32位）", "bar", "bar 32（32位）"}));
+    EXPECT_EQ(entryNames(), (Strings{"{A}", "{SAME}", "{SAME}", "{B}", "{T}", "{T32}"}));
+    EXPECT_EQ(views(), (std::vector<V>{V::Bit64, V::Bit64, V::Bit32, V::Bit32, V::Bit64, V::Bit32}));
     app.byId<HButton>(L::kCommand9.id).click();  // select-all reaches every row
     for (int k = 1; k <= count(); ++k) EXPECT_EQ(row(k).value(), 1) << k;
     // Without word of where the system keeps a key, only the 64-bit view is listed.
@@ -499,7 +534,7 @@ TEST_F(BrowserViews, ARowIsDeletedInItsViewAndTheBackupPutsBothViewsBack) {
     seedBothViews();
     open();
     const auto before = app.registry.snapshot();
-    tick(4);  // {SAME} of the 32-bit view
+    tick(3);  // {SAME} of the 32-bit view
     tick(6);  // {T32}
     clear();
     EXPECT_TRUE(app.registry.hasKey(HKLM, ext("{SAME}")));
@@ -510,7 +545,7 @@ TEST_F(BrowserViews, ARowIsDeletedInItsViewAndTheBackupPutsBothViewsBack) {
     EXPECT_TRUE(app.registry.subkeyNames(HKLM, kBho).empty());
     EXPECT_TRUE(app.registry.subkeyNames(HKLM, wow(kBho)).empty());
     EXPECT_TRUE(app.registry.valueNames(HKCU, kHooks).empty());
-    EXPECT_EQ(captions(), (Strings{"a", "same 64", "bar", "Check3（32位）"}));
+    EXPECT_EQ(captions(), (Strings{"a", "same 64", "Check3（32位）", "bar"}));
     const auto file = backup();
     ASSERT_TRUE(file.has_value());
     Strings paths;

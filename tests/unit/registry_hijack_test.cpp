@@ -83,6 +83,11 @@ TEST_F(HijackPage, ToolTipsShowTheValuesThatChangeHowTheProgramStartsFirst) {
     app.registry.addKey(HKLM, ifeo("b.exe"));
     for (int i = 1; i <= 14; ++i) app.registry.setDword(HKLM, ifeo("c.exe"), "Opt" + std::to_string(i), i);
     app.registry.setString(HKLM, ifeo("c.exe"), "VerifierDlls", "x.dll");
+    // The filter form: the Debugger one level down, read for the full path.
+    app.registry.setDword(HKLM, ifeo("d.exe"), "UseFilter", 1);
+    app.registry.setString(HKLM, ifeo("d.exe") + "\\Filter1", "FilterFullPath", "C:\\Apps\\d.exe");
+    app.registry.setString(HKLM, ifeo("d.exe") + "\\Filter1", "Debugger", "G:\\worm.exe");
+    app.registry.addKey(HKLM, ifeo("d.exe") + "\\Empty");
     open();
     // The scan reads names only: each tip is read as it shows.
     const int scanned = app.registry.enumerationCalls();
@@ -93,6 +98,8 @@ TEST_F(HijackPage, ToolTipsShowTheValuesThatChangeHowTheProgramStartsFirst) {
     std::string expected = "VerifierDlls = x.dll";
     for (int i = 1; i <= 11; ++i) expected += "\nOpt" + std::to_string(i) + " = " + std::to_string(i);
     EXPECT_EQ(row(3).toolTipText(), expected + "\n…（共 15 个值）");
+    EXPECT_EQ(row(4).toolTipText(),
+              "Filter1\\Debugger = G:\\worm.exe\nUseFilter = 1\nFilter1\\FilterFullPath = C:\\Apps\\d.exe");
     // A refill forgets the tips: they are read anew.
     const int before = row(1).tipResets;
     clear();
@@ -160,18 +167,18 @@ INSTANTIATE_TEST_SUITE_P(Rows, HijackScrollRange,
 
 TEST_F(HijackPage, DeletesTickedKeysInRowOrderAndListsWhatIsLeft) {
     seed({"a.exe", "b.exe", "c.exe", "d.exe", "劫持.exe"});
-    app.registry.addKey(HKLM, ifeo("c.exe") + "\\PerfOptions");  // a key of its own: refused
+    app.registry.addKey(HKLM, ifeo("c.exe") + "\\PerfOptions");  // a key of its own: it goes too
     open();
     tick("劫持.exe");
     tick("c.exe");
     tick("b.exe");
     clear();
-    EXPECT_EQ(deletions(), (std::vector<std::string>{"deleteSubkey HKLM\\" + ifeo("b.exe"),
-                                                     "deleteSubkey HKLM\\" + ifeo("c.exe"),
-                                                     "deleteSubkey HKLM\\" + ifeo("劫持.exe")}));
-    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe", "c.exe", "d.exe"}));
+    EXPECT_EQ(deletions(), (std::vector<std::string>{"deleteKey HKLM\\" + ifeo("b.exe"),
+                                                     "deleteKey HKLM\\" + ifeo("c.exe") + "\\PerfOptions",
+                                                     "deleteKey HKLM\\" + ifeo("c.exe"),
+                                                     "deleteKey HKLM\\" + ifeo("劫持.exe")}));
+    EXPECT_EQ(captions(), (std::vector<std::string>{"a.exe", "d.exe"}));
     for (int k = 1; k <= count(); ++k) EXPECT_EQ(row(k).value(), 0);
-    EXPECT_TRUE(app.registry.hasKey(HKLM, ifeo("c.exe") + "\\PerfOptions"));
     EXPECT_EQ(app.registry.openHandles(), 0);
     EXPECT_TRUE(app.tk.messageBoxes.empty());
 }
@@ -197,11 +204,33 @@ TEST_F(HijackPage, BacksUpEveryTickedKeyWholeBeforeDeleting) {
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->keys, expected);
     EXPECT_FALSE(app.registry.hasKey(HKLM, ifeo("a.exe")));
-    EXPECT_TRUE(app.registry.hasKey(HKLM, c));  // it has subkeys: still there
-    EXPECT_EQ(captions(), (std::vector<std::string>{"b.exe", "c.exe"}));
+    EXPECT_FALSE(app.registry.hasKey(HKLM, c));  // with its subkeys
+    EXPECT_EQ(captions(), (std::vector<std::string>{"b.exe"}));
     // Importing the backup gives back exactly the state before the click.
     app.registry.import(*file);
     EXPECT_EQ(app.registry.snapshot(), before);
+}
+
+// An entry goes whole, but only as far as its backup read it: a subkey made
+// after the backup was written stays (and so does the entry), and a registry
+// link inside an entry is never gone through.
+TEST_F(HijackPage, AnEntryGoesWholeButNothingItsBackupDidNotRead) {
+    seed({"late.exe", "trap.exe", "plain.exe"});
+    app.registry.setString(HKLM, ifeo("plain.exe") + "\\Filter", "Debugger", "G:\\worm.exe");
+    app.registry.setString(HKLM, "System\\Services\\Vital\\Parameters", "keep", "1");
+    app.registry.addLink(HKLM, ifeo("trap.exe") + "\\Filter", HKLM, "System\\Services\\Vital");
+    open();
+    for (const char* n : {"late.exe", "trap.exe", "plain.exe"}) tick(n);
+    app.files.beforeWrite = [&](const std::string&) { app.registry.addKey(HKLM, ifeo("late.exe") + "\\Young"); };
+    clear();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"late.exe", "trap.exe"}));
+    EXPECT_TRUE(app.registry.hasKey(HKLM, ifeo("late.exe") + "\\Young"));
+    EXPECT_TRUE(app.registry.hasValue(HKLM, "System\\Services\\Vital\\Parameters", "keep"));
+    EXPECT_FALSE(app.registry.hasKey(HKLM, ifeo("plain.exe")));
+    // The backup holds what went and what was read, never what a link leads to.
+    const auto file = backup();
+    ASSERT_TRUE(file.has_value());
+    for (const auto& k : file->keys) EXPECT_EQ(k.path.find("trap.exe"), std::string::npos) << k.path;
 }
 
 TEST_F(HijackPage, ASecondClickInTheSameSecondKeepsTheFirstBackup) {

@@ -144,7 +144,10 @@ TEST(StartRights, AFilteredAdministratorAsksOnceForTheFullRights) {
         rights.token = Elevation::Limited;
         EXPECT_EQ(app::takeRights(rights, {"anything", "G:\\wardeck.exe"}), app::StartRights::Quit);
         ASSERT_EQ(rights.restarts.size(), 1u);
-        EXPECT_EQ(rights.restarts[0], std::make_pair(std::string("G:\\wardeck.exe"), std::string("anything")));
+        // The verb comes from the machine's class of programs, never from the
+        // merged root where the user's own classes win.
+        EXPECT_EQ(rights.restarts[0],
+                  (platform::ElevationRequest{"G:\\wardeck.exe", "anything", "runas", "Software\\Classes\\exefile"}));
         EXPECT_EQ(rights.debugRequests, 0) << "the copy that ends takes nothing";
     }
     {

@@ -8,6 +8,8 @@ namespace wd::win32 {
 class Environment final : public platform::Environment {
 public:
     std::string localAppDataFolder() override;
+    bool fullRights() override;
+    std::string machineDataFolder() override;
     std::string localTimestamp() override;
     std::string expand(std::string_view text) override;
 };

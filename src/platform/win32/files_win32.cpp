@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/paths.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -52,6 +53,16 @@ bool makeFolders(const std::wstring& folder) {
 
 bool Files::exists(std::string_view path) {
     return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Files::isNetworkPath(std::string_view path) {
+    const common::PathPlace place = common::placeOf(path);
+    if (place.kind == common::PathPlace::Kind::Remote) return true;
+    if (place.kind != common::PathPlace::Kind::OnDrive) return false;
+    // The kind of a drive comes from its DOS device: a mapped letter is
+    // remote without asking the host.
+    const wchar_t root[] = {static_cast<wchar_t>(place.drive), L':', L'\\', L'\0'};
+    return ::GetDriveTypeW(root) == DRIVE_REMOTE;
 }
 
 bool Files::isFolder(std::string_view path) { return folderExists(widen(path)); }

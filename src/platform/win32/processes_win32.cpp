@@ -13,6 +13,7 @@
 #include "platform/win32/dispatch.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
@@ -153,9 +154,126 @@ std::string Processes::mainModulePath(std::uint32_t pid) {
     return path;
 }
 
-bool Processes::terminate(std::uint32_t pid) {
-    const UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)));
-    return process && ::TerminateProcess(process.get(), 0);
+namespace {
+
+// ProcessBreakOnTermination of NtQueryInformationProcess: a ULONG, non-zero
+// for a process whose end stops the machine.
+constexpr PROCESSINFOCLASS kProcessBreakOnTermination = static_cast<PROCESSINFOCLASS>(29);
+
+// Whether Windows marks the process critical; false when it does not tell.
+bool isCritical(HANDLE process) {
+    using IsProcessCriticalFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    // Windows 8.1 and later; looked up, as an import the system lacks would
+    // keep the program from starting.
+    static const auto isProcessCritical =
+        lookUp<IsProcessCriticalFn>(::GetModuleHandleW(L"kernel32.dll"), "IsProcessCritical");
+    if (isProcessCritical) {
+        BOOL critical = FALSE;
+        if (isProcessCritical(process, &critical)) return critical != FALSE;
+    }
+    ULONG breakOnTermination = 0;
+    return NT_SUCCESS(::NtQueryInformationProcess(process, kProcessBreakOnTermination, &breakOnTermination,
+                                                  sizeof breakOnTermination, nullptr)) &&
+           breakOnTermination != 0;
+}
+
+// When the process started, in the units of the process list; 0 when unknown.
+std::uint64_t startTimeOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+class Token final : public platform::UserToken {
+public:
+    explicit Token(HANDLE token) noexcept : token_(token) {}
+    HANDLE get() const noexcept { return token_.get(); }
+
+private:
+    UniqueKernelHandle token_;
+};
+
+// A primary token made from `token`, which can start a program.
+std::unique_ptr<platform::UserToken> primaryCopy(HANDLE token) {
+    HANDLE primary = nullptr;
+    if (!::DuplicateTokenEx(token, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
+                                       TOKEN_ADJUST_SESSIONID,
+                            nullptr, SecurityImpersonation, TokenPrimary, &primary))
+        return nullptr;
+    return std::make_unique<Token>(primary);
+}
+
+bool elevated(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    // Unknown counts as elevated: such a token is not handed on.
+    return !::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) ||
+           elevation.TokenIsElevated != 0;
+}
+
+}  // namespace
+
+HANDLE tokenHandle(const platform::UserToken& token) {
+    const auto* own = dynamic_cast<const Token*>(&token);
+    return own ? own->get() : nullptr;
+}
+
+platform::EndResult Processes::terminate(std::uint32_t pid, std::uint64_t createTime) {
+    // One handle for the checks and the end: the id cannot pass to another
+    // process between them.
+    const UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+    if (!process) {
+        return ::GetLastError() == ERROR_INVALID_PARAMETER ? platform::EndResult::Gone
+                                                           : platform::EndResult::Refused;
+    }
+    if (createTime != 0 && startTimeOf(process.get()) != createTime) return platform::EndResult::Gone;
+    DWORD code = 0;
+    if (::GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return platform::EndResult::Gone;
+    if (isCritical(process.get())) return platform::EndResult::Critical;
+    return ::TerminateProcess(process.get(), 0) ? platform::EndResult::Ended : platform::EndResult::Refused;
+}
+
+std::string Processes::systemFolder() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const UINT size = static_cast<UINT>(buffer.size());
+        const UINT len = ::GetSystemDirectoryW(buffer.data(), size);
+        if (len == 0 || len > kMaxPathChars) return {};
+        if (len < size) {
+            buffer.resize(len);
+            while (buffer.size() > 3 && buffer.back() == L'\\') buffer.pop_back();
+            return narrow(buffer);
+        }
+        buffer.assign(len, L'\0');
+    }
+    return {};
+}
+
+std::unique_ptr<platform::UserToken> Processes::unelevatedToken(std::uint32_t pid) {
+    // The token of the process itself (the shell the user logged on with),
+    // when it runs unelevated.
+    if (const UniqueKernelHandle process(
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+        process) {
+        HANDLE raw = nullptr;
+        if (::OpenProcessToken(process.get(), TOKEN_QUERY | TOKEN_DUPLICATE, &raw)) {
+            const UniqueKernelHandle token(raw);
+            if (!elevated(token.get()))
+                if (auto copy = primaryCopy(token.get())) return copy;
+        }
+    }
+    // Else the filtered token that UAC links to this program's full one.
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return nullptr;
+    const UniqueKernelHandle own(raw);
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size) || !linked.LinkedToken)
+        return nullptr;
+    const UniqueKernelHandle filtered(linked.LinkedToken);
+    if (elevated(filtered.get())) return nullptr;
+    return primaryCopy(filtered.get());
 }
 
 bool Processes::waitForExit(std::uint32_t pid, int timeoutMs) {

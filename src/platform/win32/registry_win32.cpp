@@ -1,4 +1,6 @@
 #include <windows.h>
+// winternl.h needs the types of windows.h first.
+#include <winternl.h>
 
 #include <algorithm>
 #include <climits>
@@ -212,13 +214,46 @@ long Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::R
     return status;
 }
 
-long Registry::deleteSubkey(platform::RegKey& key, std::string_view name) {
-    const Key* own = ownKey(key);
-    if (!own) return ERROR_INVALID_HANDLE;
-    if (holdsNul(name)) return ERROR_INVALID_PARAMETER;
-    // One level only: a key that still has subkeys is refused by the system.
-    // RegDeleteKeyW would work in the program's own view; the key's view is named.
-    return ::RegDeleteKeyExW(own->get(), widen(name).c_str(), viewFlag(own->view()), 0);
+std::unique_ptr<platform::RegKey> Registry::openSubkey(platform::RegKey& parent, std::string_view name,
+                                                       long& status) {
+    const Key* own = ownKey(parent);
+    if (!own) {
+        status = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    if (holdsNul(name)) {
+        status = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    // REG_OPTION_OPEN_LINK opens a link key as itself instead of the key it
+    // leads to; what marks it a link is its SymbolicLinkValue of type REG_LINK.
+    HKEY key = nullptr;
+    status = ::RegOpenKeyExW(own->get(), widen(name).c_str(), REG_OPTION_OPEN_LINK,
+                             MAXIMUM_ALLOWED | viewFlag(own->view()), &key);
+    if (status != ERROR_SUCCESS) return nullptr;
+    auto opened = std::make_unique<Key>(key, own->root(), own->view());
+    DWORD type = REG_NONE;
+    if (::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type == REG_LINK) {
+        status = platform::kLinkRefused;
+        return nullptr;
+    }
+    return opened;
+}
+
+long Registry::deleteKey(platform::RegKey& key) {
+    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+    static const auto deleteKeyByHandle = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    const HKEY hkey = handleOf(key);
+    if (!hkey) return ERROR_INVALID_HANDLE;
+    if (!deleteKeyByHandle) return ERROR_CALL_NOT_IMPLEMENTED;
+    // By the handle, not by a name looked up again: the key that was opened
+    // (and checked to be no link) is the one that goes.
+    const LONG status = deleteKeyByHandle(hkey);
+    if (status >= 0) return ERROR_SUCCESS;
+    const ULONG error = ::RtlNtStatusToDosError(status);
+    return error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : static_cast<long>(error);
 }
 
 long Registry::deleteValue(platform::RegKey& key, std::string_view name) {

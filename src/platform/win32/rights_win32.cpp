@@ -4,6 +4,8 @@
 // shellapi.h needs the types of windows.h first.
 #include <shellapi.h>
 
+#include <psapi.h>
+
 #include <string>
 
 #include "platform/win32/services_util.h"
@@ -64,9 +66,59 @@ bool Rights::startedByElevationRequest() {
     return true;
 }
 
-bool Rights::restartElevated(std::string_view exePath, std::string_view argument) {
-    const std::wstring file = widen(exePath);
-    const std::wstring parameters = widen(argument);
+namespace {
+
+// The path of an open file as the system names it, in the given form.
+std::wstring finalPathOf(HANDLE file, DWORD form) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD len = ::GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                      FILE_NAME_NORMALIZED | form);
+        if (len == 0 || len > kMaxPathChars) return {};
+        if (len < buffer.size()) {
+            buffer.resize(len);
+            return buffer;
+        }
+        buffer.assign(len + 1, L'\0');
+    }
+    return {};
+}
+
+// "C:\..." for the "\\?\C:\..." that the DOS form gives.
+std::wstring withoutLongPrefix(std::wstring path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0 && path.size() > 6 && path[5] == L':') path.erase(0, 4);
+    return path;
+}
+
+// The file the running program was mapped from, as the system names it now:
+// "\Device\HarddiskVolume2\..." on Windows, "\??\C:\..." under Wine.
+std::wstring runningImagePath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD len = ::K32GetMappedFileNameW(::GetCurrentProcess(), ::GetModuleHandleW(nullptr), buffer.data(),
+                                                  static_cast<DWORD>(buffer.size()));
+        if (len == 0) return {};
+        if (len + 1 < buffer.size()) {
+            buffer.resize(len);
+            return buffer;
+        }
+        if (buffer.size() >= kMaxPathChars) return {};
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+    return {};
+}
+
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && a.size() == b.size() &&
+           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool Rights::restartElevated(const platform::ElevationRequest& request) {
+    const std::wstring verb = widen(request.verb);
+    const std::wstring parameters = widen(request.argument);
     // The elevated copy works in the folder this one was started in, so that a
     // relative path typed into it names the same file (an elevated program
     // otherwise starts in the system folder).
@@ -74,20 +126,34 @@ bool Rights::restartElevated(std::string_view exePath, std::string_view argument
 
     // Our own executable stays open without write or delete sharing until the
     // request is done: the file the prompt starts cannot be swapped for
-    // another one (or renamed away) in the folder we were started from.
-    const UniqueFileHandle self(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    // another one (or renamed away) meanwhile. And it must be the file that
+    // runs: one put at the path after we started is not started in our name.
+    const UniqueFileHandle self(::CreateFileW(widen(request.file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!self) return false;
+    const std::wstring file = withoutLongPrefix(finalPathOf(self.get(), VOLUME_NAME_DOS));
+    const std::wstring running = runningImagePath();
+    if (file.empty() || file.size() >= MAX_PATH ||
+        !(samePath(running, finalPathOf(self.get(), VOLUME_NAME_NT)) || samePath(running, L"\\??\\" + file)))
+        return false;
+
+    // The verb from the machine's class of programs, never the merged root.
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(request.machineClass).c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
+                        &raw) != ERROR_SUCCESS)
+        return false;
+    const UniqueKey programClass(raw);
 
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     // NOASYNC: this process ends right after the call. FLAG_NO_UI: failures are silent.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"runas";
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSKEY;
+    info.lpVerb = verb.c_str();
     info.lpFile = file.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
+    info.hkeyClass = programClass.get();
     ::SetEnvironmentVariableW(kElevationRequested, L"1");
     const BOOL started = shellExecuteEx(&info);
     ::SetEnvironmentVariableW(kElevationRequested, nullptr);

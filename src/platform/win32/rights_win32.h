@@ -10,7 +10,7 @@ class Rights final : public platform::Rights {
 public:
     platform::Elevation elevation() override;
     bool startedByElevationRequest() override;
-    bool restartElevated(std::string_view exePath, std::string_view argument) override;
+    bool restartElevated(const platform::ElevationRequest& request) override;
     bool enableDebugPrivilege() override;
 };
 

@@ -29,9 +29,14 @@ class Processes final : public platform::Processes {
 public:
     std::optional<std::vector<platform::ProcessEntry>> snapshot() override;
     std::string mainModulePath(std::uint32_t pid) override;
-    bool terminate(std::uint32_t pid) override;
+    platform::EndResult terminate(std::uint32_t pid, std::uint64_t createTime) override;
+    std::string systemFolder() override;
+    std::unique_ptr<platform::UserToken> unelevatedToken(std::uint32_t pid) override;
     bool waitForExit(std::uint32_t pid, int timeoutMs) override;
 };
+
+// The primary token a UserToken of Processes holds (null for any other).
+HANDLE tokenHandle(const platform::UserToken& token);
 
 class Text final : public platform::Text {
 public:
@@ -44,18 +49,21 @@ class Shell final : public platform::Shell {
 public:
     std::intptr_t execute(const platform::ShellExecuteRequest& request) override;
     std::string windowsFolder() override;
-    bool startProgram(std::string_view path, platform::StartStyle style) override;
+    bool startProgram(std::string_view path, platform::StartStyle style, const platform::UserToken* asUser) override;
 };
 
 class Files final : public platform::Files {
 public:
     bool exists(std::string_view path) override;
+    bool isNetworkPath(std::string_view path) override;
     bool isFolder(std::string_view path) override;
     bool makeFolder(std::string_view path) override;
     bool setNormalAttributes(std::string_view path) override;
     bool deleteFile(std::string_view path) override;
     bool rename(std::string_view from, std::string_view to) override;
     std::optional<std::string> readAll(std::string_view path, std::uint64_t maxBytes) override;
+    // protected_folder.cpp
+    bool makeProtectedFolder(std::string_view path) override;
     bool writeAll(std::string_view path, std::string_view bytes) override;
 
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
@@ -74,7 +82,9 @@ public:
                                              long& status) override;
     long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
     long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
-    long deleteSubkey(platform::RegKey& key, std::string_view name) override;
+    std::unique_ptr<platform::RegKey> openSubkey(platform::RegKey& parent, std::string_view name,
+                                                 long& status) override;
+    long deleteKey(platform::RegKey& key) override;
     long deleteValue(platform::RegKey& key, std::string_view name) override;
     long setValue(platform::RegKey& key, const platform::RegValue& value) override;
     // From the kernel's name of the key (NtQueryKey), less the name of its root.

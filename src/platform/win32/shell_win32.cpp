@@ -77,13 +77,14 @@ std::string Shell::windowsFolder() {
     return narrow(folder);
 }
 
-bool Shell::startProgram(std::string_view path, platform::StartStyle style) {
+bool Shell::startProgram(std::string_view path, platform::StartStyle style, const platform::UserToken* asUser) {
     if (!common::isFullPath(path)) return false;
     const std::wstring program = widen(path);
     const std::wstring folder = folderOf(program);
-
-    // CreateProcessW may write into the command line, so it gets its own copy.
-    std::wstring commandLine = L"\"" + program + L"\"";
+    // The program's own folder is its current folder, not ours: Wardeck may
+    // have been started from an infected stick, and a program looks in its
+    // current folder for libraries it does not find in the system's.
+    const wchar_t* const current = folder.empty() ? nullptr : folder.c_str();
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -91,13 +92,29 @@ bool Shell::startProgram(std::string_view path, platform::StartStyle style) {
     startup.wShowWindow =
         static_cast<WORD>(style == platform::StartStyle::Hidden ? SW_HIDE : SW_SHOWMINIMIZED);
     PROCESS_INFORMATION info{};
-    // The program's own folder is its current folder, not ours: Wardeck may
-    // have been started from an infected stick, and a program looks in its
-    // current folder for libraries it does not find in the system's.
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
-        return false;
+    // Each call may write into the command line, so each gets its own copy.
+    const auto commandLine = [&] { return L"\"" + program + L"\""; };
+    bool started = false;
+    if (const HANDLE token = asUser ? tokenHandle(*asUser) : nullptr) {
+        // As the user, so that what the user starts from it later runs with
+        // the user's rights, not ours. Through the secondary logon service
+        // (an administrator holds the impersonation right it needs), else
+        // directly, which the system allows for a token derived from ours.
+        std::wstring line = commandLine();
+        started = ::CreateProcessWithTokenW(token, 0, program.c_str(), line.data(), 0, nullptr, current, &startup,
+                                            &info) != FALSE;
+        if (!started) {
+            line = commandLine();
+            started = ::CreateProcessAsUserW(token, program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                                             nullptr, current, &startup, &info) != FALSE;
+        }
     }
+    if (!started) {
+        std::wstring line = commandLine();
+        started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, current,
+                                   &startup, &info) != FALSE;
+    }
+    if (!started) return false;
     // Not waited for: both handles go straight back.
     const UniqueKernelHandle process(info.hProcess);
     const UniqueKernelHandle thread(info.hThread);

@@ -377,6 +377,33 @@ void loopKillPart(Context& c) {
             L"processes of unlisted names keep running");
     r.check(suspects(c) == items, L"Loop kill leaves the Suspect list as it was", joined(suspects(c)));
     r.check(c.alive(), L"wardeck.exe still runs after Loop kill");
+
+    // A copy that borrows the name of a system process: Loop kill ends it and
+    // passes over the system's own, which Wine runs from its system folder.
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring systemServices = lowerCase(std::wstring(system) + L"\\services.exe");
+    std::vector<DWORD> own;
+    for (DWORD p : pidsNamed(L"services.exe"))
+        if (lowerCase(mainModulePath(p)) == systemServices) own.push_back(p);
+    if (!r.check(!own.empty(), L"Wine's own services.exe runs from " + systemServices)) return;
+    CreateDirectoryW((kRoot + L"sys").c_str(), nullptr);
+    std::wstring error;
+    Process* borrowed = c.dummies.start(kRoot + L"sys\\services.exe", &error);
+    if (!r.check(borrowed != nullptr, L"a copy named services.exe runs from G:\\sys", error)) return;
+    typeChars(edit, L"services\r");
+    waitUntil([&] { return suspects(c).size() == items.size() + 1; }, 3000);
+    click(loop);
+    r.check(borrowed->waitExit(3000), L"Loop kill of services.exe ends the copy on the drive");
+    sleepMs(300);  // six more ticks with the name listed
+    click(loop);
+    std::wstring gone;
+    for (DWORD p : own) {
+        const HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, p);
+        if (!h || WaitForSingleObject(h, 0) != WAIT_TIMEOUT) gone += L" " + std::to_wstring(p);
+        if (h) CloseHandle(h);
+    }
+    r.check(gone.empty(), L"... and leaves Wine's own services.exe running", L"ended:" + gone);
 }
 
 // ---- menu -------------------------------------------------------------------------
@@ -431,6 +458,37 @@ void menuPart(Context& c) {
         }
     } else {
         r.check(false, L"the Process menu opens a second time");
+    }
+
+    // Two processes of one name from two folders: "结束进程" on the row of the
+    // one that is not first in the snapshot ends that one, not the first.
+    std::wstring error;
+    CreateDirectoryW((kRoot + L"twinA").c_str(), nullptr);
+    CreateDirectoryW((kRoot + L"twinB").c_str(), nullptr);
+    Process* firstTwin = c.dummies.start(kRoot + L"twinA\\twin.exe", &error);
+    Process* secondTwin = firstTwin ? c.dummies.start(kRoot + L"twinB\\twin.exe", &error) : nullptr;
+    if (r.check(firstTwin && secondTwin, L"two twin.exe run from G:\\twinA and G:\\twinB", error)) {
+        openProcessPage(c);
+        int first = 0, second = 0;
+        for (const Row& x : readRows(c)) {
+            if (x.caption != L"twin.exe" || x.index < kFirstRowWithMenu) continue;
+            if (lowerCase(x.tip) == lowerCase(kRoot + L"twinA\\twin.exe") && !first) first = x.index;
+            if (lowerCase(x.tip) == lowerCase(kRoot + L"twinB\\twin.exe") && !second) second = x.index;
+        }
+        if (r.check(first && second && first < second, L"the twinA row comes before the twinB row",
+                    std::to_wstring(first) + L", " + std::to_wstring(second))) {
+            menu = openMenuOn(c, rowWindow(c, second));
+            HWND confirm = nullptr;
+            if (menu) {
+                choosePopupMenuItem(menu, kMenuEndProcess);
+                confirm = waitMessageBox(c.pid, 3000, kEndConfirmTitle);
+            }
+            if (r.check(confirm != nullptr, L"the second twin's row asks to end twin.exe")) {
+                pressDialogButton(confirm, IDOK);
+                r.check(secondTwin->waitExit(3000) && firstTwin->running(),
+                        L"\"结束进程\" ends the process of the row clicked, the second twin.exe, and not the first");
+            }
+        }
     }
 
     // "查看文件属性": Wine's shell has no properties sheet; nothing may show.

@@ -14,6 +14,7 @@
 // (add-ons of the registry's 32-bit view, made with reg.exe /reg:32, and the
 // hijack key that both views share).
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
 
@@ -135,7 +136,10 @@ OpenedPage openPage(Report& r, const Options& o, const PageIds& p, const std::ws
 
 // ---- backups ------------------------------------------------------------------------
 
-std::wstring backupFolder() { return joinPath(environment(L"LOCALAPPDATA"), kBackupFolder); }
+// With full rights (as the client starts it) the program keeps its backups
+// where only administrators can change them, never in the user's profile.
+std::wstring backupFolder() { return joinPath(environment(L"ProgramData"), kBackupFolder); }
+std::wstring userBackupFolder() { return joinPath(environment(L"LOCALAPPDATA"), kBackupFolder); }
 
 std::set<std::wstring> backupNames() {
     auto n = names(backupFolder());
@@ -178,7 +182,7 @@ bool checkAndImportBackup(Report& r, const std::set<std::wstring>& before, const
                           const std::wstring& label, std::wstring* content = nullptr) {
     auto files = newBackups(before, page);
     if (!r.equal(static_cast<long long>(files.size()), 1,
-                 label + L"the click wrote one backup file into %LOCALAPPDATA%\\" + kBackupFolder)) {
+                 label + L"the click wrote one backup file into " + backupFolder())) {
         for (auto& f : files) r.note(L"backup: " + f);
         if (files.empty()) return false;
     }
@@ -281,8 +285,11 @@ RegTree ifeoSeed() {
     t.subkey(key(kProtectedIfeo, {sz(L"Debugger", L"C:\\never\\listed.exe")}));
     t.subkey(key(L"notepad.exe", {sz(L"Debugger", L"C:\\evil\\dropper.exe")}));
     t.subkey(key(L"calc.exe", {sz(L"Debugger", L"ntsd -d"), dword(L"GlobalFlag", 2)}));
-    t.subkey(key(L"regedit.exe", {sz(L"Debugger", L"C:\\evil\\x.exe")},
-                 {key(L"PerfOptions", {dword(L"CpuPriorityClass", 1)})}));
+    // The filter form: the Debugger one level down, where a cleaner that
+    // deletes one level misses it.
+    t.subkey(key(L"regedit.exe", {dword(L"UseFilter", 1)},
+                 {key(L"Filter1", {sz(L"FilterFullPath", L"C:\\windows\\regedit.exe"), sz(L"Debugger", L"C:\\evil\\x.exe")},
+                      {key(L"Deeper", {dword(L"x", 1)})})}));
     t.subkey(key(L"杀毒软件.exe", {sz(L"Debugger", L"C:\\恶意\\程序.exe")}));
     for (const wchar_t* n : {L"360tray.exe", L"avp.exe", L"taskmgr.exe", L"msconfig.exe", L"rstrui.exe", L"kav.exe",
                              L"zz_last.exe"})
@@ -375,7 +382,7 @@ RegTree helperObjectsSeed() {
     RegTree t = key(L"Browser Helper Objects");
     t.subkey(key(kBho1, {sz(L"", L"恶意插件"), dword(L"NoExplorer", 1)}));
     t.subkey(key(kBho2));
-    t.subkey(key(kBho3, {}, {key(L"Inner", {sz(L"", L"survives")})}));
+    t.subkey(key(kBho3, {}, {key(L"Inner", {sz(L"", L"goes with it")})}));
     return t;
 }
 
@@ -518,8 +525,8 @@ void hijackPart(Report& r, const Options& o) {
         if (name == L"calc.exe") {
             click(rows[k]);
             r.equal(checkState(rows[k]), BST_UNCHECKED, label + L"a click on a ticked row unticks it");
-        } else if (name != L"regedit.exe") {
-            expectedAfter.removeSubkey(name);  // regedit.exe has a subkey: its deletion is refused
+        } else {
+            expectedAfter.removeSubkey(name);  // with its subkeys (regedit.exe has two levels)
         }
     }
     r.equal(tickedCount(rows), static_cast<long long>(rows.size()) - 1, label + L"all rows but one are ticked");
@@ -531,11 +538,10 @@ void hijackPart(Report& r, const Options& o) {
     r.check(answers(main, 5000) && op.app.process.running(), label + L"the program answers after " + kClearHijacks);
     settle(main, kHijackPage);
     compareState(r, stateOf({{{HKLM, kIfeoPath}, expectedAfter}}), stateOf(watched),
-                 label + L"the ticked subkeys are gone; the protected one, calc.exe and regedit.exe (with a subkey) stay");
+                 label + L"the ticked entries are gone with their subkeys; the protected one and calc.exe stay");
     auto after = rowsOf(main, kHijackPage);
     r.equal(joined(captionsOf(after)), joined(ifeoRowsExpected()), label + L"the list is read anew after the removal");
-    r.equal(joined(captionsOf(after)), joined({L"calc.exe", L"regedit.exe"}),
-            label + L"calc.exe and regedit.exe are listed again");
+    r.equal(joined(captionsOf(after)), joined({L"calc.exe"}), label + L"calc.exe is listed again");
     r.equal(tickedCount(after), 0, label + L"the new rows are unticked");
 
     if (checkAndImportBackup(r, before, L"hijack", label)) {
@@ -587,6 +593,7 @@ void browserPart(Report& r, const Options& o) {
     r.equal(tickedCount(rows), static_cast<long long>(ticks), label + L"four rows are ticked");
     bhoAfter.removeSubkey(kBho1);
     bhoAfter.removeSubkey(kBho2);
+    bhoAfter.removeSubkey(kBho3);
 
     auto before = backupNames();
     HWND clear = findDescendant(main, kCommand10);
@@ -599,12 +606,10 @@ void browserPart(Report& r, const Options& o) {
                                                 {{HKCU, kSearchHooksPath}, hooksAfter},
                                                 {{HKLM, kHelperObjectsPath}, bhoAfter}});
     compareState(r, expectedAfter, stateOf(watched),
-                 label + L"ticked names are gone from both keys, every search hook and every BHO without a subkey is "
-                         L"gone");
+                 label + L"ticked names are gone from both keys, and every search hook and every BHO");
     {
         auto bhoNow = readKey(HKLM, kHelperObjectsPath);
-        r.check(bhoNow && bhoNow->find(kBho3) && bhoNow->find(kBho3)->find(L"Inner"),
-                label + L"the BHO with its own subkey survives");
+        r.check(bhoNow && !bhoNow->find(kBho3), label + L"the BHO with a subkey of its own is wiped whole");
         auto hooksNow = readKey(HKCU, kSearchHooksPath);
         r.check(hooksNow && hooksNow->values.empty(), label + L"URLSearchHooks holds no value");
     }
@@ -630,7 +635,7 @@ void browserPart(Report& r, const Options& o) {
                           {{HKCU, kSearchHooksPath}, hooksAfter},
                           {{HKLM, kHelperObjectsPath}, bhoAfter}}),
                  stateOf(watched),
-                 label + L"with nothing ticked only the search hooks and the BHOs without a subkey go");
+                 label + L"with nothing ticked only the search hooks and the BHOs go");
     r.equal(joined(captionsOf(rowsOf(main, kBrowserPage))), joined(captionsOf(expected)),
             label + L"the list shows every seeded entry again");
     if (checkAndImportBackup(r, before, L"browser", label + L"nothing ticked: ")) {
@@ -923,6 +928,10 @@ std::wstring tipOfRow(const std::map<HWND, std::wstring>& tips, const std::vecto
 
 const wchar_t* const kTipBarFound = L"{5E6F7081-0005-4000-8000-00000000A001}";
 const wchar_t* const kTipBarMissing = L"{5E6F7081-0005-4000-8000-00000000A002}";
+const wchar_t* const kTipBarShare = L"{5E6F7081-0005-4000-8000-00000000A003}";
+// A host that does not exist: a tip that looked for the file would wait for
+// the network to give up, and offer the user's credentials to whoever answers.
+const wchar_t* const kShareDll = L"\\\\wdnohost\\share\\x.dll";
 const std::wstring kClassesPath = L"Software\\Classes\\CLSID";
 
 void toolTipsPart(Report& r, const Options& o) {
@@ -932,16 +941,20 @@ void toolTipsPart(Report& r, const Options& o) {
     RegTree ifeo = key(L"Image File Execution Options");
     ifeo.subkey(key(L"tip-debug.exe", {dword(L"MitigationOptions", 256), sz(L"Debugger", L"C:\\evil\\dropper.exe")}));
     ifeo.subkey(key(L"tip-empty.exe"));
+    ifeo.subkey(key(L"tip-filter.exe", {dword(L"UseFilter", 1)},
+                    {key(L"Filter", {sz(L"FilterFullPath", L"C:\\Apps\\tip-filter.exe"), sz(L"Debugger", L"C:\\evil\\hidden.exe")})}));
     RegTree bar = key(L"Toolbar");
     bar.value(sz(kTipBarFound, L"tip found"));
     bar.value(sz(kTipBarMissing, L"tip missing"));
+    bar.value(sz(kTipBarShare, L"tip share"));
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring found = std::wstring(system) + L"\\kernel32.dll", missing = L"C:\\nowhere\\gone.dll";
     bool ok = r.check(writeKey(HKLM, kIfeoPath, ifeo).empty() && writeKey(HKLM, kToolbarPath, bar).empty(),
                       label + L"seeded two IFEO subkeys and two toolbars");
     ok = ok && r.check(machine::setValue(HKLM, kClassesPath + L"\\" + kTipBarFound + L"\\InprocServer32", sz(L"", found)) &&
-                           machine::setValue(HKLM, kClassesPath + L"\\" + kTipBarMissing + L"\\InprocServer32", sz(L"", missing)),
+                           machine::setValue(HKLM, kClassesPath + L"\\" + kTipBarMissing + L"\\InprocServer32", sz(L"", missing)) &&
+                           machine::setValue(HKLM, kClassesPath + L"\\" + kTipBarShare + L"\\InprocServer32", sz(L"", kShareDll)),
                        label + L"registered the toolbars' classes");
     if (!ok) return;
 
@@ -953,23 +966,60 @@ void toolTipsPart(Report& r, const Options& o) {
         r.equal(tipOfRow(tips, rows, L"tip-debug.exe"), L"Debugger = C:\\evil\\dropper.exe\nMitigationOptions = 256",
                 label + L"an IFEO subkey's tip shows its Debugger value on the first line");
         r.equal(tipOfRow(tips, rows, L"tip-empty.exe"), L"（无值）", label + L"a subkey without values says so");
+        r.equal(tipOfRow(tips, rows, L"tip-filter.exe"),
+                L"Filter\\Debugger = C:\\evil\\hidden.exe\nUseFilter = 1\nFilter\\FilterFullPath = C:\\Apps\\tip-filter.exe",
+                label + L"an entry in the filter form shows the Debugger of its subkey first");
         op.app.process.terminate();
     }
     op = openPage(r, o, kBrowserPage, label);
     if (op.app.main) {
         settle(op.app.main, kBrowserPage);
         const auto rows = rowsOf(op.app.main, kBrowserPage);
+        // Every row's tip is read here, as it is read when it shows.
+        const auto t0 = std::chrono::steady_clock::now();
         const auto tips = rowTips(op.app);
+        const auto tipsTook = std::chrono::steady_clock::now() - t0;
         r.equal(tipOfRow(tips, rows, L"tip found"), std::wstring(kTipBarFound) + L"\n" + found,
                 label + L"a toolbar's tip names its class and the DLL it loads");
         r.equal(tipOfRow(tips, rows, L"tip missing"), std::wstring(kTipBarMissing) + L"\n" + missing + L"（文件不存在）",
                 label + L"a DLL that is not there is marked so");
+        r.equal(tipOfRow(tips, rows, L"tip share"), std::wstring(kTipBarShare) + L"\n" + kShareDll,
+                label + L"a DLL on a network share is shown, never looked for");
+        r.check(tipsTook < std::chrono::seconds(2), label + L"the tips came within 2 s",
+                std::to_wstring(std::chrono::duration_cast<std::chrono::milliseconds>(tipsTook).count()) + L" ms");
         op.app.process.terminate();
     }
     emptyKey(HKLM, kIfeoPath);
     emptyKey(HKLM, kToolbarPath);
     deleteTree(HKLM, kClassesPath + L"\\" + kTipBarFound);
     deleteTree(HKLM, kClassesPath + L"\\" + kTipBarMissing);
+    deleteTree(HKLM, kClassesPath + L"\\" + kTipBarShare);
+}
+
+// ---- where the backups go ------------------------------------------------------------
+
+// A file named like the program's folder, planted where the backups go (any
+// user may make one in the machine's data folder): it must not stop them.
+const std::wstring kPlanted = L"planted by a user\r\n";
+
+std::wstring programFolder() { return joinPath(environment(L"ProgramData"), L"Wardeck"); }
+
+void plantInTheBackupsWay(Report& r) {
+    if (GetFileAttributesW(programFolder().c_str()) != INVALID_FILE_ATTRIBUTES) return;  // a run before planted it
+    r.check(writeFile(programFolder(), toUtf8(kPlanted)), L"backups: a file named Wardeck is planted in " +
+                                                              environment(L"ProgramData"));
+}
+
+void checkThePlantedFile(Report& r) {
+    const DWORD attributes = GetFileAttributesW(programFolder().c_str());
+    r.check(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(attributes & FILE_ATTRIBUTE_REPARSE_POINT),
+            L"backups: " + programFolder() + L" is a folder of the program's own");
+    const auto aside = readFile(programFolder() + L".set-aside");
+    r.check(aside && fromUtf8(*aside) == kPlanted, L"backups: the planted file was set aside whole, not used",
+            aside ? fromUtf8(*aside) : L"no " + programFolder() + L".set-aside");
+    r.check(names(userBackupFolder()).empty(), L"backups: nothing was written into the user's profile",
+            userBackupFolder());
 }
 
 void cleanViews() {
@@ -1020,8 +1070,8 @@ void viewsPart(Report& r, const Options& o) {
     const auto seeded = current(watched);
     const std::wstring seededState = stateOf(watched);
 
-    // The rows the page must show: each view's extensions and toolbars in
-    // the registry's order, the 64-bit view first.
+    // The rows the page must show: every extension, then every toolbar, in
+    // the registry's order; of each kind the 64-bit view's first.
     const std::map<std::pair<std::wstring, REGSAM>, std::wstring> extCaptions = {
         {{kVExt64, k64}, L"六十四位扩展"}, {{kVSame, k64}, L"同名扩展64"},
         {{kVSame, k32}, L"同名扩展32"},    {{kVExt32, k32}, L"三十二位扩展"}};
@@ -1033,6 +1083,9 @@ void viewsPart(Report& r, const Options& o) {
                 auto it = extCaptions.find({n, v});
                 out.push_back((it == extCaptions.end() ? L"?" : it->second) + suffix);
             }
+        }
+        for (REGSAM v : {k64, k32}) {
+            const std::wstring suffix = v == k32 ? kView32Suffix : L"";
             for (const auto& val : values(HKLM, kToolbarPath, v))
                 if (!val.data.empty()) out.push_back(toolbarCaptionsOf(key(L"", {val}))[val.name] + suffix);
         }
@@ -1045,7 +1098,8 @@ void viewsPart(Report& r, const Options& o) {
     auto rows = rowsOf(main, kBrowserPage);
     const auto expected = expectedRows();
     r.equal(joined(captionsOf(rows)), joined(expected),
-            label + L"the 64-bit view's add-ons come first, then the 32-bit view's, marked " + kView32Suffix);
+            label + L"extensions before toolbars, of each the 64-bit view's first, then the 32-bit view's, marked " +
+                kView32Suffix);
     r.equal(static_cast<long long>(rows.size()), 8, label + L"2 + 2 rows of each view: a name in both views gives two rows");
     screenshot(r, o, main, L"registry-views");
     checkSelectAllToggle(r, main, kBrowserPage, label);
@@ -1107,6 +1161,7 @@ int scenarioRegistry(Report& r, const Options& o) {
                  L"no file " + o.app)) {
         return r.finish();
     }
+    plantInTheBackupsWay(r);
     if (o.wants(L"hijack")) hijackPart(r, o);
     if (o.wants(L"browser")) browserPart(r, o);
     if (o.wants(L"lowercase")) lowercasePart(r, o);
@@ -1114,6 +1169,7 @@ int scenarioRegistry(Report& r, const Options& o) {
     if (o.wants(L"unusual-names")) oddNamesPart(r, o);
     if (o.wants(L"views")) viewsPart(r, o);
     if (o.wants(L"tooltips")) toolTipsPart(r, o);
+    if (o.wants(L"hijack") || o.wants(L"browser")) checkThePlantedFile(r);
     return r.finish();
 }
 

@@ -142,24 +142,31 @@ void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd
         check(false, "processes.child copy", "CopyFileW error " + num(::GetLastError()));
         return;
     }
-    check(!shell.startProgram(narrow(childName), platform::StartStyle::Hidden), "shell.startProgram bare name refused",
+    check(!shell.startProgram(narrow(childName), platform::StartStyle::Hidden, nullptr), "shell.startProgram bare name refused",
           narrow(childName));
-    check(shell.startProgram(narrow(childPath), platform::StartStyle::Hidden), "shell.startProgram child",
+    check(shell.startProgram(narrow(childPath), platform::StartStyle::Hidden, nullptr), "shell.startProgram child",
           narrow(childPath));
     const std::string windows = shell.windowsFolder();
     check(!windows.empty() && windows.back() != '\\' &&
               ::GetFileAttributesW(widen(windows + "\\explorer.exe").c_str()) != INVALID_FILE_ATTRIBUTES,
           "shell.windowsFolder holds explorer.exe", windows);
-    check(!shell.startProgram(narrow(folderOf(self)) + "\\wd_no_such_program_here.exe", platform::StartStyle::Hidden),
+    check(!shell.startProgram(narrow(folderOf(self)) + "\\wd_no_such_program_here.exe", platform::StartStyle::Hidden, nullptr),
           "shell.startProgram missing");
 
+    const std::string system32 = processes.systemFolder();
+    check(!system32.empty() && system32.back() != '\\' &&
+              ::GetFileAttributesW(widen(system32 + "\\services.exe").c_str()) != INVALID_FILE_ATTRIBUTES,
+          "processes.systemFolder holds services.exe", system32);
+
     std::uint32_t childPid = 0;
+    std::uint64_t childStart = 0;
     std::string childExe;
     for (int i = 0; i < 100 && !childPid; ++i) {
         if (const auto now = processes.snapshot()) {
             for (const auto& e : *now) {
                 if (text.lowerCase(e.exeName) == text.lowerCase(narrow(childName))) {
                     childPid = e.pid;
+                    childStart = e.createTime;
                     childExe = e.exeName;
                 }
             }
@@ -179,7 +186,12 @@ void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd
           childModule);
 
     check(!processes.waitForExit(childPid, 100), "processes.waitForExit running child");
-    check(processes.terminate(childPid), "processes.terminate child");
+    check(childStart != 0, "processes.snapshot gives the child's start time", num(childStart));
+    // Another start time is another process that was given the same id.
+    check(processes.terminate(childPid, childStart + 1) == platform::EndResult::Gone &&
+              !processes.waitForExit(childPid, 200),
+          "processes.terminate leaves a process whose start time differs");
+    check(processes.terminate(childPid, childStart) == platform::EndResult::Ended, "processes.terminate child");
     check(processes.waitForExit(childPid, 5000), "processes.waitForExit child");
     const auto after = processes.snapshot();
     check(after && !findPid(*after, childPid), "processes.snapshot child gone");
@@ -189,12 +201,20 @@ void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd
         // last handle is gone; give it that moment.
         bool refused = false;
         for (int i = 0; i < 40 && !refused; ++i) {
-            refused = !processes.terminate(childPid);
+            refused = processes.terminate(childPid, 0) != platform::EndResult::Ended;
             if (!refused) ::Sleep(50);
         }
         check(refused, "processes.terminate gone pid");
     }
-    check(processes.mainModulePath(childPid).empty(), "processes.mainModulePath gone pid");
+    {
+        // As above: the object of an ended process may outlive it a moment.
+        bool empty = false;
+        for (int i = 0; i < 40 && !empty; ++i) {
+            empty = processes.mainModulePath(childPid).empty();
+            if (!empty) ::Sleep(50);
+        }
+        check(empty, "processes.mainModulePath gone pid");
+    }
 
     bool deleted = false;
     for (int i = 0; i < 50 && !deleted; ++i) {
@@ -208,6 +228,14 @@ void checkProcesses(wd::win32::Processes& processes, wd::win32::Shell& shell, wd
 
 bool sameValue(const platform::RegValue& a, const platform::RegValue& b) {
     return a.name == b.name && a.type == b.type && a.data == b.data;
+}
+
+// A direct subkey deleted as the program deletes one: opened as itself, then
+// deleted through its handle.
+long deleteSubkey(wd::win32::Registry& reg, platform::RegKey& parent, const std::string& name) {
+    long status = -1;
+    auto sub = reg.openSubkey(parent, name, status);
+    return sub ? reg.deleteKey(*sub) : status;
 }
 
 void checkRegistry(wd::win32::Registry& reg) {
@@ -287,7 +315,7 @@ void checkRegistry(wd::win32::Registry& reg) {
     auto software = reg.open(RootKey::CurrentUser, "Software", View::Bit64, status);
     check(software != nullptr, "registry.open Software", "status " + num(status));
     if (!software) return;
-    status = reg.deleteSubkey(*software, "WardeckCheck");
+    status = deleteSubkey(reg, *software, "WardeckCheck");
     check(status != platform::kSuccess, "registry.deleteSubkey refuses a key with subkeys", "status " + num(status));
 
     bool deletedAll = true;
@@ -301,10 +329,10 @@ void checkRegistry(wd::win32::Registry& reg) {
 
     key.reset();
     longKey.reset();
-    const long s1 = reg.deleteSubkey(*parent, childName);
-    const long s2 = reg.deleteSubkey(*parent, longKeyName);
+    const long s1 = deleteSubkey(reg, *parent, childName);
+    const long s2 = deleteSubkey(reg, *parent, longKeyName);
     parent.reset();
-    const long s3 = reg.deleteSubkey(*software, "WardeckCheck");
+    const long s3 = deleteSubkey(reg, *software, "WardeckCheck");
     check(s1 == 0 && s2 == 0 && s3 == 0, "registry.deleteSubkey",
           "status " + num(s1) + " " + num(s2) + " " + num(s3));
     reg.open(RootKey::CurrentUser, parentPath, View::Bit64, status);
@@ -348,10 +376,10 @@ void checkRegistryViews(wd::win32::Registry& reg) {
         info("registry.storedPath IFEO", reg.storedPath(*ifeo64).value_or("?") + " / " + reg.storedPath(*ifeo32).value_or("?"));
     key.reset();
     auto parent = reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit32, status);
-    const long inner = parent ? reg.deleteSubkey(*parent, "Inner") : status;
+    const long inner = parent ? deleteSubkey(reg, *parent, "Inner") : status;
     auto software = reg.open(RootKey::LocalMachine, "Software", View::Bit32, status);
     parent.reset();
-    const long outer = software ? reg.deleteSubkey(*software, name) : status;
+    const long outer = software ? deleteSubkey(reg, *software, name) : status;
     reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit32, status);
     check(inner == 0 && outer == 0 && status == platform::kFileNotFound, "registry.deleteSubkey in the 32-bit view",
           "status " + num(inner) + " " + num(outer) + " " + num(status));
@@ -359,6 +387,53 @@ void checkRegistryViews(wd::win32::Registry& reg) {
     check(reg.open(RootKey::CurrentUser, std::string("Software\0x", 10), View::Bit64, status) == nullptr &&
               status == ERROR_INVALID_PARAMETER,
           "registry.open refuses a NUL", "status " + num(status));
+}
+
+// A registry link (Software\WardeckLink, leading to Software\WardeckLinkTarget):
+// a path through it leads to the target, openSubkey refuses it, and deleting
+// the link's parent tree leaves the target whole.
+void checkRegistryLinks(wd::win32::Registry& reg) {
+    using platform::RootKey;
+    using platform::View;
+    HKEY target = nullptr, link = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\WardeckLinkTarget\\Inside", 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &target, nullptr) != ERROR_SUCCESS) {
+        info("registry links", "HKLM not writable here");
+        return;
+    }
+    ::RegCloseKey(target);
+    const LONG made = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\WardeckLink", 0, nullptr,
+                                        REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link,
+                                        nullptr);
+    const std::wstring to = L"\\Registry\\Machine\\Software\\WardeckLinkTarget";
+    const bool linked = made == ERROR_SUCCESS &&
+                        ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(to.data()),
+                                         static_cast<DWORD>(to.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+    if (link) ::RegCloseKey(link);
+    check(linked, "registry link made for the checks", "status " + num(made));
+    if (linked) {
+        long status = -1;
+        auto through = reg.open(RootKey::LocalMachine, "Software\\WardeckLink\\Inside", View::Bit64, status);
+        check(through != nullptr, "registry.open follows a link on the way", "status " + num(status));
+        auto software = reg.open(RootKey::LocalMachine, "Software", View::Bit64, status);
+        auto itself = software ? reg.openSubkey(*software, "WardeckLink", status) : nullptr;
+        check(!itself && status == platform::kLinkRefused, "registry.openSubkey refuses a link", "status " + num(status));
+        check(software && deleteSubkey(reg, *software, "WardeckLink") == platform::kLinkRefused,
+              "a link is never deleted, nor what it leads to");
+        auto inside = reg.open(RootKey::LocalMachine, "Software\\WardeckLinkTarget\\Inside", View::Bit64, status);
+        check(inside != nullptr, "the key a link leads to stays", "status " + num(status));
+    }
+    // Clean up: the link itself, opened as itself.
+    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+    const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\WardeckLink", REG_OPTION_OPEN_LINK, DELETE, &link) ==
+        ERROR_SUCCESS) {
+        if (ntDeleteKey) ntDeleteKey(link);
+        ::RegCloseKey(link);
+    }
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\WardeckLinkTarget\\Inside");
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\WardeckLinkTarget");
 }
 
 // ---------------------------------------------------------------------------
@@ -487,6 +562,28 @@ void checkFiles(wd::win32::Files& files, wd::win32::Shell& shell) {
 }
 
 // ---------------------------------------------------------------------------
+
+// The folder the backups go to: a file, a link or a plain folder in its way
+// is set aside and the folder made anew; the program's own is kept.
+void checkProtectedFolder(wd::win32::Files& files) {
+    const std::wstring base = L"C:\\ProgramData\\WardeckCheck" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(base.c_str(), nullptr);
+    const std::wstring planted = base + L"\\Wardeck";
+    const HANDLE file = ::CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    check(files.makeProtectedFolder(narrow(planted)), "files.makeProtectedFolder with a file in the way");
+    const DWORD made = ::GetFileAttributesW(planted.c_str());
+    const DWORD aside = ::GetFileAttributesW((planted + L".set-aside").c_str());
+    check(made != INVALID_FILE_ATTRIBUTES && (made & FILE_ATTRIBUTE_DIRECTORY) && aside != INVALID_FILE_ATTRIBUTES &&
+              !(aside & FILE_ATTRIBUTE_DIRECTORY),
+          "files.makeProtectedFolder sets the file aside and makes the folder");
+    check(files.makeProtectedFolder(narrow(planted)) &&
+              ::GetFileAttributesW((planted + L".set-aside-2").c_str()) == INVALID_FILE_ATTRIBUTES,
+          "files.makeProtectedFolder keeps its own folder");
+    ::RemoveDirectoryW(planted.c_str());
+    ::DeleteFileW((planted + L".set-aside").c_str());
+    ::RemoveDirectoryW(base.c_str());
+}
 
 void checkTray() {
     wd::win32::Tray tray(::GetModuleHandleW(nullptr));
@@ -637,7 +734,9 @@ int wmain(int, wchar_t**) {
     checkProcesses(processes, shell, text);
     checkRegistry(registry);
     checkRegistryViews(registry);
+    checkRegistryLinks(registry);
     checkFiles(files, shell);
+    checkProtectedFolder(files);
     checkTray();
     checkDispatch();
     line(failures ? "FAIL" : "PASS", "platform_check", num(failures) + " failures");
