@@ -211,6 +211,29 @@ void AutorunReader::endLine(platform::Text& text, std::vector<std::string>& name
 
 // ---- names ---------------------------------------------------------------------------
 
+namespace {
+
+// Windows drops dots and blanks at the end of a part when it opens a path:
+// every one of them at the end of the last part, one dot of a part that a
+// separator follows.
+std::string_view trimmed(std::string_view part, bool last) {
+    if (last) {
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.remove_suffix(1);
+    } else if (!part.empty() && part.back() == '.') {
+        part.remove_suffix(1);
+    }
+    return part;
+}
+
+// Places that stay where they are, whatever a line says: the Quarantine folder
+// and everything in it, and the autorun file itself.
+bool keptOut(const DriveParts& parts) {
+    return parts.empty() || upperAscii(parts.front()) == upperAscii(kQuarantineFolder) ||
+           (parts.size() == 1 && upperAscii(parts.front()) == "AUTORUN.INF");
+}
+
+}  // namespace
+
 std::optional<DriveParts> drivePartsOf(std::string_view name) {
     if (name.empty() || name.front() == '\\' || name.front() == '/') return std::nullopt;
     for (const char ch : name)
@@ -219,19 +242,21 @@ std::optional<DriveParts> drivePartsOf(std::string_view name) {
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = name.size();
-        const std::string_view part = name.substr(start, end - start);
+        const bool last = end == std::string_view::npos;
+        if (last) end = name.size();
+        std::string_view part = name.substr(start, end - start);
         start = end + 1;
+        // "." and ".." are taken as they stand, before anything is trimmed.
+        if (part == "..") return std::nullopt;
+        if (part != ".") part = trimmed(part, last);
         if (part.empty() || part == ".") continue;
-        // "..", "...", ". ." lead up or stay put; Windows drops a trailing dot
-        // or blank, so such a name is not the one on the drive either.
+        // What still ends in a dot or blank ("..", "x.." or "x " before a
+        // separator) leads up, or names nothing that Windows opens.
         if (part.back() == '.' || part.back() == ' ') return std::nullopt;
         if (isDeviceName(part)) return std::nullopt;
         parts.emplace_back(part);
     }
-    if (parts.empty()) return std::nullopt;
-    if (upperAscii(parts.front()) == upperAscii(kQuarantineFolder)) return std::nullopt;
-    if (parts.size() == 1 && upperAscii(parts.front()) == "AUTORUN.INF") return std::nullopt;
+    if (keptOut(parts)) return std::nullopt;
     return parts;
 }
 

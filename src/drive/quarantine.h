@@ -66,13 +66,15 @@ private:
 };
 
 // The parts of the place a name denotes below the drive's root, or nothing
-// when the name must be passed over: empty; rooted or holding ":", a control
-// character or one of <>"|?*; a part of dots and blanks only (".." and the
-// like) or one ending in a dot; a device name (CON, NUL, AUX, PRN, COM1-COM9,
-// LPT1-LPT9, CONIN$, CONOUT$, with or without an extension) as any part; the
-// Quarantine folder or anything in it; the autorun file itself. Parts that
-// are exactly "." and empty parts (doubled separators) are dropped, as
-// Windows drops them.
+// when the name must be passed over. Dots and blanks at the end of a part are
+// dropped as Windows drops them when it opens a path (all of them from the
+// last part, one dot from a part that a separator follows); then parts that
+// are empty or "." are dropped too, as Windows drops them. Passed over: an
+// empty name; a rooted one or one holding ":", a control character or one of
+// <>"|?*; a ".." part, or one that still ends in a dot or blank; a device
+// name (CON, NUL, AUX, PRN, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with or
+// without an extension) as any part; the Quarantine folder or anything in
+// it; the autorun file itself.
 std::optional<platform::DriveParts> drivePartsOf(std::string_view name);
 
 // Whether a name is used at all (drivePartsOf gives its parts).

@@ -258,12 +258,39 @@ TEST(Quarantine, NamePartsRefuseDevicesAndWayOutsButKeepDotParts) {
     EXPECT_EQ(drive::drivePartsOf("..virus"), (P{"..virus"}));
     for (const char* bad :
          {"CON", "con", "Nul.txt", "sub\\aux", "AUX\\x.exe", "com1", "COM9.exe", "lpt5", "LPT1.a.b", "conin$",
-          "CONOUT$", "com\xC2\xB9", "CON .txt", "..", "a\\..\\b", ". .", "x.exe.", "sub.\\x", "\"x.exe\"", "x?.exe",
+          "CONOUT$", "com\xC2\xB9", "CON .txt", "..", "a\\..\\b", ". .", "\"x.exe\"", "x?.exe",
           "a|b", "x<y", "\x01x", "★优盘VIP房☆", "★优盘vip房☆\\autorun.inf.vkq", ".\\★优盘VIP房☆\\x.exe.vkq",
           "autorun.inf", "AUTORUN.INF", ".", ".\\", "\\\\?\\G:\\x"})
         EXPECT_FALSE(drive::drivePartsOf(bad)) << bad;
     for (const char* ok : {"COM10", "LPT0", "console.exe", "CONX", "nul1", "sub\\autorun.inf", "CO\\M1"})
         EXPECT_TRUE(drive::drivePartsOf(ok)) << ok;
+}
+
+struct TrimCase {
+    const char* name;
+    std::optional<platform::DriveParts> parts;
+};
+
+TEST(Quarantine, DotsAndBlanksEndingAPartAreDroppedAsWindowsOpensAPath) {
+    using P = platform::DriveParts;
+    const TrimCase cases[] = {
+        {"dotty.exe.", P{"dotty.exe"}},
+        {"virus.exe . .", P{"virus.exe"}},
+        {"sub.\\x.exe", P{"sub", "x.exe"}},        // one dot before a separator
+        {"sub..\\x.exe", std::nullopt},            // ... and only one
+        {"sub \\x.exe", std::nullopt},             // a blank before a separator stays
+        {"sub\\...", P{"sub"}},                     // the last part trims to nothing: its folder
+        {"sub\\.. ", P{"sub"}},                     // ".. " is no ".." until it is trimmed
+        {"...\\x.exe", std::nullopt},              // "..." before a separator becomes ".."
+        {"...", std::nullopt},
+        {". .", std::nullopt},
+        {"CON.", std::nullopt},                    // a device once trimmed
+        {"nul .", std::nullopt},
+        {"autorun.inf.", std::nullopt},            // the autorun file once trimmed
+        {"AUTORUN.INF ", std::nullopt},
+        {"★优盘VIP房☆.\\x.exe.vkq", std::nullopt},  // inside the Quarantine folder once trimmed
+    };
+    for (const TrimCase& c : cases) EXPECT_EQ(drive::drivePartsOf(c.name), c.parts) << c.name;
 }
 
 TEST(Quarantine, NamesWithFolderPartsAreMirroredInTheQuarantineFolder) {
