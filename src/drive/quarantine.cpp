@@ -387,10 +387,12 @@ Quarantine::~Quarantine() = default;
 void Quarantine::tick(platform::Files& files, platform::Text& text, const std::string& drive,
                       const SliceLimits& limits) {
     const Clock::time_point started = Clock::now();
-    if (run_ && run_->drive != drive) run_.reset();
+    // A run goes on on the drive it started on; the drive text names the
+    // drive of the next run.
+    const std::string on = run_ ? run_->drive : drive;
     // Without a run, only a cheap test of the root until autorun.inf is there.
-    if (!run_ && !files.exists(drive + "\\autorun.inf")) return;
-    const std::unique_ptr<platform::DriveRoot> root = files.openDriveRoot(drive);
+    if (!run_ && !files.exists(on + "\\autorun.inf")) return;
+    const std::unique_ptr<platform::DriveRoot> root = files.openDriveRoot(on);
     if (!root) {
         run_.reset();
         return;

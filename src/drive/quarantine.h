@@ -94,10 +94,11 @@ struct SliceLimits {
 // made) and autorun.inf moved into it as the Autorun copy. The copy is then
 // read and its names handled in slices, each ending within its limits, so a
 // huge or hostile file never holds the window; the next tick goes on where the
-// last stopped. A tick with another drive text ends the run in progress (what
-// was moved stays moved); a run also ends when its copy is gone, cannot be
-// read, or is no longer the same file. A new autorun.inf that appears during
-// a run waits in the root for the next run.
+// last stopped, on the drive the run started on, whatever the drive text says
+// by then (it names the drive of the next run). A run ends when its copy is
+// gone, cannot be read, or is no longer the same file; what was moved stays
+// moved. A new autorun.inf that appears during a run waits in the root for
+// the next run.
 class Quarantine {
 public:
     Quarantine();

@@ -472,18 +472,34 @@ TEST(Quarantine, ARunGoesOnAcrossTicksInSlices) {
         EXPECT_EQ(d.files.find(kFolder + "\\autorun.inf.vkq")->data, "open=late.exe");
     }
     {
-        Drive d;  // another drive text, the drive gone, the copy replaced: the run ends
+        Drive d;  // the drive box changes during a run: the run ends on its own drive
         d.files.addDrive("K:");
+        d.files.addFile("G:\\a.exe");
+        d.files.addFile("G:\\late.exe");
+        d.files.addFile("G:\\autorun.inf", "open=a.exe\r\n" + std::string(200, ';') + "\r\nopen=late.exe\r\n");
+        d.files.addFile("K:\\k.exe");
+        d.files.addFile("K:\\autorun.inf", "open=k.exe");
+        drive::Quarantine q;
+        q.tick(d.files, d.text, "G:", oneName);
+        q.tick(d.files, d.text, "G:", oneName);
+        ASSERT_TRUE(q.running());
+        for (int ticks = 0; q.running() && ticks < 100; ++ticks) q.tick(d.files, d.text, "K:", oneName);
+        EXPECT_TRUE(d.has(kFolder + "\\late.exe.vkq"));
+        EXPECT_TRUE(d.has("K:\\autorun.inf"));  // untouched until the run on G: has ended
+        q.tick(d.files, d.text, "K:", oneName);
+        EXPECT_TRUE(d.has("K:\\★优盘VIP房☆\\k.exe.vkq"));
+    }
+    {
+        Drive d;  // the drive gone, the copy held or replaced: the run ends
         d.files.addFile("G:\\a.exe");
         d.files.addFile("G:\\z.exe");
         const std::string content = "open=a.exe\r\n" + std::string(200, ';') + "\r\nopen=z.exe\r\n";
-        for (int how = 0; how < 3; ++how) {
+        for (int how = 1; how < 3; ++how) {
             d.files.addFile("G:\\autorun.inf", content);
             drive::Quarantine q;
             q.tick(d.files, d.text, "G:", oneName);
             q.tick(d.files, d.text, "G:", oneName);
             ASSERT_TRUE(q.running());
-            if (how == 0) q.tick(d.files, d.text, "K:", oneName);
             if (how == 1) d.files.find(kFolder + "\\autorun.inf.vkq")->locked = true;
             if (how == 2) d.files.addFile(kFolder + "\\autorun.inf.vkq", content);
             q.tick(d.files, d.text, "G:", oneName);
