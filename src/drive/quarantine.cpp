@@ -211,6 +211,29 @@ void AutorunReader::endLine(platform::Text& text, std::vector<std::string>& name
 
 // ---- names ---------------------------------------------------------------------------
 
+namespace {
+
+// Windows drops dots and blanks at the end of a part when it opens a path:
+// every one of them at the end of the last part, one dot of a part that a
+// separator follows.
+std::string_view trimmed(std::string_view part, bool last) {
+    if (last) {
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.remove_suffix(1);
+    } else if (!part.empty() && part.back() == '.') {
+        part.remove_suffix(1);
+    }
+    return part;
+}
+
+// Places that stay where they are, whatever a line says: the Quarantine folder
+// and everything in it, and the autorun file itself.
+bool keptOut(const DriveParts& parts) {
+    return parts.empty() || upperAscii(parts.front()) == upperAscii(kQuarantineFolder) ||
+           (parts.size() == 1 && upperAscii(parts.front()) == "AUTORUN.INF");
+}
+
+}  // namespace
+
 std::optional<DriveParts> drivePartsOf(std::string_view name) {
     if (name.empty() || name.front() == '\\' || name.front() == '/') return std::nullopt;
     for (const char ch : name)
@@ -219,19 +242,21 @@ std::optional<DriveParts> drivePartsOf(std::string_view name) {
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = name.size();
-        const std::string_view part = name.substr(start, end - start);
+        const bool last = end == std::string_view::npos;
+        if (last) end = name.size();
+        std::string_view part = name.substr(start, end - start);
         start = end + 1;
+        // "." and ".." are taken as they stand, before anything is trimmed.
+        if (part == "..") return std::nullopt;
+        if (part != ".") part = trimmed(part, last);
         if (part.empty() || part == ".") continue;
-        // "..", "...", ". ." lead up or stay put; Windows drops a trailing dot
-        // or blank, so such a name is not the one on the drive either.
+        // What still ends in a dot or blank ("..", "x.." or "x " before a
+        // separator) leads up, or names nothing that Windows opens.
         if (part.back() == '.' || part.back() == ' ') return std::nullopt;
         if (isDeviceName(part)) return std::nullopt;
         parts.emplace_back(part);
     }
-    if (parts.empty()) return std::nullopt;
-    if (upperAscii(parts.front()) == upperAscii(kQuarantineFolder)) return std::nullopt;
-    if (parts.size() == 1 && upperAscii(parts.front()) == "AUTORUN.INF") return std::nullopt;
+    if (keptOut(parts)) return std::nullopt;
     return parts;
 }
 
@@ -239,16 +264,50 @@ bool nameStaysOnDrive(std::string_view name) { return drivePartsOf(name).has_val
 
 // ---- runs ------------------------------------------------------------------------------
 
-struct Quarantine::Run {
-    explicit Run(std::string d) : drive(std::move(d)) {}
+namespace {
 
-    std::string drive;
+using platform::DriveAccess;
+
+// How many leading parts of `a` are those of `b`, looking at no more than `limit`.
+std::size_t commonParts(const DriveParts& a, const DriveParts& b, std::size_t limit) {
+    std::size_t n = 0;
+    while (n < a.size() && n < b.size() && n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+}  // namespace
+
+struct Quarantine::Run {
+    Run(std::unique_ptr<platform::DriveRoot> r, std::unique_ptr<platform::DrivePath> folder)
+        : root(std::move(r)), source(root->path()), target(std::move(folder)), targetParts{kQuarantineFolder} {}
+
+    // The drive the run started on, held until it ends (the paths below go first).
+    std::unique_ptr<platform::DriveRoot> root;
+    // The place a name denotes and the folders on its way; the folders stay
+    // held for the next name that goes the same way.
+    std::unique_ptr<platform::DrivePath> source;
+    DriveParts sourceParts;  // as asked, one for each part reached
+    // The Quarantine folder, held for the whole run, and the folders inside
+    // it where the last name went.
+    std::unique_ptr<platform::DrivePath> target;
+    DriveParts targetParts;
+
     std::string identity;  // of the Autorun copy, from its first read
     std::uint64_t offset = 0;
     bool atEnd = false;
     AutorunReader reader;
     std::vector<std::string> pending;  // names read but not yet handled
     std::size_t next = 0;
+
+    // The name being handled, one step at a time.
+    enum class Stage { Walk, Confirm, Target, Move };
+    struct Job {
+        bool active = false;
+        Stage stage = Stage::Walk;
+        DriveParts parts;  // as asked
+        DriveParts into;   // the folders where it goes, the Quarantine folder first
+        std::string as;    // its name there
+    } job;
 
     // Names already handled (ASCII letters upper-cased), so a name repeated
     // a million times costs one look.
@@ -264,13 +323,14 @@ struct Quarantine::Run {
             int count = 0;        // entries with this key
             bool folder = false;  // one of them is (or was) a folder
         };
-        std::unordered_map<std::string, Names> entries;  // by listing key
+        std::unordered_map<std::string, Names> entries;  // by listing key of names and aliases
     };
     std::map<std::string, Listing> listings;
     std::size_t listedEntries = 0;
 
-    // Whether the place may exist: false only when a listing says it does not.
-    bool mayExist(platform::DriveRoot& root, const DriveParts& parts) {
+    // Whether the place may exist, from the listings alone: false only when
+    // a listing says it does not. Asks of folders not yet listed are counted.
+    bool mayExist(const DriveParts& parts) {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             const std::string folder = listingKey(joined(parts, i));
             auto it = listings.find(folder);
@@ -280,36 +340,58 @@ struct Quarantine::Run {
             }
             Listing& l = it->second;
             if (l.unlistable) return true;
-            if (!l.listed && ++l.asked <= kListAfter) return true;
-            if (!l.listed || Clock::now() - l.at > kListingLife) {
-                listedEntries -= l.entries.size();
-                l.entries.clear();
-                l.listed = false;
-                const DriveParts path(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(i));
-                auto entries = root.list(path, kMaxFolderEntries);
-                if (!entries || listedEntries + entries->size() > kMaxListedEntries) {
-                    l.unlistable = true;
-                    return true;
-                }
-                for (const auto& e : *entries) {
-                    Listing::Names& names = l.entries[listingKey(e.name)];
-                    ++names.count;
-                    names.folder = names.folder || e.folder;
-                }
-                listedEntries += l.entries.size();
-                l.listed = true;
-                l.at = Clock::now();
+            if (!l.listed) {
+                ++l.asked;
+                return true;
             }
-            const auto entry = l.entries.find(listingKey(parts[i]));
-            if (entry == l.entries.end()) return false;
-            if (i + 1 < parts.size() && !entry->second.folder) return false;
+            if (Clock::now() - l.at > kListingLife) return true;  // listed again on the way
+            if (!inListing(l, parts, i)) return false;
         }
         return true;
     }
 
+    static bool inListing(const Listing& l, const DriveParts& parts, std::size_t i) {
+        const auto entry = l.entries.find(listingKey(parts[i]));
+        return entry != l.entries.end() && (i + 1 == parts.size() || entry->second.folder);
+    }
+
+    // The listing of the folder at `level` of a name, if one is due now.
+    Listing* listingDue(const DriveParts& parts, std::size_t level) {
+        const auto it = listings.find(listingKey(joined(parts, level)));
+        if (it == listings.end()) return nullptr;
+        Listing& l = it->second;
+        const bool due = !l.unlistable && (l.listed ? Clock::now() - l.at > kListingLife : l.asked > kListAfter);
+        return due ? &l : nullptr;
+    }
+
+    // Lists the folder that `source` has reached into `l`; whether the part
+    // at `level` may be in it.
+    bool relist(Listing& l, const DriveParts& parts, std::size_t level) {
+        listedEntries -= l.entries.size();
+        l.entries.clear();
+        l.listed = false;
+        const auto entries = source->list(kMaxFolderEntries);
+        if (!entries || listedEntries + entries->size() > kMaxListedEntries) {
+            l.unlistable = true;
+            return true;
+        }
+        for (const auto& e : *entries) {
+            for (const std::string* name : {&e.name, &e.alias}) {
+                if (name->empty() || (name == &e.alias && listingKey(e.alias) == listingKey(e.name))) continue;
+                Listing::Names& names = l.entries[listingKey(*name)];
+                ++names.count;
+                names.folder = names.folder || e.folder;
+            }
+        }
+        listedEntries += l.entries.size();
+        l.listed = true;
+        l.at = Clock::now();
+        return inListing(l, parts, level);
+    }
+
     // A name that was moved away is gone from its folder's listing (its key
     // stays while it stands for other entries too).
-    void moved(const DriveParts& parts) {
+    void movedAway(const DriveParts& parts) {
         auto it = listings.find(listingKey(joined(parts, parts.size() - 1)));
         if (it == listings.end() || !it->second.listed) return;
         auto entry = it->second.entries.find(listingKey(parts.back()));
@@ -319,40 +401,103 @@ struct Quarantine::Run {
         }
     }
 
-    // Moves the place a name denotes to the same path inside the Quarantine
-    // folder, ".vkq" appended to its last part, making the folders on the way.
-    void handle(platform::DriveRoot& root, const std::string& name) {
-        const std::optional<DriveParts> parts = drivePartsOf(name);
+    // Takes up the next name: what it denotes is to go to the same path
+    // inside the Quarantine folder, ".vkq" appended to its last part.
+    void begin(const std::string& name) {
+        std::optional<DriveParts> parts = drivePartsOf(name);
         if (!parts) return;
         std::string key = upperAscii(joined(*parts, parts->size()));
-        if (handled.count(key)) return;
-        if (!mayExist(root, *parts)) return;
+        if (handled.count(key) || !mayExist(*parts)) return;
         if (handledBytes + key.size() > kMaxHandledBytes) {
             handled.clear();
             handledBytes = 0;
         }
         handledBytes += key.size();
         handled.insert(std::move(key));
+        job = Job{true, Stage::Walk, std::move(*parts), {}, {}};
+        // The folders on its way that the last name left held serve again.
+        const std::size_t common = commonParts(sourceParts, job.parts, job.parts.size() - 1);
+        source->back(sourceParts.size() - common);
+        sourceParts.resize(common);
+    }
 
-        DriveParts target{kQuarantineFolder};
-        target.insert(target.end(), parts->begin(), parts->end());
-        target.back() += kQuarantineExtension;
-        // The folders on the way inside the Quarantine folder (itself checked
-        // at the start of the slice), made here if missing, once the source
-        // is known to be there (the move checks it again, as it checks a
-        // source in the root). One that is a file, a link or anything else
-        // refused ends this name.
-        if (target.size() > 2) {
-            const DriveEntry source = root.look(*parts);
-            if (source != DriveEntry::File && source != DriveEntry::Folder) return;
+    // One step of the name being handled: at most one operation on the drive.
+    void advance() {
+        switch (job.stage) {
+            case Stage::Walk: {
+                const std::size_t level = sourceParts.size();
+                if (Listing* l = listingDue(job.parts, level)) {
+                    if (!relist(*l, job.parts, level)) job.active = false;
+                    return;
+                }
+                const bool last = level + 1 == job.parts.size();
+                const DriveEntry kind = source->step(job.parts[level], last ? DriveAccess::Move : DriveAccess::Hold);
+                if (kind != DriveEntry::Folder && !(last && kind == DriveEntry::File)) {
+                    job.active = false;
+                    return;
+                }
+                sourceParts.push_back(job.parts[level]);
+                if (last) job.stage = Stage::Confirm;
+                return;
+            }
+            case Stage::Confirm: {
+                const std::optional<DriveParts> own = source->confirm();
+                if (!own) {  // something on the way lies elsewhere: none of it serves again
+                    source->back(source->depth());
+                    sourceParts.clear();
+                    job.active = false;
+                    return;
+                }
+                // The checks of a name hold for the names its aliases stand for.
+                if (keptOut(*own)) {
+                    dropSource();
+                    return;
+                }
+                job.into.assign(1, kQuarantineFolder);
+                job.into.insert(job.into.end(), own->begin(), own->end() - 1);
+                job.as = own->back() + kQuarantineExtension;
+                const std::size_t common = std::max<std::size_t>(1, commonParts(targetParts, job.into, job.into.size()));
+                target->back(targetParts.size() - common);
+                targetParts.resize(common);
+                job.stage = common < job.into.size() ? Stage::Target : Stage::Move;
+                return;
+            }
+            case Stage::Target: {
+                // A folder on the way inside the Quarantine folder, made if
+                // missing; one that is a file, a link or anything else ends
+                // this name.
+                const std::string& part = job.into[targetParts.size()];
+                if (target->enter(part) != DriveEntry::Folder) {
+                    dropSource();
+                    return;
+                }
+                targetParts.push_back(part);
+                if (targetParts.size() == job.into.size()) job.stage = Stage::Move;
+                return;
+            }
+            case Stage::Move: {
+                const bool moved = source->moveInto(*target, job.as);
+                dropSource();
+                if (moved) movedAway(job.parts);
+                return;
+            }
         }
-        for (std::size_t depth = 2; depth < target.size(); ++depth) {
-            const DriveParts folder(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(depth));
-            const DriveEntry kind = root.look(folder);
-            if (kind == DriveEntry::Absent && root.makeFolder(folder)) continue;
-            if (kind != DriveEntry::Folder) return;
-        }
-        if (root.moveReplacing(*parts, target)) moved(*parts);
+    }
+
+    // Ends the name: the place it denotes is closed, its folders stay held.
+    void dropSource() {
+        source->back(1);
+        sourceParts.pop_back();
+        job.active = false;
+    }
+
+    // Up to `want` bytes of the Autorun copy from `offset`.
+    std::optional<std::string> readCopy(std::uint64_t from, std::size_t want, std::string& copyIdentity) {
+        const std::unique_ptr<platform::DrivePath> copy = root->path();
+        if (copy->step(kQuarantineFolder, DriveAccess::Hold) != DriveEntry::Folder ||
+            copy->step(kAutorunCopy, DriveAccess::Read) != DriveEntry::File || !copy->confirm())
+            return std::nullopt;
+        return copy->read(from, want, copyIdentity);
     }
 };
 
@@ -362,51 +507,47 @@ Quarantine::~Quarantine() = default;
 void Quarantine::tick(platform::Files& files, platform::Text& text, const std::string& drive,
                       const SliceLimits& limits) {
     const Clock::time_point started = Clock::now();
-    if (run_ && run_->drive != drive) run_.reset();
-    // Without a run, only a cheap test of the root until autorun.inf is there.
-    if (!run_ && !files.exists(drive + "\\autorun.inf")) return;
-    const std::unique_ptr<platform::DriveRoot> root = files.openDriveRoot(drive);
-    if (!root) {
-        run_.reset();
-        return;
-    }
     if (!run_) {
-        if (!start(*root, drive)) return;
-    } else if (root->look({kQuarantineFolder}) != DriveEntry::Folder) {
-        run_.reset();
-        return;
+        // Without a run, only a cheap test of the root until autorun.inf is there.
+        if (!files.exists(drive + "\\autorun.inf")) return;
+        std::unique_ptr<platform::DriveRoot> root = files.openDriveRoot(drive);
+        if (!root || !start(std::move(root))) return;
     }
-    goOn(*root, text, limits, started);
+    goOn(text, limits, started);
 }
 
 // The start of a run: the Quarantine folder, then autorun.inf moved into it.
 // A link or a file where the folder belongs, or an autorun.inf that is a
 // link, ends the run before anything is touched; it is tried again next tick.
-bool Quarantine::start(platform::DriveRoot& root, const std::string& drive) {
-    const DriveParts folder{kQuarantineFolder};
-    const DriveEntry kind = root.look(folder);
-    if (kind == DriveEntry::Absent) {
-        if (!root.makeFolder(folder)) return false;
-    } else if (kind != DriveEntry::Folder) {
-        return false;
+bool Quarantine::start(std::unique_ptr<platform::DriveRoot> root) {
+    std::unique_ptr<platform::DrivePath> folder = root->path();
+    if (folder->enter(kQuarantineFolder) != DriveEntry::Folder) return false;
+    {
+        const std::unique_ptr<platform::DrivePath> autorun = root->path();
+        const DriveEntry kind = autorun->step("autorun.inf", DriveAccess::Move);
+        if ((kind != DriveEntry::File && kind != DriveEntry::Folder) || !autorun->confirm() ||
+            !autorun->moveInto(*folder, kAutorunCopy))
+            return false;
     }
-    const DriveParts autorun{"autorun.inf"};
-    const DriveEntry source = root.look(autorun);
-    if (source != DriveEntry::File && source != DriveEntry::Folder) return false;
-    if (!root.moveReplacing(autorun, {kQuarantineFolder, kAutorunCopy})) return false;
-    run_ = std::make_unique<Run>(drive);
+    run_ = std::make_unique<Run>(std::move(root), std::move(folder));
     return true;
 }
 
-void Quarantine::goOn(platform::DriveRoot& root, platform::Text& text, const SliceLimits& limits,
-                      Clock::time_point started) {
+void Quarantine::goOn(platform::Text& text, const SliceLimits& limits, Clock::time_point started) {
     Run& run = *run_;
-    std::size_t names = 0, bytes = 0;
+    std::size_t names = 0, bytes = 0, steps = 0;
     for (bool first = true;; first = false) {
-        if (!first && (Clock::now() - started >= limits.time || names >= limits.names)) return;
+        if (!first && (Clock::now() - started >= limits.time || steps >= limits.steps ||
+                       (!run.job.active && names >= limits.names)))
+            return;
+        ++steps;
+        if (run.job.active) {
+            run.advance();
+            continue;
+        }
         if (run.next < run.pending.size()) {
-            run.handle(root, run.pending[run.next++]);
             ++names;
+            run.begin(run.pending[run.next++]);
             continue;
         }
         run.pending.clear();
@@ -422,7 +563,7 @@ void Quarantine::goOn(platform::DriveRoot& root, platform::Text& text, const Sli
         std::optional<std::string> data;
         if (want > 0) {
             std::string identity;
-            data = root.read({kQuarantineFolder, kAutorunCopy}, run.offset, want, identity);
+            data = run.readCopy(run.offset, want, identity);
             if (!data || (!run.identity.empty() && identity != run.identity)) {
                 run_.reset();
                 return;

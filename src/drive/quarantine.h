@@ -66,13 +66,15 @@ private:
 };
 
 // The parts of the place a name denotes below the drive's root, or nothing
-// when the name must be passed over: empty; rooted or holding ":", a control
-// character or one of <>"|?*; a part of dots and blanks only (".." and the
-// like) or one ending in a dot; a device name (CON, NUL, AUX, PRN, COM1-COM9,
-// LPT1-LPT9, CONIN$, CONOUT$, with or without an extension) as any part; the
-// Quarantine folder or anything in it; the autorun file itself. Parts that
-// are exactly "." and empty parts (doubled separators) are dropped, as
-// Windows drops them.
+// when the name must be passed over. Dots and blanks at the end of a part are
+// dropped as Windows drops them when it opens a path (all of them from the
+// last part, one dot from a part that a separator follows); then parts that
+// are empty or "." are dropped too, as Windows drops them. Passed over: an
+// empty name; a rooted one or one holding ":", a control character or one of
+// <>"|?*; a ".." part, or one that still ends in a dot or blank; a device
+// name (CON, NUL, AUX, PRN, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with or
+// without an extension) as any part; the Quarantine folder or anything in
+// it; the autorun file itself.
 std::optional<platform::DriveParts> drivePartsOf(std::string_view name);
 
 // Whether a name is used at all (drivePartsOf gives its parts).
@@ -83,19 +85,26 @@ struct SliceLimits {
     // Timer1 ticks every 100 ms: a slice of 60 ms leaves the rest of each
     // tick's time to the window's messages and the other timers.
     std::chrono::steady_clock::duration time = std::chrono::milliseconds(60);
-    std::size_t names = std::numeric_limits<std::size_t>::max();  // names handled
+    std::size_t names = std::numeric_limits<std::size_t>::max();  // names taken up
     std::size_t bytes = std::numeric_limits<std::size_t>::max();  // bytes of the copy read
+    // Steps: a piece of reading, taking up a name, or one operation on the
+    // drive for the name in hand (a part opened, a folder made, the move).
+    std::size_t steps = std::numeric_limits<std::size_t>::max();
 };
 
 // The monitor's quarantine across Timer1 ticks. A run starts at a tick that
-// finds autorun.inf in the drive's root: the Quarantine folder is checked (or
-// made) and autorun.inf moved into it as the Autorun copy. The copy is then
-// read and its names handled in slices, each ending within its limits, so a
-// huge or hostile file never holds the window; the next tick goes on where the
-// last stopped. A tick with another drive text ends the run in progress (what
-// was moved stays moved); a run also ends when its copy is gone, cannot be
-// read, or is no longer the same file. A new autorun.inf that appears during
-// a run waits in the root for the next run.
+// finds autorun.inf in the root of the drive text's drive: the Quarantine
+// folder is checked (or made) and autorun.inf moved into it as the Autorun
+// copy. The copy is then read and its names handled in slices, each ending
+// within its limits, so a huge or hostile file, or a name of many parts,
+// never holds the window; the next tick goes on where the last stopped, on
+// the drive the run started on, whatever the drive text says by then (it
+// names the drive of the next run). A name's place is reached part by part,
+// each part opened relative to the folder before it, and the folders on its
+// way stay held for the next name that goes the same way, so a name costs
+// work in proportion to its parts. A run ends when its copy is gone, cannot
+// be read, or is no longer the same file; what was moved stays moved. A new
+// autorun.inf that appears during a run waits in the root for the next run.
 class Quarantine {
 public:
     Quarantine();
@@ -108,9 +117,8 @@ public:
 
 private:
     struct Run;
-    bool start(platform::DriveRoot& root, const std::string& drive);
-    void goOn(platform::DriveRoot& root, platform::Text& text, const SliceLimits& limits,
-              std::chrono::steady_clock::time_point started);
+    bool start(std::unique_ptr<platform::DriveRoot> root);
+    void goOn(platform::Text& text, const SliceLimits& limits, std::chrono::steady_clock::time_point started);
     std::unique_ptr<Run> run_;
 };
 

@@ -2,6 +2,7 @@
 // used as given; names compare without regard to case, as on Windows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,37 +18,69 @@ namespace wd::platform {
 // empty, ".", ".." or holding a separator.
 using DriveParts = std::vector<std::string>;
 
-// What a place below a drive's root is. `Refused`: a part of its path is a
-// link, junction or mount point (any reparse point), or the place really
-// lies elsewhere than its path says, or it cannot be opened to tell.
+// What an entry of a drive is. `Refused`: a link, junction or mount point (any
+// reparse point), or something that lies elsewhere than its path says, or
+// that cannot be opened to tell.
 enum class DriveEntry { Absent, File, Folder, Refused };
 
 struct DriveListing {
     std::string name;
+    std::string alias;  // its 8.3 alias; empty when it has none
     bool folder = false;
 };
 
-// A drive's root, held while this object lives. Every operation opens the
-// parts of its paths one by one from the root, holds them so that none can
-// be renamed or swapped until it is done, and acts on nothing that `look`
-// would call `Refused` (that is, never on anything off the drive).
+// What a part is opened for: a folder on the way, held; the place a name
+// denotes, to be moved; a file, to be read.
+enum class DriveAccess { Hold, Move, Read };
+
+// A place below a drive's root, reached part by part: each part is opened
+// relative to the folder reached before it (never by a path from the root),
+// without following a link, and held until it is stepped back from, so that
+// none of them can be renamed or swapped meanwhile. Reaching a place costs one
+// opening per part. A path lives no longer than the root it came from.
+class DrivePath {
+public:
+    virtual ~DrivePath() = default;
+    // The number of parts reached.
+    virtual std::size_t depth() const = 0;
+    // Opens `part`, an entry of the folder reached (by its name or its 8.3
+    // alias), and holds it. Absent: no such entry, or the place reached is a
+    // file, or a folder was asked for (`Hold`) and this is a file. Refused: a
+    // link, junction or mount point, or it cannot be opened (held elsewhere
+    // without sharing, ...). Only a part that is File or Folder is held.
+    virtual DriveEntry step(const std::string& part, DriveAccess access) = 0;
+    // Opens the folder `part` of the folder reached, making it when there is
+    // none, and holds it (a folder that was there already must lie where its
+    // path says). File: a file or another entry's alias has that name.
+    virtual DriveEntry enter(const std::string& part) = 0;
+    // Whether every part stepped to lies where the steps say (no link on the
+    // way), and the own name of each part reached: the spelling asked for, or
+    // for an 8.3 alias the name of the entry that it stands for. Nothing when
+    // a part lies elsewhere or cannot be told.
+    virtual std::optional<DriveParts> confirm() = 0;
+    // Closes the last `count` parts (all, when there are fewer).
+    virtual void back(std::size_t count) = 0;
+    // Clears the attributes of the place reached (stepped to with `Move` and
+    // confirmed) and moves it into the folder that `to` has reached, as
+    // `name`, in one step replacing a file there (whose attributes are
+    // cleared first). Nothing changes when anything else is there, or when
+    // that folder has become a link or mount point meanwhile.
+    virtual bool moveInto(DrivePath& to, const std::string& name) = 0;
+    // Up to `maxBytes` of the file reached (stepped to with `Read`), from
+    // `offset` (fewer at its end); `identity` receives what tells this file
+    // from another one later put in its place.
+    virtual std::optional<std::string> read(std::uint64_t offset, std::size_t maxBytes, std::string& identity) = 0;
+    // The entries of the folder reached; nothing when it cannot be listed or
+    // holds more than `maxEntries`.
+    virtual std::optional<std::vector<DriveListing>> list(std::size_t maxEntries) = 0;
+};
+
+// A drive's root, held while this object lives.
 class DriveRoot {
 public:
     virtual ~DriveRoot() = default;
-    virtual DriveEntry look(const DriveParts& parts) = 0;
-    // Makes the last part as a new folder; its parent must be a folder.
-    virtual bool makeFolder(const DriveParts& parts) = 0;
-    // Clears the attributes of `from` (a file or folder) and moves it to `to`
-    // on the same drive, in one step replacing a file already at `to` (whose
-    // attributes are cleared first). A failed move leaves what was at `to`.
-    virtual bool moveReplacing(const DriveParts& from, const DriveParts& to) = 0;
-    // Up to `maxBytes` of a file from `offset` (fewer at its end); `identity`
-    // receives what tells this file from another one later put in its place.
-    virtual std::optional<std::string> read(const DriveParts& parts, std::uint64_t offset, std::size_t maxBytes,
-                                            std::string& identity) = 0;
-    // The entries of a folder; nothing when it cannot be listed or holds more
-    // than `maxEntries`.
-    virtual std::optional<std::vector<DriveListing>> list(const DriveParts& parts, std::size_t maxEntries) = 0;
+    // A new path at the root.
+    virtual std::unique_ptr<DrivePath> path() = 0;
 };
 
 // ---- new files written in pieces ---------------------------------------------

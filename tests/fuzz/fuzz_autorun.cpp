@@ -2,7 +2,8 @@
 // over them: no crash, no hang, every name is a tail of its line, the reader
 // fed in pieces gives the names of the whole text, a run in slices ends as a
 // run at once does, nothing outside the watched drive is touched (also
-// through links on it) and nothing already in the Quarantine folder is moved.
+// through links on it, or by 8.3 aliases) and nothing already in the
+// Quarantine folder is moved.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,7 +32,12 @@ void seed(wd::test::MemoryFiles& files, const std::string& autorun) {
     files.addLink("G:\\j", "C:\\Windows");
     files.addLink("G:\\sub\\k", "D:\\");
     files.addLink("G:\\f.exe", "C:\\boot.ini", false);
-    files.addFolder(kFolder);
+    files.addFile("G:\\longpayloadname.exe", "l").alias = "LONG~1DO.EXE";
+    files.addFolder("G:\\longfoldername").alias = "LONG~NYX";
+    files.addFile("G:\\longfoldername\\inner.exe", "i");
+    files.addLink("G:\\junction-to-c", "C:\\Windows").alias = "JUNCT~1";
+    files.addFile("G:\\dotty.exe", "d");
+    files.addFolder(kFolder).alias = "VIP~1";
     files.addFile(kFolder + "\\inside.txt", "in");
     files.addFolder(kFolder + "\\keep");
     files.addFile(kFolder + "\\keep\\deep.txt", "deep");

@@ -343,45 +343,97 @@ bool MemoryFiles::writeAll(std::string_view path, std::string_view bytes) {
 class MemoryFiles::Root final : public platform::DriveRoot {
 public:
     Root(MemoryFiles& files, std::string rootKey, std::string rootPath)
-        : f_(files), rootKey_(std::move(rootKey)), rootPath_(std::move(rootPath)) {}
+        : f(files), key(std::move(rootKey)), shown(std::move(rootPath)) {}
+    std::unique_ptr<platform::DrivePath> path() override;
 
-    platform::DriveEntry look(const platform::DriveParts& parts) override {
-        ++f_.rootCalls["look"];
-        return kind(parts);
+    MemoryFiles& f;
+    std::string key;   // "G:" or "G:\\SUB"
+    std::string shown;  // as the drive text gave it, without a trailing backslash
+};
+
+class MemoryFiles::Path final : public platform::DrivePath {
+public:
+    explicit Path(Root& root) : root_(root), f_(root.f) {}
+
+    std::size_t depth() const override { return levels_.size(); }
+
+    platform::DriveEntry step(const std::string& part, platform::DriveAccess access) override {
+        ++f_.rootCalls["step"];
+        const std::optional<Child> c = reachable() ? child(part) : std::nullopt;
+        if (!c) return platform::DriveEntry::Absent;
+        const Entry& e = f_.entries_.at(c->key);
+        if (!e.linkTo.empty()) return platform::DriveEntry::Refused;
+        if (e.folder ? access == platform::DriveAccess::Read : access == platform::DriveAccess::Hold)
+            return platform::DriveEntry::Absent;
+        // Held by another program without sharing: it cannot be opened to move or read.
+        if (e.locked && access != platform::DriveAccess::Hold) return platform::DriveEntry::Refused;
+        levels_.push_back({c->key, c->own, e.folder, false, access});
+        return e.folder ? platform::DriveEntry::Folder : platform::DriveEntry::File;
     }
 
-    bool makeFolder(const platform::DriveParts& parts) override {
-        ++f_.rootCalls["makeFolder"];
-        f_.log.push_back("makeFolder " + pathOf(parts));
-        if (parts.empty() || !f_.writable(rootKey_) || kind(parent(parts)) != platform::DriveEntry::Folder ||
-            kind(parts) != platform::DriveEntry::Absent)
-            return false;
-        Entry& e = f_.entries_[keyOf(parts)];
-        e.path = pathOf(parts);
+    platform::DriveEntry enter(const std::string& part) override {
+        ++f_.rootCalls["enter"];
+        if (!reachable()) return platform::DriveEntry::Refused;
+        if (const std::optional<Child> c = child(part)) {
+            const Entry& e = f_.entries_.at(c->key);
+            if (!e.linkTo.empty()) return platform::DriveEntry::Refused;
+            if (!e.folder || c->byAlias) return platform::DriveEntry::File;
+            levels_.push_back({c->key, part, true, true, platform::DriveAccess::Hold});
+            return platform::DriveEntry::Folder;
+        }
+        const std::string path = pathOf() + "\\" + part;
+        f_.log.push_back("makeFolder " + path);
+        if (!f_.writable(root_.key)) return platform::DriveEntry::Refused;
+        const std::string k = keyOf() + "\\" + upper(part);
+        Entry& e = f_.entries_[k];
+        e.path = path;
         e.folder = true;
         e.id = f_.nextId_++;
         ++f_.writeCount_;
-        return true;
+        levels_.push_back({k, part, true, true, platform::DriveAccess::Hold});
+        return platform::DriveEntry::Folder;
     }
 
-    bool moveReplacing(const platform::DriveParts& from, const platform::DriveParts& to) override {
-        ++f_.rootCalls["move"];
-        f_.log.push_back("move " + pathOf(from) + " -> " + pathOf(to));
-        const platform::DriveEntry source = kind(from);
-        if (source != platform::DriveEntry::File && source != platform::DriveEntry::Folder) return false;
-        if (!f_.writable(rootKey_) || kind(parent(to)) != platform::DriveEntry::Folder) return false;
-        const std::string a = keyOf(from), b = keyOf(to);
-        if (b.rfind(a + "\\", 0) == 0 || a == b) return false;  // into itself
-        const platform::DriveEntry target = kind(to);
-        if (target == platform::DriveEntry::Folder || target == platform::DriveEntry::Refused) return false;
-        if (target == platform::DriveEntry::File) {
-            Entry& old = f_.entries_[b];
-            if (old.locked) return false;
-            old.readOnly = old.hidden = old.system = old.archive = false;
+    std::optional<platform::DriveParts> confirm() override {
+        ++f_.rootCalls["confirm"];
+        if (!f_.drives_.count(root_.key.substr(0, 2))) return std::nullopt;
+        platform::DriveParts own;
+        for (Level& l : levels_) {
+            const auto it = f_.entries_.find(l.key);
+            if (it == f_.entries_.end() || !it->second.linkTo.empty()) return std::nullopt;
+            l.confirmed = true;
+            own.push_back(l.own);
         }
-        Entry& src = f_.entries_[a];
-        if (src.locked) return false;
+        return own;
+    }
+
+    void back(std::size_t count) override { levels_.resize(levels_.size() - std::min(count, levels_.size())); }
+
+    bool moveInto(platform::DrivePath& to, const std::string& name) override {
+        ++f_.rootCalls["move"];
+        auto* into = dynamic_cast<Path*>(&to);
+        if (!into || &into->root_ != &root_ || levels_.empty() || into->levels_.empty()) return false;
+        const std::string fromPath = pathOf(), toPath = into->pathOf() + "\\" + name;
+        f_.log.push_back("move " + fromPath + " -> " + toPath);
+        if (f_.beforeMove) f_.beforeMove(fromPath, toPath);
+        const Level& from = levels_.back();
+        if (!from.confirmed || from.access != platform::DriveAccess::Move || !f_.writable(root_.key)) return false;
+        // The folder moved into is still a plain folder on the drive.
+        const auto folder = f_.entries_.find(into->levels_.back().key);
+        if (folder == f_.entries_.end() || !folder->second.folder || !folder->second.linkTo.empty()) return false;
+        const auto source = f_.entries_.find(from.key);
+        if (source == f_.entries_.end() || !source->second.linkTo.empty() || source->second.locked) return false;
+        const std::string a = from.key, b = into->keyOf() + "\\" + upper(name);
+        if (b.rfind(a + "\\", 0) == 0 || a == b) return false;  // into itself
+        // Only a file (found by its own name) can be at the target.
+        if (const std::optional<Child> old = into->child(name)) {
+            Entry& e = f_.entries_.at(old->key);
+            if (old->byAlias || e.folder || !e.linkTo.empty() || e.locked) return false;
+            e.readOnly = e.hidden = e.system = e.archive = false;
+        }
+        Entry& src = source->second;
         src.readOnly = src.hidden = src.system = src.archive = false;
+        const std::string oldTop = src.path;
         f_.entries_.erase(b);
         std::vector<std::pair<std::string, Entry>> moved;
         for (auto i = f_.entries_.begin(); i != f_.entries_.end();) {
@@ -392,74 +444,85 @@ public:
                 ++i;
             }
         }
-        const std::string fromPath = pathOf(from), toPath = pathOf(to);
         for (auto& [k, e] : moved) {
-            e.path = toPath + e.path.substr(std::min(e.path.size(), fromPath.size()));
+            e.path = toPath + e.path.substr(std::min(e.path.size(), oldTop.size()));
             f_.entries_[k] = std::move(e);
         }
         ++f_.writeCount_;
         return true;
     }
 
-    std::optional<std::string> read(const platform::DriveParts& parts, std::uint64_t offset, std::size_t maxBytes,
-                                    std::string& identity) override {
+    std::optional<std::string> read(std::uint64_t offset, std::size_t maxBytes, std::string& identity) override {
         ++f_.rootCalls["read"];
-        if (kind(parts) != platform::DriveEntry::File) return std::nullopt;
-        const Entry& e = f_.entries_[keyOf(parts)];
-        if (e.locked) return std::nullopt;
+        if (levels_.empty() || levels_.back().access != platform::DriveAccess::Read || !reachable(true))
+            return std::nullopt;
+        const Entry& e = f_.entries_.at(levels_.back().key);
+        if (e.locked || e.folder) return std::nullopt;
         identity = std::to_string(e.id);
         if (offset >= e.data.size()) return std::string();
         return e.data.substr(static_cast<std::size_t>(offset), maxBytes);
     }
 
-    std::optional<std::vector<platform::DriveListing>> list(const platform::DriveParts& parts,
-                                                            std::size_t maxEntries) override {
+    std::optional<std::vector<platform::DriveListing>> list(std::size_t maxEntries) override {
         ++f_.rootCalls["list"];
-        if (kind(parts) != platform::DriveEntry::Folder) return std::nullopt;
-        const std::string k = keyOf(parts) + "\\";
+        if (!reachable()) return std::nullopt;
+        const std::string k = keyOf() + "\\";
         std::vector<platform::DriveListing> out;
         for (const auto& [key, e] : f_.entries_) {
             if (key.rfind(k, 0) != 0 || key.find('\\', k.size()) != std::string::npos) continue;
             if (out.size() >= maxEntries) return std::nullopt;
-            const std::size_t slash = e.path.find_last_of('\\');
-            out.push_back({slash == std::string::npos ? e.path : e.path.substr(slash + 1), e.folder});
+            out.push_back({lastPart(e.path), e.alias, e.folder});
         }
         return out;
     }
 
 private:
-    static platform::DriveParts parent(const platform::DriveParts& parts) {
-        return parts.empty() ? parts : platform::DriveParts(parts.begin(), parts.end() - 1);
+    struct Level {
+        std::string key;  // of the entry opened
+        std::string own;  // its own name: as asked, or the name its alias stands for
+        bool folder = false, confirmed = false;
+        platform::DriveAccess access = platform::DriveAccess::Hold;
+    };
+    struct Child {
+        std::string key, own;
+        bool byAlias = false;
+    };
+
+    static std::string lastPart(const std::string& path) {
+        const std::size_t slash = path.find_last_of('\\');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
     }
-    std::string keyOf(const platform::DriveParts& parts) const {
-        std::string k = rootKey_;
-        for (const std::string& p : parts) k += "\\" + upper(p);
-        return k;
-    }
-    std::string pathOf(const platform::DriveParts& parts) const {
-        std::string p = rootPath_;
-        for (const std::string& part : parts) p += "\\" + part;
+    std::string keyOf() const { return levels_.empty() ? root_.key : levels_.back().key; }
+    std::string pathOf() const {
+        std::string p = root_.shown;
+        for (const Level& l : levels_) p += "\\" + l.own;
         return p;
     }
-    platform::DriveEntry kind(const platform::DriveParts& parts) const {
-        if (f_.drives_.count(rootKey_.substr(0, 2)) == 0) return platform::DriveEntry::Absent;
-        std::string k = rootKey_;
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            k += "\\" + upper(parts[i]);
-            auto it = f_.entries_.find(k);
-            if (it == f_.entries_.end()) return platform::DriveEntry::Absent;
-            if (!it->second.linkTo.empty()) return platform::DriveEntry::Refused;
-            const bool last = i + 1 == parts.size();
-            if (!last && !it->second.folder) return platform::DriveEntry::Absent;
-            if (last) return it->second.folder ? platform::DriveEntry::Folder : platform::DriveEntry::File;
-        }
-        return platform::DriveEntry::Folder;
+    // The drive is there and the place reached is a folder (or, with
+    // `file`, a file) that is still there.
+    bool reachable(bool file = false) const {
+        if (f_.drives_.count(root_.key.substr(0, 2)) == 0) return false;
+        if (levels_.empty()) return !file;
+        const auto it = f_.entries_.find(levels_.back().key);
+        return it != f_.entries_.end() && it->second.folder != file;
+    }
+    // The entry of the folder reached with this name, or else with this alias.
+    std::optional<Child> child(const std::string& part) const {
+        const std::string parent = keyOf();
+        const std::string k = parent + "\\" + upper(part);
+        if (f_.entries_.count(k)) return Child{k, part, false};
+        for (const auto& [key, e] : f_.entries_)
+            if (!e.alias.empty() && upper(e.alias) == upper(part) && f_.parentKey(key) == parent)
+                return Child{key, lastPart(e.path), true};
+        return std::nullopt;
     }
 
+    Root& root_;
     MemoryFiles& f_;
-    std::string rootKey_;   // "G:" or "G:\\SUB"
-    std::string rootPath_;  // as the drive text gave it, without a trailing backslash
+    std::vector<Level> levels_;
 };
+
+std::unique_ptr<platform::DrivePath> MemoryFiles::Root::path() { return std::make_unique<Path>(*this); }
 
 std::unique_ptr<platform::DriveRoot> MemoryFiles::openDriveRoot(std::string_view drive) {
     ++rootCalls["open"];

@@ -4,7 +4,8 @@
 // "\\?\" form, which Windows takes literally). An entry can be a link
 // (junction, symbolic link, mount point): paths through it lead to its
 // target, as Windows path calls follow them; a drive root opened with
-// openDriveRoot refuses it.
+// openDriveRoot refuses it. An entry can have an 8.3 alias, which only the
+// parts of a drive root's paths know.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,7 @@ public:
         bool readOnly = false, hidden = false, system = false, archive = false;
         bool locked = false;  // held open by another program: no delete, rename or read
         std::string linkTo;   // a link to this path (anywhere); empty for a plain entry
+        std::string alias;    // its 8.3 alias, by which a drive root opens it too; empty for none
         std::uint64_t id = 0;  // tells two files apart, kept across moves
         bool protectedFolder = false;  // only Administrators and SYSTEM may change it
     };
@@ -85,8 +87,12 @@ public:
     bool makeProtectedFolder(std::string_view path) override;
     bool writeAll(std::string_view path, std::string_view bytes) override;
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
-    // Calls of the drive roots' operations so far, by kind ("look", "list", ...).
+    // Calls of the drive roots' operations so far, by kind ("open", "step",
+    // "enter", "confirm", "move", "read", "list").
     std::map<std::string, int> rootCalls;
+    // Runs in a drive path's move before anything is checked, with the paths
+    // from and to, so that a test can change the drive at that very moment.
+    std::function<void(const std::string& from, const std::string& to)> beforeMove;
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
 
     // The key of a path: resolved, upper-cased, without a trailing backslash.
@@ -96,6 +102,7 @@ public:
 
 private:
     class Root;
+    class Path;
     // The key with every link on the way (and the last part too, when
     // `followLast`) replaced by its target.
     std::string follow(const std::string& key, bool followLast) const;

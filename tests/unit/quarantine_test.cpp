@@ -258,12 +258,94 @@ TEST(Quarantine, NamePartsRefuseDevicesAndWayOutsButKeepDotParts) {
     EXPECT_EQ(drive::drivePartsOf("..virus"), (P{"..virus"}));
     for (const char* bad :
          {"CON", "con", "Nul.txt", "sub\\aux", "AUX\\x.exe", "com1", "COM9.exe", "lpt5", "LPT1.a.b", "conin$",
-          "CONOUT$", "com\xC2\xB9", "CON .txt", "..", "a\\..\\b", ". .", "x.exe.", "sub.\\x", "\"x.exe\"", "x?.exe",
+          "CONOUT$", "com\xC2\xB9", "CON .txt", "..", "a\\..\\b", ". .", "\"x.exe\"", "x?.exe",
           "a|b", "x<y", "\x01x", "★优盘VIP房☆", "★优盘vip房☆\\autorun.inf.vkq", ".\\★优盘VIP房☆\\x.exe.vkq",
           "autorun.inf", "AUTORUN.INF", ".", ".\\", "\\\\?\\G:\\x"})
         EXPECT_FALSE(drive::drivePartsOf(bad)) << bad;
     for (const char* ok : {"COM10", "LPT0", "console.exe", "CONX", "nul1", "sub\\autorun.inf", "CO\\M1"})
         EXPECT_TRUE(drive::drivePartsOf(ok)) << ok;
+}
+
+struct TrimCase {
+    const char* name;
+    std::optional<platform::DriveParts> parts;
+};
+
+TEST(Quarantine, DotsAndBlanksEndingAPartAreDroppedAsWindowsOpensAPath) {
+    using P = platform::DriveParts;
+    const TrimCase cases[] = {
+        {"dotty.exe.", P{"dotty.exe"}},
+        {"virus.exe . .", P{"virus.exe"}},
+        {"sub.\\x.exe", P{"sub", "x.exe"}},        // one dot before a separator
+        {"sub..\\x.exe", std::nullopt},            // ... and only one
+        {"sub \\x.exe", std::nullopt},             // a blank before a separator stays
+        {"sub\\...", P{"sub"}},                     // the last part trims to nothing: its folder
+        {"sub\\.. ", P{"sub"}},                     // ".. " is no ".." until it is trimmed
+        {"...\\x.exe", std::nullopt},              // "..." before a separator becomes ".."
+        {"...", std::nullopt},
+        {". .", std::nullopt},
+        {"CON.", std::nullopt},                    // a device once trimmed
+        {"nul .", std::nullopt},
+        {"autorun.inf.", std::nullopt},            // the autorun file once trimmed
+        {"AUTORUN.INF ", std::nullopt},
+        {"★优盘VIP房☆.\\x.exe.vkq", std::nullopt},  // inside the Quarantine folder once trimmed
+    };
+    for (const TrimCase& c : cases) EXPECT_EQ(drive::drivePartsOf(c.name), c.parts) << c.name;
+}
+
+struct AliasCase {
+    const char* line;
+    const char* source;  // what goes; nullptr: nothing is moved
+    const char* target;  // where it goes, inside the Quarantine folder
+};
+
+TEST(Quarantine, AnAliasIsQuarantinedUnderTheLongNameItStandsFor) {
+    const AliasCase cases[] = {
+        {"open=LONG~1DO.EXE", "G:\\longpayloadname.exe", "longpayloadname.exe.vkq"},
+        {"shellexecute=long~1do.exe.", "G:\\longpayloadname.exe", "longpayloadname.exe.vkq"},
+        {"open=dotty.exe.", "G:\\dotty.exe", "dotty.exe.vkq"},
+        {"open=LONG~NYX\\inner.exe", "G:\\longfoldername\\inner.exe", "longfoldername\\inner.exe.vkq"},
+        {"icon=LONG~NYX", "G:\\longfoldername", "longfoldername.vkq"},
+        {"open=VIP~1\\keep.txt", nullptr, nullptr},  // the Quarantine folder by its alias
+        {"open=VIP~1", nullptr, nullptr},
+        {"open=JUNCT~1\\x.exe", nullptr, nullptr},   // a link by its alias
+    };
+    for (const AliasCase& c : cases) {
+        Drive d;
+        d.files.addFile("G:\\longpayloadname.exe", "MZ long").alias = "LONG~1DO.EXE";
+        d.files.addFile("G:\\dotty.exe", "MZ dotty");
+        d.files.addFolder("G:\\longfoldername").alias = "LONG~NYX";
+        d.files.addFile("G:\\longfoldername\\inner.exe", "MZ inner");
+        d.files.addLink("G:\\junction-to-c", "C:\\Windows").alias = "JUNCT~1";
+        d.files.addFile("C:\\Windows\\x.exe");
+        d.files.addFolder(kFolder).alias = "VIP~1";
+        d.files.addFile(kFolder + "\\keep.txt", "mine");
+        d.files.addFile("G:\\autorun.inf", std::string("[autorun]\r\n") + c.line + "\r\n");
+        d.run();
+        int moves = 0;
+        for (const std::string& op : d.files.log) moves += op.rfind("move ", 0) == 0;
+        if (!c.source) {
+            EXPECT_EQ(moves, 1) << c.line;  // autorun.inf alone
+            EXPECT_TRUE(d.has(kFolder + "\\keep.txt") && d.has("C:\\Windows\\x.exe")) << c.line;
+            continue;
+        }
+        EXPECT_FALSE(d.has(c.source)) << c.line;
+        EXPECT_TRUE(d.has(kFolder + "\\" + c.target)) << c.line;
+    }
+
+    // A new autorun.inf named by its alias while the run before it goes on
+    // waits in the root for its own run.
+    Drive d;
+    d.files.addFile("G:\\a.exe");
+    d.files.addFile("G:\\autorun.inf", "open=a.exe\r\nopen=AUTORU~1.INF\r\n");
+    drive::SliceLimits oneName;
+    oneName.names = 1;
+    drive::Quarantine q;
+    q.tick(d.files, d.text, "G:", oneName);
+    d.files.addFile("G:\\autorun.inf", "open=b.exe").alias = "AUTORU~1.INF";
+    for (int ticks = 0; q.running() && ticks < 10; ++ticks) q.tick(d.files, d.text, "G:", oneName);
+    EXPECT_TRUE(d.has(kFolder + "\\a.exe.vkq"));
+    EXPECT_EQ(d.files.find("G:\\autorun.inf")->data, "open=b.exe");
 }
 
 TEST(Quarantine, NamesWithFolderPartsAreMirroredInTheQuarantineFolder) {
@@ -445,18 +527,34 @@ TEST(Quarantine, ARunGoesOnAcrossTicksInSlices) {
         EXPECT_EQ(d.files.find(kFolder + "\\autorun.inf.vkq")->data, "open=late.exe");
     }
     {
-        Drive d;  // another drive text, the drive gone, the copy replaced: the run ends
+        Drive d;  // the drive box changes during a run: the run ends on its own drive
         d.files.addDrive("K:");
+        d.files.addFile("G:\\a.exe");
+        d.files.addFile("G:\\late.exe");
+        d.files.addFile("G:\\autorun.inf", "open=a.exe\r\n" + std::string(200, ';') + "\r\nopen=late.exe\r\n");
+        d.files.addFile("K:\\k.exe");
+        d.files.addFile("K:\\autorun.inf", "open=k.exe");
+        drive::Quarantine q;
+        q.tick(d.files, d.text, "G:", oneName);
+        q.tick(d.files, d.text, "G:", oneName);
+        ASSERT_TRUE(q.running());
+        for (int ticks = 0; q.running() && ticks < 100; ++ticks) q.tick(d.files, d.text, "K:", oneName);
+        EXPECT_TRUE(d.has(kFolder + "\\late.exe.vkq"));
+        EXPECT_TRUE(d.has("K:\\autorun.inf"));  // untouched until the run on G: has ended
+        q.tick(d.files, d.text, "K:", oneName);
+        EXPECT_TRUE(d.has("K:\\★优盘VIP房☆\\k.exe.vkq"));
+    }
+    {
+        Drive d;  // the drive gone, the copy held or replaced: the run ends
         d.files.addFile("G:\\a.exe");
         d.files.addFile("G:\\z.exe");
         const std::string content = "open=a.exe\r\n" + std::string(200, ';') + "\r\nopen=z.exe\r\n";
-        for (int how = 0; how < 3; ++how) {
+        for (int how = 1; how < 3; ++how) {
             d.files.addFile("G:\\autorun.inf", content);
             drive::Quarantine q;
             q.tick(d.files, d.text, "G:", oneName);
             q.tick(d.files, d.text, "G:", oneName);
             ASSERT_TRUE(q.running());
-            if (how == 0) q.tick(d.files, d.text, "K:", oneName);
             if (how == 1) d.files.find(kFolder + "\\autorun.inf.vkq")->locked = true;
             if (how == 2) d.files.addFile(kFolder + "\\autorun.inf.vkq", content);
             q.tick(d.files, d.text, "G:", oneName);
@@ -470,6 +568,64 @@ TEST(Quarantine, ARunGoesOnAcrossTicksInSlices) {
         d.files.removeDrive("G:");
         q.tick(d.files, d.text, "G:", oneName);
         EXPECT_FALSE(q.running());
+    }
+}
+
+TEST(Quarantine, DepthCostsOneOpeningPerPartAndEveryStepMayEndASlice) {
+    Drive d;
+    std::string deep = "G:";
+    for (int i = 0; i < 300; ++i) d.files.addFolder(deep += "\\d");
+    d.files.addFile(deep + "\\x.exe", "MZ x");
+    d.files.addFile(deep + "\\y.exe", "MZ y");
+    std::string name;
+    for (int i = 0; i < 300; ++i) name += "d\\";
+    d.files.addFile("G:\\autorun.inf", "open=" + name + "x.exe\r\nopen=" + name + "y.exe\r\n");
+    drive::SliceLimits oneStep;
+    oneStep.steps = 1;
+    drive::Quarantine q;
+    int ticks = 0, most = 0;
+    for (; ticks < 5000 && (ticks == 0 || q.running()); ++ticks) {
+        int before = 0, after = 0;
+        for (const auto& [kind, n] : d.files.rootCalls) before += kind == "open" ? 0 : n;
+        q.tick(d.files, d.text, "G:", oneStep);
+        for (const auto& [kind, n] : d.files.rootCalls) after += kind == "open" ? 0 : n;
+        if (ticks > 0) most = std::max(most, after - before);  // the first also starts the run
+    }
+    const std::string mirrored = kFolder + deep.substr(2);
+    EXPECT_TRUE(d.has(mirrored + "\\x.exe.vkq"));
+    EXPECT_TRUE(d.has(mirrored + "\\y.exe.vkq"));
+    // Each part is opened once, each folder in the Quarantine folder made
+    // once; the second name uses the folders the first left held.
+    EXPECT_LE(d.files.rootCalls["step"], 301 + 1 + 3 * 2);
+    EXPECT_LE(d.files.rootCalls["enter"], 1 + 300);
+    // A step at a time: reading the copy takes four calls, anything else one.
+    EXPECT_GT(ticks, 600);
+    EXPECT_LE(most, 4);
+}
+
+struct SwapCase {
+    const char* line;
+    const char* folder;  // becomes a link to C:\Windows just before the move
+};
+
+TEST(Quarantine, AFolderThatBecomesALinkBeforeTheMoveTakesNothing) {
+    const SwapCase cases[] = {
+        {"open=sub\\x.exe", "\\sub"},  // made in the Quarantine folder for this name
+        {"open=x.exe", ""},            // the Quarantine folder itself
+    };
+    for (const SwapCase& c : cases) {
+        Drive d;
+        d.files.addFolder("G:\\sub");
+        d.files.addFile("G:\\sub\\x.exe", "MZ");
+        d.files.addFile("G:\\x.exe", "MZ");
+        d.files.addFile("G:\\autorun.inf", std::string(c.line) + "\r\n");
+        d.files.beforeMove = [&](const std::string&, const std::string& to) {
+            if (to.find("x.exe.vkq") != std::string::npos) d.files.find(kFolder + c.folder)->linkTo = "C:\\Windows";
+        };
+        const auto outside = d.files.listing("C:");
+        d.run();
+        EXPECT_TRUE(d.has(std::string("G:\\") + (c.folder[0] ? "sub\\" : "") + "x.exe")) << c.line;
+        EXPECT_EQ(d.files.listing("C:"), outside) << c.line;
     }
 }
 
@@ -488,7 +644,7 @@ TEST(Quarantine, FloodsCostOneLookPerNameAtMostAndListingsAfterThat) {
     EXPECT_TRUE(d.has("G:\\held.exe"));
     // 64 looks in each folder before it is listed, one per name that may
     // exist, a few for the run itself.
-    EXPECT_LT(d.files.rootCalls["look"], 200);
+    EXPECT_LT(d.files.rootCalls["step"], 200);
     EXPECT_LE(d.files.rootCalls["list"], 2);
 
     // Names that a listing cannot tell apart (only their non-ASCII letters

@@ -23,6 +23,12 @@
 //                inside the Quarantine folder: nothing outside the drive changes
 //   "flood"      an autorun file of 64 MiB: memory, answer time, the other
 //                timers, and the file named on its last line
+//   "deep"       (only with --deep-payloads and --deep-folders, and only
+//                alone: the run makes the payloads before) payloads many
+//                folders deep, quarantined at their mirrored paths in time,
+//                the window answering
+// "folders" also names payloads by their 8.3 aliases and with a trailing
+// dot; "lines" changes the drive box while a long run is under way.
 // --gfolder names the folder G: maps to, as Windows sees it (Z:\...): a canary
 // file goes beside it, and the folder is moved away for a moment. --outside
 // names the folder outside the drive that the links lead to.
@@ -359,6 +365,33 @@ void linesPart(Report& r, const Options& o) {
     for (const auto& c : cases) runCase(r, label, app, c);
     r.check(isFolder(inQuarantine(L"dup.vkq")), label + L"the older copy dup.vkq is still a folder");
 
+    // A run longer than a tick keeps its drive when the drive box changes
+    // meanwhile: 8 MB of lines naming files that are not there, then one
+    // that is.
+    {
+        writeFile(onDrive(L"early.exe"), "MZ early");
+        writeFile(onDrive(L"late.exe"), "MZ late");
+        std::string big = "[autorun]\r\nopen=early.exe\r\n";
+        char line[48];
+        for (unsigned n = 0; big.size() < (8u << 20); ++n)
+            big.append(line, static_cast<std::size_t>(snprintf(line, sizeof line, "open=gone%07u.exe\r\n", n)));
+        big += "open=late.exe\r\n";
+        const auto t0 = Clock::now();
+        placeFile(onDrive(L"autorun.inf"), big);
+        const bool taken = waitUntil([] { return !exists(onDrive(L"autorun.inf")); }, 5000, 5);
+        setDrive(app.main, L"K:");
+        const bool under = taken && exists(onDrive(L"late.exe")) && !exists(inQuarantine(L"late.exe.vkq"));
+        const double changedAt = msSince(t0);
+        r.check(under, label + L"a run of an 8 MB autorun file is under way when the drive box changes to K:",
+                L"changed " + msText(changedAt) + L" after the file appeared");
+        const bool late = waitUntil([] { return exists(inQuarantine(L"late.exe.vkq")); }, 30000, 20);
+        r.note(L"the long run: drive box changed after " + msText(changedAt) + L", late.exe quarantined after " +
+               msText(msSince(t0)));
+        r.check(late && !exists(onDrive(L"late.exe")) && exists(inQuarantine(L"early.exe.vkq")),
+                label + L"the run goes on on G: to its last line: late.exe is quarantined");
+        r.check(chooseDrive(app.main, L"G:"), label + L"G: is chosen again");
+    }
+
     // A file where the Quarantine folder belongs blocks every run, silently.
     clearDrive();
     writeFile(onDrive(kQuarantineFolder), "a file, not a folder");
@@ -509,6 +542,50 @@ bool autorunTaken(Report& r, const std::wstring& what, const std::string& autoru
     return taken;
 }
 
+// The 8.3 alias Windows gives the entry at `path`, as GetShortPathNameW reads it.
+std::wstring aliasOf(const std::wstring& path) {
+    wchar_t buffer[1024];
+    const DWORD n = GetShortPathNameW(path.c_str(), buffer, 1024);
+    if (n == 0 || n >= 1024) return L"";
+    const std::wstring full(buffer, n);
+    return full.substr(full.find_last_of(L'\\') + 1);
+}
+
+// Names written as Windows also takes them: 8.3 aliases and a trailing dot.
+// The Quarantine folder by its alias stays refused.
+void aliasesAndDots(Report& r, const std::wstring& label) {
+    writeFile(onDrive(L"longpayloadname.exe"), "MZ long payload");
+    makeDirs(onDrive(L"longfoldername"));
+    writeFile(onDrive(L"longfoldername\\inner.exe"), "MZ inner");
+    writeFile(onDrive(L"dotty.exe"), "MZ dotty");
+    const std::wstring alias = aliasOf(onDrive(L"longpayloadname.exe")), folder = aliasOf(onDrive(L"longfoldername")),
+                       quarantine = aliasOf(onDrive(kQuarantineFolder));
+    r.note(L"aliases: " + alias + L", " + folder + L", " + quarantine + L" (" + kQuarantineFolder + L")");
+    r.check(alias.find(L'~') != std::wstring::npos && folder.find(L'~') != std::wstring::npos &&
+                quarantine.find(L'~') != std::wstring::npos,
+            label + L"GetShortPathNameW gives 8.3 aliases of the payload, its folder and the Quarantine folder");
+    const std::wstring before = listing(onDrive(kQuarantineFolder), 8, false);
+    const std::string q = toUtf8(quarantine);
+    if (!autorunTaken(r, label + L"aliases and a trailing dot",
+                      "\xEF\xBB\xBF[autorun]\r\nopen=" + toUtf8(alias) + "\r\nopen=" + toUtf8(folder) +
+                          "\\inner.exe\r\nshellexecute=dotty.exe.\r\nopen=" + q + "\\autorun.inf.vkq\r\nopen=" + q + "\r\n"))
+        return;
+    r.check(readFile(inQuarantine(L"longpayloadname.exe.vkq")) == std::string("MZ long payload") &&
+                !exists(onDrive(L"longpayloadname.exe")),
+            label + L"the payload named by its alias " + alias + L" is quarantined as longpayloadname.exe.vkq");
+    r.check(readFile(inQuarantine(L"longfoldername\\inner.exe.vkq")) == std::string("MZ inner"),
+            label + L"one in a folder named by its alias " + folder + L" goes to longfoldername\\inner.exe.vkq");
+    r.check(readFile(inQuarantine(L"dotty.exe.vkq")) == std::string("MZ dotty") && !exists(onDrive(L"dotty.exe")),
+            label + L"\"shellexecute=dotty.exe.\" quarantines dotty.exe as dotty.exe.vkq");
+    const std::wstring after = listing(onDrive(kQuarantineFolder), 8, false);
+    std::wstring added;
+    for (const std::wstring& n : names(onDrive(kQuarantineFolder)))
+        if (before.find(n) == std::wstring::npos) added += L" " + n;
+    r.check(added == L" dotty.exe.vkq longfoldername longpayloadname.exe.vkq" && exists(inQuarantine(kAutorunCopy)) &&
+                isFolder(onDrive(kQuarantineFolder)),
+            label + L"the Quarantine folder by its alias " + quarantine + L" moves nothing", L"new entries:" + added);
+}
+
 void foldersPart(Report& r, const Options& o) {
     const std::wstring label = L"folders: ";
     Running app = startMonitoring(r, o, label);
@@ -562,6 +639,7 @@ void foldersPart(Report& r, const Options& o) {
                     !exists(inQuarantine(kQuarantineFolder + L".vkq")),
                 label + L"a file inside the Quarantine folder (or the folder itself) moves nothing", diff);
     }
+    aliasesAndDots(r, label);
     click(findDescendant(app.main, kCommand1));
     app.process.terminate();
 }
@@ -667,6 +745,71 @@ void linksPart(Report& r, const Options& o) {
             label + L"sub\\x.exe, whose folder in the Quarantine folder is a link, stays on the drive");
     r.check(app.process.running() && answers(app.main, 3000), label + L"wardeck.exe runs and answers");
     outside.same(r, label);
+    click(findDescendant(app.main, kCommand1));
+    app.process.terminate();
+}
+
+// ---- payloads deep in folders ---------------------------------------------------------------
+
+// The run has made deep00\d\...\d\payload.exe and the like, --deep-payloads
+// of them, each --deep-folders folders deep, holding "MZ deep NN\r\n".
+void deepPart(Report& r, const Options& o) {
+    const std::wstring label = L"deep: ";
+    const int payloads = o.number(L"deep-payloads", 40), folders = o.number(L"deep-folders", 300);
+    auto name = [&](int i) {
+        wchar_t top[16];
+        swprintf(top, 16, L"deep%02d", i);
+        std::wstring out = top;
+        for (int k = 1; k < folders; ++k) out += L"\\d";
+        return out + L"\\payload.exe";
+    };
+    auto content = [](int i) {
+        char text[32];
+        snprintf(text, sizeof text, "MZ deep %02d\r\n", i);
+        return std::string(text);
+    };
+    const std::wstring onG = L"\\\\?\\G:\\", inQ = onG + kQuarantineFolder + L"\\";
+    bool made = true;
+    std::string autorun = "[autorun]\r\n";
+    for (int i = 0; i < payloads; ++i) {
+        made = made && readFile(onG + name(i)) == content(i);
+        autorun += "open=" + toUtf8(name(i)) + "\r\n";
+    }
+    if (!r.check(made, label + std::to_wstring(payloads) + L" payloads, each " + std::to_wstring(folders) +
+                           L" folders deep, are on the drive"))
+        return;
+
+    Running app = startApp(r, o, label);
+    if (!app.main) return;
+    chooseDrive(app.main, L"G:");
+    click(findDescendant(app.main, kCommand1));
+    const auto t0 = Clock::now();
+    placeFile(onDrive(L"autorun.inf"), autorun);
+    double worst = 0;
+    bool answered = true, done = false;
+    while (!done && msSince(t0) < 90000) {
+        const auto a0 = Clock::now();
+        answered = answers(app.main, 1000) && answered;
+        worst = std::max(worst, msSince(a0));
+        done = exists(inQ + name(payloads - 1) + L".vkq");
+        if (!done) sleepMs(100);
+    }
+    const double took = msSince(t0);
+    r.note(L"the last of " + std::to_wstring(payloads) + L" payloads quarantined after " + msText(took) +
+           L"; slowest answer " + msText(worst));
+    r.check(done && took <= 60000, label + L"the payloads are quarantined within 60 s",
+            done ? L"after " + msText(took) : L"not within 90 s");
+    int there = 0, gone = 0;
+    for (int i = 0; i < payloads; ++i) {
+        there += readFile(inQ + name(i) + L".vkq") == content(i);
+        gone += !exists(onG + name(i));
+    }
+    r.check(there == payloads && gone == payloads,
+            label + L"each is at its mirrored path in the Quarantine folder and gone from the drive",
+            std::to_wstring(there) + L" there, " + std::to_wstring(gone) + L" gone");
+    r.check(answered && worst <= 1000, label + L"the window answers within 1 s throughout",
+            L"slowest answer " + msText(worst));
+    r.check(app.process.running(), label + L"wardeck.exe runs");
     click(findDescendant(app.main, kCommand1));
     app.process.terminate();
 }
@@ -801,6 +944,7 @@ int scenarioDrive(Report& r, const Options& o) {
     if (o.extra.count(L"outside") && o.wants(L"links-quarantine")) linksQuarantinePart(r, o);
     if (o.extra.count(L"outside") && o.wants(L"links")) linksPart(r, o);
     if (o.wants(L"flood")) floodPart(r, o);
+    if (o.extra.count(L"deep-payloads") && o.wants(L"deep")) deepPart(r, o);
     return r.finish();
 }
 
