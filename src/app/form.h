@@ -30,6 +30,20 @@ struct WindowState {
     std::array<bool, layout::kPageCount> pageNeedsRefill{true, true, true, true, true};
 };
 
+// Marks work under way for as long as it lives: work that lets the window
+// answer as it goes (ui::Toolkit::keepAnswering) refuses to be started again
+// meanwhile.
+class Working {
+public:
+    explicit Working(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Working() { flag_ = false; }
+    Working(const Working&) = delete;
+    Working& operator=(const Working&) = delete;
+
+private:
+    bool& flag_;
+};
+
 struct Form {
     Platform& platform;
     const StartInfo& start;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <string>
 
 #include "app/layout.h"
 
@@ -17,6 +16,27 @@ long long tagNumber(const std::string& tag) {
     return v;
 }
 
+// Rounds towards minus infinity, where plain division rounds towards zero.
+long long floorDiv(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// One column of rows: rows `first` to `last`, row `first` at `top` before
+// scrolling, `step` apart, `height` high.
+struct Column {
+    long long first, last, top, step, height;
+};
+
+// The rows of a column whose place lies within `margin` rows of the box.
+void nearView(const Column& c, long long offset, long long boxHeight, long long margin, std::vector<int>& out) {
+    if (c.last < c.first) return;
+    // Row r stands at c.top + (r - c.first) * c.step - offset; it shows while
+    // it overlaps 0 to boxHeight.
+    const long long shownFrom = c.first + floorDiv(offset - c.top - c.height, c.step) + 1;
+    const long long shownTo = c.first + floorDiv(offset + boxHeight - 1 - c.top, c.step);
+    const long long from = std::max(c.first, shownFrom - margin);
+    const long long to = std::min(c.last, shownTo + margin);
+    for (long long r = from; r <= to; ++r) out.push_back(static_cast<int>(r));
+}
+
 }  // namespace
 
 RowBoxList::RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
@@ -25,71 +45,125 @@ RowBoxList::RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0
     count_ = 0;
 }
 
-ui::CheckBox& RowBoxList::element(int k) { return k == 0 ? element0_ : *rows_.at(static_cast<std::size_t>(k - 1)); }
+long long RowBoxList::offset() const {
+    if (columns_ == Columns::One) return oneColumnOffset_;
+    return bar_ ? static_cast<long long>(bar_->value()) * element0_.rect().height : 0;
+}
 
-ui::CheckBox& RowBoxList::row(int k) { return *rows_.at(static_cast<std::size_t>(k - 1)); }
+ui::Rect RowBoxList::rect(int k) const {
+    const ui::Rect t = element0_.rect();
+    ui::Rect r = t;
+    long long top = 0;
+    if (columns_ == Columns::One) {
+        top = t.top + t.height + layout::kRowGap + static_cast<long long>(k - 1) * (t.height + layout::kRowGap);
+        r.width = rowWidth_;
+    } else if (k <= layout::kProcessColumnRows) {
+        top = t.top + static_cast<long long>(k) * t.height;
+    } else {
+        top = t.top + t.height + static_cast<long long>(k - layout::kProcessColumnRows - 1) * t.height;
+        r.left = layout::kProcessSecondColumnLeft;
+    }
+    // Only rows near the box ever get a window, so their places fit.
+    r.top = static_cast<int>(std::clamp<long long>(top - offset(), INT32_MIN / 2, INT32_MAX / 2));
+    return r;
+}
+
+std::vector<int> RowBoxList::rowsNearView() const {
+    std::vector<int> out;
+    const ui::Rect t = element0_.rect();
+    const long long boxHeight = box_.rect().height;
+    const long long off = offset();
+    if (columns_ == Columns::One) {
+        const long long step = t.height + layout::kRowGap;
+        const long long margin = boxHeight / step + 1;  // a view's worth of rows
+        nearView({1, count_, t.top + step, step, t.height}, off, boxHeight, margin, out);
+    } else {
+        const long long margin = layout::kProcessColumnRows;
+        nearView({1, std::min(count_, layout::kProcessColumnRows), t.top + t.height, t.height, t.height}, off,
+                 boxHeight, margin, out);
+        nearView({layout::kProcessColumnRows + 1, count_, t.top + t.height, t.height, t.height}, off, boxHeight,
+                 margin, out);
+    }
+    return out;
+}
+
+void RowBoxList::show(Shown& shown, int row) {
+    ui::CheckBox& b = *shown.box;
+    const Row& r = at(row);
+    if (shown.row != row) b.setArrayIndex(row);
+    shown.row = row;
+    // What does not change costs the toolkit nothing.
+    b.setBackColor(element0_.backColor());
+    b.setRect(rect(row));
+    b.setCaption(r.caption);
+    b.setTag(columns_ == Columns::One ? std::to_string(static_cast<long long>(rect(row).top) + offset()) : r.tag);
+    b.setValue(r.ticked ? 1 : 0);
+    b.setToolTip(r.toolTipKey, [this, slot = static_cast<std::size_t>(&shown - windows_.data())] {
+        const int k = slot < windows_.size() ? windows_[slot].row : 0;
+        return toolTipText && hasRow(k) ? toolTipText(k) : std::string();
+    });
+    b.setVisible(true);
+}
+
+void RowBoxList::place() {
+    const std::vector<int> near = rowsNearView();
+    for (std::size_t i = 0; i < near.size(); ++i) {
+        if (i == windows_.size()) {
+            windows_.push_back({tk_.copyCheckBox(element0_, near[i]), 0});
+            // Set once for the window's life: whatever row it shows when the
+            // event comes is the row the event is for.
+            ui::CheckBox& box = *windows_.back().box;
+            box.onClick = [this, i] {
+                Shown& s = windows_[i];
+                if (hasRow(s.row)) rows_[static_cast<std::size_t>(s.row - 1)].ticked = s.box->value() == 1;
+            };
+            box.onMouseDown = [this, i](ui::MouseButton b, int x, int y) {
+                const int k = windows_[i].row;
+                if (hasRow(k) && onRowMouseDown) onRowMouseDown(k, b, x, y);
+            };
+        }
+        show(windows_[i], near[i]);
+    }
+    for (std::size_t i = near.size(); i < windows_.size(); ++i) {
+        windows_[i].box->setVisible(false);
+        windows_[i].row = 0;
+    }
+}
 
 void RowBoxList::clear() {
-    // Rows are kept, hidden, and made ready again by the next fill: making and
-    // destroying hundreds of windows at every refresh costs far more than
-    // hiding them, and a row whose own handler started a refill (through a
-    // menu's message loop) must outlive that handler anyway.
-    for (int k = 1; k <= count_; ++k) row(k).setVisible(false);
-    baseTops_.clear();
+    // The windows are kept, hidden, for the next fill: a row whose own handler
+    // started a refill (through a menu's message loop) must outlive that
+    // handler anyway.
+    rows_.clear();
     count_ = 0;
+    oneColumnOffset_ = 0;
     ++fills_;
+    for (Shown& s : windows_) {
+        s.box->setVisible(false);
+        s.row = 0;
+    }
 }
 
 void RowBoxList::append(std::string_view caption, std::string_view tag, std::string_view toolTipKey) {
-    const int k = count_ + 1;
-    if (static_cast<std::size_t>(k) > rows_.size()) {
-        rows_.push_back(tk_.copyCheckBox(element0_, k));
-        // Set once: a row keeps its number for as long as it lives, and its
-        // handler may be running while a refill reuses the row.
-        rows_.back()->onMouseDown = [this, k](ui::MouseButton b, int x, int y) {
-            if (onRowMouseDown) onRowMouseDown(k, b, x, y);
-        };
-    } else {
-        // A kept row becomes a fresh copy of the template again: unticked,
-        // the template's colour; its place and caption follow below.
-        ui::CheckBox& kept = *rows_[static_cast<std::size_t>(k - 1)];
-        kept.setValue(0);
-        kept.setBackColor(element0_.backColor());
+    rows_.push_back({std::string(caption), std::string(tag), std::string(toolTipKey), false});
+    count_ = static_cast<std::int32_t>(rows_.size());
+    // Rows come in order: the new one gets a window only when it is near the
+    // view, and then the next free one.
+    const std::vector<int> near = rowsNearView();
+    if (near.empty() || near.back() != count_) return;
+    const std::size_t slot = near.size() - 1;
+    if (slot < windows_.size() && windows_[slot].row == 0) {
+        show(windows_[slot], count_);
+        return;
     }
-    ui::CheckBox& row = *rows_[static_cast<std::size_t>(k - 1)];
-    const ui::Rect before = element(k - 1).rect();
-    ui::Rect r = element0_.rect();
-    if (columns_ == Columns::One) {
-        row.setVisible(true);
-        r.top = before.top + before.height + layout::kRowGap;
-        r.width = rowWidth_;
-        row.setRect(r);
-        row.setTag(std::to_string(r.top));
-    } else {
-        row.setVisible(true);
-        const int beforeTop = k == 1 ? before.top : baseTops_.back();
-        if (k == layout::kProcessColumnRows + 1) {
-            const ui::Rect first = element0_.rect();
-            r.top = first.top + first.height;
-            r.left = layout::kProcessSecondColumnLeft;
-        } else {
-            r.top = beforeTop + before.height;
-            r.left = before.left;
-        }
-        baseTops_.push_back(r.top);
-        if (bar_) r.top -= bar_->value() * r.height;
-        row.setRect(r);
-        row.setTag(tag);
-    }
-    row.setCaption(caption);
-    row.setToolTip(toolTipKey, [this, k] { return toolTipText && hasRow(k) ? toolTipText(k) : std::string(); });
-    count_ = k;
+    place();
 }
 
 void RowBoxList::recomputeScrollRange(int extra) {
     if (!bar_ || columns_ != Columns::One) return;
-    const ui::CheckBox& last = count_ > 0 ? row(count_) : element0_;
-    const long long overflow = tagNumber(last.tag()) + element0_.rect().height - box_.rect().height;
+    const ui::Rect t = element0_.rect();
+    const long long last = count_ > 0 ? rect(count_).top + oneColumnOffset_ : tagNumber(element0_.tag());
+    const long long overflow = last + t.height - box_.rect().height;
     const long long maximum = overflow > 0 ? overflow / layout::kRowStep + extra : 0;
     // Lowering the maximum below the value moves the value, which scrolls.
     bar_->setRange(0, static_cast<int>(maximum));
@@ -97,16 +171,8 @@ void RowBoxList::recomputeScrollRange(int extra) {
 
 void RowBoxList::scrollRows() {
     if (!bar_) return;
-    if (columns_ == Columns::Two) {
-        const int step = element0_.rect().height;
-        for (int k = 1; k <= count_; ++k) row(k).setTop(baseTops_[static_cast<std::size_t>(k - 1)] - bar_->value() * step);
-        return;
-    }
-    const long long offset = static_cast<long long>(bar_->value()) * layout::kRowStep;
-    for (int k = 1; k <= count_; ++k) {
-        ui::CheckBox& r = row(k);
-        r.setTop(static_cast<int>(tagNumber(r.tag()) - offset));
-    }
+    if (columns_ == Columns::One) oneColumnOffset_ = static_cast<long long>(bar_->value()) * layout::kRowStep;
+    place();
 }
 
 void RowBoxList::setColumnScrollBar(ui::VScrollBar* bar) {
@@ -118,17 +184,33 @@ void RowBoxList::fitScrollBar() {
     if (!bar_ || columns_ != Columns::Two) return;
     const int step = element0_.rect().height;
     long long bottom = 0;
-    for (int top : baseTops_) bottom = std::max<long long>(bottom, top + step);
+    if (count_ > 0) bottom = rect(std::min(count_, layout::kProcessColumnRows + 1 + (count_ - 1 - layout::kProcessColumnRows > 0 ? count_ - 1 - layout::kProcessColumnRows : 0))).top + offset() + step;
+    if (count_ > layout::kProcessColumnRows) bottom = std::max<long long>(bottom, rect(count_).top + offset() + step);
     const long long overflow = bottom - box_.rect().height;
     // One unit more than the overflow, so the last row clears the border.
     const long long maximum = overflow > 0 ? (overflow + step - 1) / step + 1 : 0;
     bar_->setVisible(maximum > 0);
     bar_->setRange(0, static_cast<int>(maximum));
+    place();
+}
+
+void RowBoxList::setTicked(int k, bool on) {
+    if (!hasRow(k)) return;
+    rows_[static_cast<std::size_t>(k - 1)].ticked = on;
+    if (ui::CheckBox* w = window(k)) w->setValue(on ? 1 : 0);
+}
+
+ui::CheckBox* RowBoxList::window(int k) {
+    if (!hasRow(k)) return nullptr;
+    for (Shown& s : windows_)
+        if (s.row == k) return s.box.get();
+    return nullptr;
 }
 
 void RowBoxList::tickAll(bool& selectAllNext, ui::Button& button) {
-    const int tick = selectAllNext ? 1 : 0;
-    for (int k = 1; k <= count_; ++k) row(k).setValue(tick);
+    for (Row& r : rows_) r.ticked = selectAllNext;
+    for (Shown& s : windows_)
+        if (s.row) s.box->setValue(selectAllNext ? 1 : 0);
     button.setCaption(selectAllNext ? layout::kUnselectAll : layout::kSelectAll);
     selectAllNext = !selectAllNext;
 }

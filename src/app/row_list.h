@@ -1,10 +1,18 @@
 // A list of check-box rows inside a bordered box: the findings of the Hijack,
-// Browser and Process pages. Rows are copies of a hidden template row
-// (element 0), made and destroyed whole at every refill.
+// Browser and Process pages.
+//
+// The list is data: each row's caption, tick, Tag and tool-tip key. Real
+// check boxes, copies of the hidden template row (element 0), show the rows in
+// view and a view's worth around them, and are handed on to other rows as the
+// list scrolls; a list of any length costs a few dozen windows. A window
+// showing row k is element k of the array (its id is element 0's id + k), so
+// what the user and a screen reader meet is the same check box as ever.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,21 +27,21 @@ public:
         Two,  // two columns of 16 rows with no gap, Tag = caller's text
     };
 
-    // `count` is the row count the main window keeps for this list; `bar` is
-    // null for a list that does not scroll; `rowWidth` is the width given to
+    // `count` is the row count the page keeps for this list; `bar` is null
+    // for a list that does not scroll; `rowWidth` is the width given to
     // one-column rows.
     RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
                ui::VScrollBar* bar, Columns columns, int rowWidth);
 
-    // Takes rows 1 to count away (hidden, kept for the next fill); the
-    // template stays.
+    // Takes rows 1 to count away; the template stays.
     void clear();
-    // Adds row count + 1 with this caption. For a two-column list `tag` is the
-    // row's Tag; a one-column row's Tag is its unscrolled Top. `toolTipKey`
-    // names what the row's tool tip shows (empty: none); its text comes from
-    // toolTipText when the tip is about to show, and is kept while the row
-    // keeps the key. A kept row that comes back with what it showed before
-    // costs no window any work (the toolkit skips what does not change).
+    // Adds row count + 1 with this caption, unticked. For a two-column list
+    // `tag` is the row's Tag; a one-column row's Tag is its unscrolled Top.
+    // `toolTipKey` names what the row's tool tip shows (empty: none); its text
+    // comes from toolTipText when the tip is about to show, and is kept while
+    // the row's window keeps the key. A window that comes back to a row with
+    // what it showed before costs no work (the toolkit skips what does not
+    // change).
     void append(std::string_view caption, std::string_view tag = {}, std::string_view toolTipKey = {});
     // Sets the scroll bar's maximum from the last row's Tag.
     void recomputeScrollRange(int extra);
@@ -42,16 +50,25 @@ public:
 
     // Two-column lists: a scroll bar that shows only while rows lie below the
     // box, one row (255 twips) per unit. fitScrollBar sets its range after a
-    // fill and moves the new rows to the current value.
+    // fill and moves the rows to the current value.
     void setColumnScrollBar(ui::VScrollBar* bar);
     void fitScrollBar();
     // The select-all button's action.
     void tickAll(bool& selectAllNext, ui::Button& button);
 
     std::int32_t count() const { return count_; }
-    // Row k, 1-based; element 0 is the template.
-    ui::CheckBox& row(int k);
     bool hasRow(int k) const { return k >= 1 && k <= count_; }
+    // Row k, 1 to count.
+    const std::string& caption(int k) const { return at(k).caption; }
+    const std::string& tag(int k) const { return at(k).tag; }
+    bool ticked(int k) const { return at(k).ticked; }
+    void setTicked(int k, bool on);
+    // Where row k stands in the box now, as its window does when it has one.
+    ui::Rect rect(int k) const;
+    // The window that shows row k (a row in view, or one near it), or null.
+    ui::CheckBox* window(int k);
+    // How many windows the list holds, shown or waiting for a row.
+    std::size_t windowCount() const { return windows_.size(); }
 
     // Called with the row number whenever a mouse button goes down on a row.
     std::function<void(int row, ui::MouseButton, int x, int y)> onRowMouseDown;
@@ -62,7 +79,27 @@ public:
     int fills() const { return fills_; }
 
 private:
-    ui::CheckBox& element(int k);
+    struct Row {
+        std::string caption;
+        std::string tag;
+        std::string toolTipKey;
+        bool ticked = false;
+    };
+    // A window and the row it shows (0: none).
+    struct Shown {
+        std::unique_ptr<ui::CheckBox> box;
+        int row = 0;
+    };
+
+    const Row& at(int k) const { return rows_.at(static_cast<std::size_t>(k - 1)); }
+    // The rows that have windows at the current scroll: those in view and a
+    // view's worth on either side, in row order.
+    std::vector<int> rowsNearView() const;
+    // Gives the windows to the rows near the view, in row order, and hides
+    // the ones left over.
+    void place();
+    void show(Shown& shown, int row);
+    long long offset() const;
 
     ui::Toolkit& tk_;
     ui::Picture& box_;
@@ -71,10 +108,11 @@ private:
     ui::VScrollBar* bar_;
     Columns columns_;
     int rowWidth_;
-    // rows_[k - 1] is row k for k up to count; beyond count, rows made for an
-    // earlier, longer fill wait hidden for the next one.
-    std::vector<std::unique_ptr<ui::CheckBox>> rows_;
-    std::vector<int> baseTops_;                        // two columns: unscrolled Tops
+    std::vector<Row> rows_;
+    std::vector<Shown> windows_;
+    // One column: the scroll offset the rows were last moved by. A refill
+    // puts its rows at their unscrolled places until the value changes.
+    long long oneColumnOffset_ = 0;
     int fills_ = 0;
 };
 

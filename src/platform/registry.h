@@ -40,7 +40,16 @@ struct RegValue {
     std::string name;
     std::uint32_t type = 0;
     // The data exactly as stored; string types are UTF-16LE with their NULs.
+    // A read that was given a limit holds at most that much of it.
     std::vector<std::uint8_t> data;
+    // How many bytes the value holds: more than data.size() when it was cut.
+    std::uint64_t size = 0;
+};
+
+// What a key holds, as its own information tells.
+struct KeyInfo {
+    std::uint32_t subkeys = 0;
+    std::uint32_t values = 0;
 };
 
 // Status codes with the values Windows gives them.
@@ -70,8 +79,17 @@ public:
     virtual std::unique_ptr<RegKey> create(RootKey root, std::string_view path, View view, long& status) = 0;
     // Entry `index` of the key's direct subkeys; kNoMoreItems past the end.
     virtual long enumSubkey(RegKey& key, std::uint32_t index, std::string& name) = 0;
-    // Entry `index` of the key's values, whole; kNoMoreItems past the end.
-    virtual long enumValue(RegKey& key, std::uint32_t index, RegValue& value) = 0;
+    // Entry `index` of the key's values with at most `maxBytes` of its data
+    // (value.size tells how much it holds); kNoMoreItems past the end. The
+    // buffers of `value` and of the key are used again from call to call.
+    virtual long enumValue(RegKey& key, std::uint32_t index, RegValue& value, std::size_t maxBytes) = 0;
+    // The name of entry `index` of the key's values, without its data.
+    virtual long enumValueName(RegKey& key, std::uint32_t index, std::string& name) = 0;
+    // The value of that name (as the registry matches names), with at most
+    // `maxBytes` of its data; kFileNotFound when there is none.
+    virtual long queryValue(RegKey& key, std::string_view name, RegValue& value, std::size_t maxBytes) = 0;
+    // How many subkeys and values the key has.
+    virtual long info(RegKey& key, KeyInfo& out) = 0;
     // Opens the direct subkey `name` of an open key, in the view that key was
     // opened in, as the key it is: a registry link (which leads elsewhere,
     // anywhere in the registry) is not followed but refused with

@@ -18,6 +18,10 @@ public:
     // with no normalisation and no locale (CompareStringOrdinal, ignoring
     // case). "I" and "İ", "K" and the Kelvin sign "K" stay different names.
     virtual bool sameName(std::string_view a, std::string_view b) = 0;
+    // The name as sameName compares it, for hashing: each UTF-16 unit
+    // upper-cased by the same table. Two names are one exactly when their
+    // keys are equal. Not text to show.
+    virtual std::string nameKey(std::string_view name) = 0;
 };
 
 }  // namespace wd::platform

@@ -94,6 +94,9 @@ public:
     virtual void setValue(int v) = 0;
     virtual std::string tag() const = 0;
     virtual void setTag(std::string_view t) = 0;
+    // A copy of element 0 of a control array now stands for element `index`:
+    // its id becomes element 0's id + index.
+    virtual void setArrayIndex(int index) = 0;
     // The box's tool tip. `key` names what the tip shows (empty: no tip); the
     // text is asked of `text` only when the tip is about to show, and is kept
     // until the tip is given another key.
@@ -262,6 +265,9 @@ inline constexpr int kMbOkCancel = 1;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
+// How often long work lets the windows answer.
+inline constexpr int kAnswerEveryMs = 50;
+
 // Makes the controls. A control made in a container is destroyed before that
 // container by its owner (members are declared parent first).
 class Toolkit {
@@ -288,6 +294,14 @@ public:
     // same container (same rect, colours, font and caption), unticked, empty
     // tag, hidden. Its id is element 0's id + index.
     virtual std::unique_ptr<CheckBox> copyCheckBox(const CheckBox& element0, int index) = 0;
+
+    // Long work calls this between its steps. When the windows have not been
+    // looked after for a moment (kAnswerEveryMs), they repaint, answer the
+    // messages sent to them and the timers tick, here; input (keys, mouse)
+    // waits until the work is over, so no click starts anything meanwhile. A
+    // timer's handler, or one that a sent message starts, may run inside:
+    // work that calls this must not be started again by a sent message.
+    virtual void keepAnswering() = 0;
 
     // Shows a message box (kMbOk / kMbOkCancel, no icon) and returns the answer.
     virtual int messageBox(Window* owner, std::string_view text, std::string_view title, int style) = 0;

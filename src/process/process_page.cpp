@@ -95,7 +95,7 @@ void ProcessPage::ListProcesses() {
 
 std::string ProcessPage::toolTipOf(int row) {
     if (!rows->hasRow(row)) return {};
-    const std::string path = rows->row(row).tag();
+    const std::string path = rows->tag(row);
     if (path.empty()) return {};
     return path + "\n" + signatureLine(path);
 }
@@ -138,9 +138,8 @@ int ProcessPage::selectMatching(const std::string& name) {
 
 void ProcessPage::Command5_Click() {
     for (int n = 1; n <= form_.state.processCount && rows->hasRow(n); ++n) {
-        ui::CheckBox& row = rows->row(n);
-        if (row.value() != 1) continue;
-        const std::string caption = row.caption();
+        if (!rows->ticked(n)) continue;
+        const std::string caption = rows->caption(n);
         if (selectMatching(caption) >= 0) continue;
         List1->addItem(caption);
         List1->setSelectedIndex(List1->count() - 1);
@@ -229,7 +228,7 @@ void ProcessPage::showfile_Click() {
     // The list may have been rebuilt with fewer rows while the menu was open.
     const int n = form_.state.currentRow;
     if (!rows->hasRow(n)) return;
-    const std::string path = rows->row(n).tag();
+    const std::string path = rows->tag(n);
     ShowFileProperties(form_.platform.shell, path, form_.window.nativeHandle());
 }
 

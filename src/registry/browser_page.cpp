@@ -54,15 +54,8 @@ std::string BrowserPage::classServer(const std::string& clsid, View view) {
         OpenResult server =
             OpenKey(reg, root, std::string(kClassesPath) + "\\" + clsid + "\\" + kInprocServerKey, view);
         if (server.status != platform::kSuccess) continue;
-        std::string file;
-        bool found = false;
-        WalkValues(reg, *server.key, [&](const ValueEntry& e) {
-            if (!e.Name.empty()) return true;
-            file = e.Text;
-            found = true;
-            return false;
-        });
-        if (found) return file;
+        // The default value alone, however many others the key holds.
+        if (const std::optional<ValueEntry> file = QueryValue(reg, *server.key, "")) return file->Text;
     }
     return {};
 }
@@ -80,13 +73,13 @@ std::string BrowserPage::toolTipOf(int row) {
         OpenResult ext = OpenKey(p.registry, RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + entry.name,
                                  entry.view);
         if (ext.status == platform::kSuccess) {
-            WalkValues(p.registry, *ext.key, [&](const ValueEntry& e) {
-                if (e.ByteCount < 1) return true;
-                if (p.text.sameName(e.Name, kExecValue)) exec = e.Text;
-                if (p.text.sameName(e.Name, kScriptValue)) script = e.Text;
-                if (p.text.sameName(e.Name, kClsidExtensionValue)) clsid = e.Text;
-                return true;
-            });
+            const auto read = [&](const char* name, std::string& into) {
+                if (const std::optional<ValueEntry> e = QueryValue(p.registry, *ext.key, name); e && e->ByteCount >= 1)
+                    into = e->Text;
+            };
+            read(kExecValue, exec);
+            read(kScriptValue, script);
+            read(kClsidExtensionValue, clsid);
         }
         command = !exec.empty() ? exec : !script.empty() ? script : classServer(clsid, entry.view);
     } else {
@@ -105,15 +98,17 @@ void BrowserPage::ScanExtensions(const std::string& path, View view) {
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, path, view);
     if (extensions.status != platform::kSuccess) return;
     WalkSubkeyNames(reg, *extensions.key, [&](const std::string& name) {
+        form_.toolkit().keepAnswering();
         std::string caption = Check3->caption();
         OpenResult ext = OpenKey(reg, RootKey::LocalMachine, path + "\\" + name, view);
         if (ext.status == platform::kSuccess) {
-            WalkValues(reg, *ext.key, [&](const ValueEntry& e) {
-                if (e.ByteCount > 0 && (e.Name == kMenuTextValue || e.Name == kButtonTextValue)) {
-                    caption = e.Text;
-                    return false;
-                }
-                return true;
+            // Names only, until one of the two, spelt exactly so, has data.
+            WalkValueNames(reg, *ext.key, [&](const std::string& value) {
+                if (value != kMenuTextValue && value != kButtonTextValue) return true;
+                const std::optional<ValueEntry> e = QueryValue(reg, *ext.key, value);
+                if (!e || e->ByteCount < 1) return true;
+                caption = e->Text;
+                return false;
             });
         }
         appendRow(caption, {name, view}, Kind::Extension);
@@ -127,6 +122,7 @@ void BrowserPage::ScanToolbars(const std::string& path, View view) {
     OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path, view);
     if (toolbar.status != platform::kSuccess) return;
     WalkValues(reg, *toolbar.key, [&](const ValueEntry& e) {
+        form_.toolkit().keepAnswering();
         if (e.ByteCount >= 1) appendRow(e.Text, {e.Name, view}, Kind::Toolbar);
         return true;
     });
@@ -146,6 +142,7 @@ void BrowserPage::DeleteExtensionKey(const std::string& name, View view) {
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath, view);
     if (extensions.status == platform::kSuccess)
         DeleteKeyTree(reg, *extensions.key, name, [&](const std::string& below) {
+            form_.toolkit().keepAnswering();
             return !backup_ ||
                    backup_->holdsKeyBlock(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + below, view);
         });
@@ -169,10 +166,16 @@ void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string
         if (key.status != platform::kSuccess) continue;
         // All names first: deleting shifts the index of the values still to come.
         deletionNames.assign(1, std::string());
-        for (const ValueEntry& e : EnumValues(reg, *key.key)) deletionNames.push_back(e.Name);
-        for (std::size_t k = 1; k < deletionNames.size(); ++k)
+        WalkValueNames(reg, *key.key, [&](const std::string& name) {
+            form_.toolkit().keepAnswering();
+            deletionNames.push_back(name);
+            return true;
+        });
+        for (std::size_t k = 1; k < deletionNames.size(); ++k) {
+            form_.toolkit().keepAnswering();
             if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k], view))
                 DeleteValue(reg, *key.key, deletionNames[k]);
+        }
     }
 }
 
@@ -190,6 +193,7 @@ void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::strin
         for (std::size_t k = 1; k < deletionNames.size(); ++k)
             if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k], view))
                 DeleteKeyTree(reg, *key.key, deletionNames[k], [&](const std::string& below) {
+                    form_.toolkit().keepAnswering();
                     return !backup_ || backup_->holdsKeyBlock(*root, path + "\\" + below, view);
                 });
     }
@@ -213,15 +217,20 @@ bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<ViewedName>
 }
 
 void BrowserPage::Command10_Click() {
+    // The work lets the window answer as it goes; a click sent meanwhile is
+    // not a second request.
+    if (working_) return;
+    const app::Working working(working_);
     std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->row(k).value() == 1 && static_cast<std::size_t>(k) < browserEntryNames.size())
+        if (rows->ticked(k) && static_cast<std::size_t>(k) < browserEntryNames.size())
             ticked.push_back(browserEntryNames[static_cast<std::size_t>(k)]);
 
     // One backup of all the click deletes, and only what it holds is deleted;
     // without it nothing is deleted and the rescan lists every entry again.
     Platform& p = form_.platform;
     BackupSet backup(p.registry, &p.text);
+    backup.between = [&] { p.toolkit.keepAnswering(); };
     const bool saved = backUpRemoval(backup, ticked);
     if (saved) {
         backup_ = &backup;

@@ -95,6 +95,7 @@ private:
     bool backUpRemoval(BackupSet& backup, const std::vector<ViewedName>& ticked);
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
+    bool working_ = false;  // "清  除" is under way
 
     app::Form& form_;
 };

@@ -42,11 +42,13 @@ void HijackPage::ScanHijacks() {
 
 void HijackPage::scanView(View view) {
     platform::Registry& reg = form_.platform.registry;
+    ui::Toolkit& tk = form_.toolkit();
     // Windows shares this key between the views: then it is read once.
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, kHijackPath, view)) return;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
     if (ifeo.status != platform::kSuccess) return;
     WalkSubkeyNames(reg, *ifeo.key, [&](const std::string& name) {
+        tk.keepAnswering();
         if (name == kProtectedSubkey) return true;
         // The tip is read anew after every refill.
         rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name, {},
@@ -68,23 +70,31 @@ std::string HijackPage::toolTipOf(int row) {
     if (ifeo.status != platform::kSuccess) return {};
     OpenResult key = OpenSubkey(reg, *ifeo.key, entry.name);
     if (key.status != platform::kSuccess) return {};
-    // What the tip shows of a key with very many values: the first ones, and
-    // every value that changes how the program starts, wherever it stands.
-    // The values of its subkeys follow: Windows reads a Debugger there too
-    // (the filter form, UseFilter with FilterFullPath), one level down.
+    // A tip reads what it shows: the values that change how the program
+    // starts, wherever they stand, then the first others, as many as there
+    // are lines; the count comes from the key's information. The values of
+    // its subkeys follow: Windows reads a Debugger there too (the filter
+    // form, UseFilter with FilterFullPath), one level down.
     std::vector<TipValue> values;
     std::size_t total = 0, others = 0;
-    const auto keep = [&](const std::string& subkey, const ValueEntry& e) {
-        ++total;
-        if (IsStartValue(e.Name, text) || others++ < kMaxTipValueLines) values.push_back({subkey, e});
-        return true;
+    const auto read = [&](platform::RegKey& k, const std::string& subkey) {
+        platform::KeyInfo info;
+        if (reg.info(k, info) == platform::kSuccess) total += info.values;
+        for (const char* start : kStartValueNames)
+            if (std::optional<ValueEntry> e = QueryValue(reg, k, start)) values.push_back({subkey, std::move(*e)});
+        if (others >= kMaxTipValueLines) return;
+        WalkValues(reg, k, [&](const ValueEntry& e) {
+            if (IsStartValue(e.Name, text)) return true;
+            values.push_back({subkey, e});
+            return ++others < kMaxTipValueLines;
+        });
     };
-    WalkValues(reg, *key.key, [&](const ValueEntry& e) { return keep({}, e); });
-    for (const std::string& name : EnumSubkeyNames(reg, *key.key)) {
-        OpenResult sub = OpenSubkey(reg, *key.key, name);
-        if (sub.status == platform::kSuccess)
-            WalkValues(reg, *sub.key, [&](const ValueEntry& e) { return keep(name, e); });
-    }
+    read(*key.key, {});
+    std::size_t subkeys = 0;
+    WalkSubkeyNames(reg, *key.key, [&](const std::string& name) {
+        if (OpenResult sub = OpenSubkey(reg, *key.key, name); sub.status == platform::kSuccess) read(*sub.key, name);
+        return ++subkeys < kMaxTipSubkeys;
+    });
     return ValuesToolTip(values, total, text);
 }
 
@@ -97,21 +107,27 @@ void HijackPage::DeleteHijackKey(const std::string& name, View view) {
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
     if (ifeo.status != platform::kSuccess) return;
     DeleteKeyTree(reg, *ifeo.key, name, [&](const std::string& below) {
+        form_.toolkit().keepAnswering();
         return !backup_ || backup_->holdsKeyBlock(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + below, view);
     });
 }
 
 void HijackPage::Command3_Click() {
+    // The work lets the window answer as it goes; a click sent meanwhile is
+    // not a second request.
+    if (working_) return;
+    const app::Working working(working_);
     Platform& p = form_.platform;
     std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->row(k).value() == 1 && static_cast<std::size_t>(k) < hijackEntries.size())
+        if (rows->ticked(k) && static_cast<std::size_t>(k) < hijackEntries.size())
             ticked.push_back(hijackEntries[static_cast<std::size_t>(k)]);
 
     if (!ticked.empty()) {
         // Everything about to go is written to a backup first; without one,
         // nothing is deleted and the rescan lists the keys again.
         BackupSet backup(p.registry, &p.text);
+        backup.between = [&] { p.toolkit.keepAnswering(); };
         for (const ViewedName& e : ticked)
             if (!e.name.empty())
                 backup.addKeyTree(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + e.name, e.view);

@@ -55,6 +55,7 @@ private:
     app::Form& form_;
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
+    bool working_ = false;  // "清除劫持" is under way
 };
 
 }  // namespace wd::registry

@@ -366,17 +366,6 @@ BackupSet::BackupSet(platform::Registry& reg, platform::Text* text) : reg_(reg),
 
 namespace {
 
-bool sameAsciiFolded(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // A name must come back from the file as it went in.
 bool fitsInFile(std::string_view name) {
     return !hasLineBreakOrNul(name) && common::utf16leToUtf8(common::utf8ToUtf16le(name)) == name;
@@ -392,14 +381,20 @@ bool sawAll(const WalkEnd& end) { return end.status == platform::kNoMoreItems &&
 
 }  // namespace
 
-bool BackupSet::sameName(std::string_view a, std::string_view b) const {
+std::string BackupSet::nameKey(std::string_view name) const {
     // Only the registry's own rule: a looser one would take two names for one
     // and count the second as kept without writing it.
-    return text_ ? text_->sameName(a, b) : sameAsciiFolded(a, b);
+    if (text_) return text_->nameKey(name);
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return key;
 }
 
-bool BackupSet::samePlace(const Place& a, const Place& b) const {
-    return a.root == b.root && a.view == b.view && sameName(a.path, b.path);
+std::string BackupSet::placeKey(const Place& place) const {
+    std::string key = place.root == RootKey::CurrentUser ? "U" : "M";
+    key += place.view == View::Bit32 ? '3' : '6';
+    return key + nameKey(place.path);
 }
 
 std::optional<std::string> BackupSet::filePath(const Place& place, platform::RegKey& key) const {
@@ -411,23 +406,32 @@ std::optional<std::string> BackupSet::filePath(const Place& place, platform::Reg
 }
 
 const RegFileKey* BackupSet::findBlock(const Place& place) const {
-    for (std::size_t i = 0; i < places_.size(); ++i)
-        if (samePlace(places_[i], place)) return &file_.keys[i];
-    return nullptr;
+    const auto it = blocks_.find(placeKey(place));
+    return it == blocks_.end() ? nullptr : &file_.keys[it->second];
 }
 
-RegFileKey& BackupSet::block(const Place& place, const std::string& path) {
-    if (const RegFileKey* k = findBlock(place)) return const_cast<RegFileKey&>(*k);
+std::size_t BackupSet::block(const Place& place, const std::string& path) {
+    std::string key = placeKey(place);
+    if (const auto it = blocks_.find(key); it != blocks_.end()) return it->second;
     file_.keys.push_back({path, {}});
-    places_.push_back(place);
-    return file_.keys.back();
+    valueKeys_.emplace_back();
+    placeKeys_.push_back(key);
+    blocks_.emplace(std::move(key), file_.keys.size() - 1);
+    return file_.keys.size() - 1;
 }
 
-bool BackupSet::addTo(RegFileKey& key, const RegValue& v) {
+void BackupSet::dropBlocksFrom(std::size_t first) {
+    for (std::size_t i = first; i < placeKeys_.size(); ++i) blocks_.erase(placeKeys_[i]);
+    const auto at = static_cast<std::ptrdiff_t>(first);
+    file_.keys.erase(file_.keys.begin() + at, file_.keys.end());
+    valueKeys_.erase(valueKeys_.begin() + at, valueKeys_.end());
+    placeKeys_.erase(placeKeys_.begin() + at, placeKeys_.end());
+}
+
+bool BackupSet::addTo(std::size_t block, const RegValue& v) {
     if (!fitsInFile(v.name)) return false;
-    for (const RegFileValue& have : key.values)
-        if (sameName(have.name, v.name)) return true;
-    key.values.push_back({v.name, v.type, v.data});
+    if (!valueKeys_[block].insert(nameKey(v.name)).second) return true;  // kept already
+    file_.keys[block].values.push_back({v.name, v.type, v.data});
     return true;
 }
 
@@ -436,10 +440,11 @@ bool BackupSet::addTree(const Place& place, platform::RegKey& key, int depth) {
     if (findBlock(place)) return true;  // already collected, with all below it
     const std::optional<std::string> path = filePath(place, key);
     if (!path) return false;
-    RegFileKey* block = &this->block(place, *path);
+    const std::size_t block = this->block(place, *path);
     bool whole = true;
     const WalkEnd values = WalkRawValues(reg_, key, [&](const RegValue& v) {
-        whole = addTo(*block, v) && whole;
+        whole = addTo(block, v) && whole;
+        if (between) between();
         return true;
     });
     std::vector<std::string> children;
@@ -467,13 +472,13 @@ void BackupSet::addKeyTree(RootKey root, std::string_view path, View view) {
 
 void BackupSet::addTreeOf(const Place& place, OpenResult& key) {
     const std::size_t before = file_.keys.size();
+    if (between) between();
     if (key.status == platform::kSuccess && addTree(place, *key.key, 0)) {
-        if (file_.keys.size() > before) wholeKeys_.push_back(place);
+        if (file_.keys.size() > before) wholeKeys_.insert(placeKey(place));
         return;
     }
     // Left out whole: what was collected of it goes again.
-    file_.keys.erase(file_.keys.begin() + static_cast<std::ptrdiff_t>(before), file_.keys.end());
-    places_.erase(places_.begin() + static_cast<std::ptrdiff_t>(before), places_.end());
+    dropBlocksFrom(before);
     complete_ = false;
 }
 
@@ -499,8 +504,9 @@ void BackupSet::addValue(RootKey root, std::string_view path, std::string_view n
     OpenResult k = OpenKeyAsItself(reg_, root, path, view);
     if (k.status != platform::kSuccess) return;
     bool found = false;
+    const std::string wanted = nameKey(name);
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
-        if (!sameName(v.name, name)) return true;
+        if (nameKey(v.name) != wanted) return true;
         found = true;
         const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
         // No block is made for a value that cannot stand in the file.
@@ -517,16 +523,14 @@ void BackupSet::addAllValues(RootKey root, std::string_view path, View view) {
     const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
         if (!file || !fitsInFile(v.name) || !addTo(block(place, *file), v)) complete_ = false;
+        if (between) between();
         return true;
     });
     if (!sawAll(end)) complete_ = false;
 }
 
 bool BackupSet::holdsKey(RootKey root, std::string_view path, View view) const {
-    const Place place{root, view, std::string(path)};
-    for (const Place& k : wholeKeys_)
-        if (samePlace(k, place)) return true;
-    return false;
+    return wholeKeys_.count(placeKey({root, view, std::string(path)})) != 0;
 }
 
 bool BackupSet::holdsKeyBlock(RootKey root, std::string_view path, View view) const {
@@ -534,11 +538,8 @@ bool BackupSet::holdsKeyBlock(RootKey root, std::string_view path, View view) co
 }
 
 bool BackupSet::holdsValue(RootKey root, std::string_view path, std::string_view name, View view) const {
-    const RegFileKey* k = findBlock({root, view, std::string(path)});
-    if (!k) return false;
-    for (const RegFileValue& v : k->values)
-        if (sameName(v.name, name)) return true;
-    return false;
+    const auto it = blocks_.find(placeKey({root, view, std::string(path)}));
+    return it != blocks_.end() && valueKeys_[it->second].count(nameKey(name)) != 0;
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/environment.h"
@@ -96,6 +98,10 @@ public:
     // Every value of the key.
     void addAllValues(platform::RootKey root, std::string_view path, View view = View::Bit64);
 
+    // Called between the entries read, for long work to keep the window
+    // answering (may be empty).
+    std::function<void()> between;
+
     bool empty() const { return file_.keys.empty(); }
     // False when some item asked for was left out.
     bool complete() const { return complete_; }
@@ -123,17 +129,24 @@ private:
     void addTreeOf(const Place& place, OpenResult& key);
     // The path a key stands under in the file; nothing when it cannot be told.
     std::optional<std::string> filePath(const Place& place, platform::RegKey& key) const;
-    RegFileKey& block(const Place& place, const std::string& filePath);
+    // The index of the file's block for the place, made when missing.
+    std::size_t block(const Place& place, const std::string& filePath);
     const RegFileKey* findBlock(const Place& place) const;
-    bool addTo(RegFileKey& key, const platform::RegValue& v);
-    bool sameName(std::string_view a, std::string_view b) const;
-    bool samePlace(const Place& a, const Place& b) const;
+    bool addTo(std::size_t block, const platform::RegValue& v);
+    // Names and places as the registry tells them apart (ordinal, ignoring
+    // case per UTF-16 unit), for the hash sets below.
+    std::string nameKey(std::string_view name) const;
+    std::string placeKey(const Place& place) const;
+    // Drops the blocks from `first` on (a tree left out after all).
+    void dropBlocksFrom(std::size_t first);
 
     platform::Registry& reg_;
     platform::Text* text_;
     RegFile file_;
-    std::vector<Place> places_;      // places_[i] is where file_.keys[i] was read
-    std::vector<Place> wholeKeys_;  // the trees held whole
+    std::vector<std::string> placeKeys_;                     // of the place file_.keys[i] was read at
+    std::vector<std::unordered_set<std::string>> valueKeys_;  // the names of file_.keys[i]'s values
+    std::unordered_map<std::string, std::size_t> blocks_;    // place key -> index
+    std::unordered_set<std::string> wholeKeys_;              // the trees held whole
     bool complete_ = true;
 };
 

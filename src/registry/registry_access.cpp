@@ -185,12 +185,33 @@ WalkEnd WalkSubkeyNames(platform::Registry& reg, platform::RegKey& key,
 WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
                       const std::function<bool(const platform::RegValue& value)>& visit) {
     platform::RegValue value;
-    return walk([&](std::uint32_t i) { return reg.enumValue(key, i, value); }, [&] { return visit(value); });
+    return walk(
+        [&](std::uint32_t i) {
+            const long status = reg.enumValue(key, i, value, kMaxWholeValueBytes);
+            // Cut, it is not the value: not one to keep.
+            return status == platform::kSuccess && value.size > value.data.size() ? platform::kMoreData : status;
+        },
+        [&] { return visit(value); });
 }
 
 WalkEnd WalkValues(platform::Registry& reg, platform::RegKey& key,
                    const std::function<bool(const ValueEntry& entry)>& visit) {
-    return WalkRawValues(reg, key, [&](const platform::RegValue& v) { return visit(MakeValueEntry(v)); });
+    platform::RegValue value;
+    return walk([&](std::uint32_t i) { return reg.enumValue(key, i, value, kMaxShownValueBytes); },
+                [&] { return visit(MakeValueEntry(value)); });
+}
+
+WalkEnd WalkValueNames(platform::Registry& reg, platform::RegKey& key,
+                       const std::function<bool(const std::string& name)>& visit) {
+    std::string name;
+    return walk([&](std::uint32_t i) { return reg.enumValueName(key, i, name); }, [&] { return visit(name); });
+}
+
+std::optional<ValueEntry> QueryValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
+    if (HoldsNul(name)) return std::nullopt;
+    platform::RegValue value;
+    if (reg.queryValue(key, name, value, kMaxShownValueBytes) != platform::kSuccess) return std::nullopt;
+    return MakeValueEntry(value);
 }
 
 std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegKey& key) {
@@ -272,9 +293,23 @@ long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_
 ValueEntry MakeValueEntry(const platform::RegValue& value) {
     ValueEntry e;
     e.Name = value.name;
+    const std::uint64_t holds = std::max<std::uint64_t>(value.size, value.data.size());
     e.ByteCount = static_cast<std::int32_t>(
-        std::min<std::size_t>(value.data.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+        std::min<std::uint64_t>(holds, static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())));
     e.Text = CaptionOf(value.type, value.data);
+    // A caption that ends where the data read ended is not all of it.
+    if (holds > value.data.size()) {
+        using T = platform::ValueType;
+        const auto type = static_cast<T>(value.type);
+        const bool textType = type == T::String || type == T::ExpandString || type == T::Link || type == T::MultiString;
+        bool endsEarly = false;
+        if (textType && type != T::MultiString)
+            for (std::size_t i = 0; i + 1 < value.data.size() && !endsEarly; i += 2)
+                endsEarly = value.data[i] == 0 && value.data[i + 1] == 0;
+        const std::string_view ellipsis = "…";
+        const bool marked = e.Text.size() >= ellipsis.size() && e.Text.compare(e.Text.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0;
+        if (!endsEarly && !marked) e.Text += ellipsis;
+    }
     return e;
 }
 

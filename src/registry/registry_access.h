@@ -78,6 +78,11 @@ struct WalkEnd {
     std::uint32_t unreadable = 0;          // entries the system could not hand over whole
 };
 
+// How much of one value's data is read: whole for a backup, the first part
+// for a caption or a tip (a longer value is shown cut, with "…").
+inline constexpr std::size_t kMaxWholeValueBytes = 64u << 20;
+inline constexpr std::size_t kMaxShownValueBytes = 64u << 10;
+
 // Walking enumerations: the callback sees each entry before the next one is
 // asked for, and returns false to stop the walk. An enumeration ends on any
 // status other than success; an entry the system reports as too large to hand
@@ -86,11 +91,19 @@ struct WalkEnd {
 // next index.
 WalkEnd WalkSubkeyNames(platform::Registry& reg, platform::RegKey& key,
                         const std::function<bool(const std::string& name)>& visit);
+// Each value with a caption of (at most kMaxShownValueBytes of) its data.
 WalkEnd WalkValues(platform::Registry& reg, platform::RegKey& key,
                    const std::function<bool(const ValueEntry& entry)>& visit);
-// The same walk with each value's type and raw data.
+// Each value's name only.
+WalkEnd WalkValueNames(platform::Registry& reg, platform::RegKey& key,
+                       const std::function<bool(const std::string& name)>& visit);
+// Each value with its type and its data whole; a value larger than
+// kMaxWholeValueBytes is passed over as one the system would not hand over.
 WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
                       const std::function<bool(const platform::RegValue& value)>& visit);
+// The value of that name (matched as the registry matches names), as
+// WalkValues shows it; nothing when there is none.
+std::optional<ValueEntry> QueryValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 
 // Collecting enumerations: the whole list first, for callers that delete.
 std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegKey& key);
@@ -119,7 +132,8 @@ bool HoldsNul(std::string_view text);
 
 // ---- data and text ----
 
-// The ValueEntry of a value read whole.
+// The ValueEntry of a value as read: its ByteCount is what the value holds;
+// a caption of data that was cut ends in "…".
 ValueEntry MakeValueEntry(const platform::RegValue& value);
 
 // A readable caption of value data of any type:

@@ -6,13 +6,6 @@
 
 namespace wd::registry {
 
-namespace {
-
-// The values that decide what runs when the program named by the key starts.
-constexpr const char* kStartValues[] = {"Debugger", "GlobalFlag", "VerifierDlls"};
-
-}  // namespace
-
 std::string TipLine(std::string_view text) {
     std::string out;
     out.reserve(std::min(text.size(), kMaxTipLineBytes) + 4);
@@ -37,7 +30,7 @@ std::string TipLine(std::string_view text) {
 }
 
 bool IsStartValue(std::string_view name, platform::Text& text) {
-    for (const char* start : kStartValues)
+    for (const char* start : kStartValueNames)
         if (text.sameName(name, start)) return true;
     return false;
 }
@@ -46,7 +39,7 @@ std::string ValuesToolTip(const std::vector<TipValue>& values, std::size_t total
     if (total == 0) return kNoValuesTip;
     std::vector<const TipValue*> order;
     for (bool own : {true, false})
-        for (const char* start : kStartValues)
+        for (const char* start : kStartValueNames)
             for (const TipValue& v : values)
                 if (v.subkey.empty() == own && text.sameName(v.value.Name, start)) order.push_back(&v);
     for (bool own : {true, false})

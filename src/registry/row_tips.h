@@ -15,6 +15,10 @@ inline constexpr char kNoValuesTip[] = "（无值）";
 inline constexpr char kDefaultValueTip[] = "（默认）";
 inline constexpr char kFileMissingTip[] = "（文件不存在）";
 inline constexpr std::size_t kMaxTipValueLines = 12;
+// The subkeys of an entry whose values its tip reads.
+inline constexpr std::size_t kMaxTipSubkeys = 1024;
+// The values that decide what runs when the program named by the key starts.
+inline constexpr const char* kStartValueNames[] = {"Debugger", "GlobalFlag", "VerifierDlls"};
 // A tip line is cut here (the data of one value can be kilobytes).
 inline constexpr std::size_t kMaxTipLineBytes = 300;
 

@@ -3,9 +3,11 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "app/main_window.h"
+#include "app/row_list.h"
 #include "drive/drive_page.h"
 #include "support/headless.h"
 #include "support/memory_files.h"
@@ -13,6 +15,13 @@
 #include "support/memory_registry.h"
 
 namespace wd::test {
+
+// The window that shows row k of a list: a row in view or near it has one.
+inline HCheckBox& shownRow(app::RowBoxList& rows, int k) {
+    ui::CheckBox* w = rows.window(k);
+    if (!w) throw std::out_of_range("row " + std::to_string(k) + " has no window");
+    return dynamic_cast<HCheckBox&>(*w);
+}
 
 struct App {
     // `beforeStart` seeds the in-memory system before the window starts.

@@ -212,6 +212,7 @@ std::unique_ptr<ui::CheckBox> HeadlessToolkit::copyCheckBox(const ui::CheckBox& 
     auto copy = std::make_unique<HCheckBox>(*this, src.parent, l);
     copy->back = src.back;
     copy->shown = false;
+    copy->arrayBase = src.nodeId;
     return copy;
 }
 

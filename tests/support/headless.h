@@ -74,6 +74,7 @@ public:
     void setValue(int v) override;
     std::string tag() const override { return tagText; }
     void setTag(std::string_view t) override { tagText = t; }
+    void setArrayIndex(int index) override { nodeId = arrayBase + index; }
     using ui::CheckBox::setToolTip;
     void setToolTip(std::string_view key, std::function<std::string()> text) override {
         if (key != tipKey) ++tipResets;
@@ -91,6 +92,7 @@ public:
     std::function<std::string()> tipSource;
     int tipReads = 0, tipResets = 0;
     int val = 0;
+    int arrayBase = 0;  // element 0's id, for a copy
 };
 
 class HLabel : public HControl<ui::Label> {
@@ -259,6 +261,14 @@ public:
     std::unique_ptr<ui::PopupMenu> popupMenu(ui::Window& owner, std::string_view caption,
                                              std::vector<ui::PopupMenu::Item> items) override;
     std::unique_ptr<ui::CheckBox> copyCheckBox(const ui::CheckBox& element0, int index) override;
+    void keepAnswering() override {
+        ++keepAnsweringCalls;
+        if (onKeepAnswering) onKeepAnswering();
+    }
+    // How often long work let the windows answer, and what the windows do
+    // then (a timer's tick, a message sent to a button).
+    int keepAnsweringCalls = 0;
+    std::function<void()> onKeepAnswering;
     int messageBox(ui::Window* owner, std::string_view text, std::string_view title, int style) override;
     [[noreturn]] void exitProcess() override { throw ProgramExited(); }
 

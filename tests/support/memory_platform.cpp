@@ -35,6 +35,16 @@ char16_t upperUnit(char16_t u) {
 
 }  // namespace
 
+std::string nameKeyAsWindows(std::string_view name) {
+    std::vector<std::uint8_t> w = common::utf8ToUtf16le(name);
+    for (std::size_t i = 0; i + 1 < w.size(); i += 2) {
+        const char16_t u = upperUnit(static_cast<char16_t>(w[i] | (w[i + 1] << 8)));
+        w[i] = static_cast<std::uint8_t>(u & 0xFF);
+        w[i + 1] = static_cast<std::uint8_t>(u >> 8);
+    }
+    return std::string(w.begin(), w.end());
+}
+
 bool sameNameAsWindows(std::string_view a, std::string_view b) {
     const std::vector<std::uint8_t> wa = common::utf8ToUtf16le(a), wb = common::utf8ToUtf16le(b);
     if (wa.size() != wb.size()) return false;

@@ -145,6 +145,8 @@ private:
 // like the system it leaves "İ" (U+0130) and the Kelvin sign (U+212A) apart
 // from "I" and "K", and passes surrogates through.
 bool sameNameAsWindows(std::string_view a, std::string_view b);
+// The name with each UTF-16 unit upper-cased as above, as bytes.
+std::string nameKeyAsWindows(std::string_view name);
 
 // Lower-cases ASCII, Latin-1, Greek and Cyrillic capitals, the dotted capital
 // I and the Kelvin sign; the ANSI code page is taken to be UTF-8.
@@ -153,6 +155,7 @@ public:
     std::string lowerCase(std::string_view utf8) override;
     std::string fromAnsi(std::string_view bytes) override { return std::string(bytes); }
     bool sameName(std::string_view a, std::string_view b) override { return sameNameAsWindows(a, b); }
+    std::string nameKey(std::string_view name) override { return nameKeyAsWindows(name); }
 };
 
 class MemoryShell : public platform::Shell {

@@ -394,7 +394,7 @@ long MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std:
     return platform::kSuccess;
 }
 
-long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegValue& value) {
+long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegValue& value, std::size_t maxBytes) {
     ++enumerationCalls_;
     value = {};
     Node& n = nodeOf(key);
@@ -405,7 +405,52 @@ long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegVa
     const RegValue& v = n.values[index];
     for (const std::string& u : n.unreadable)
         if (same(u, v.name)) return platform::kMoreData;
-    value = v;
+    value.name = v.name;
+    value.type = v.type;
+    value.size = v.data.size();
+    value.data.assign(v.data.begin(), v.data.begin() + static_cast<std::ptrdiff_t>(std::min(maxBytes, v.data.size())));
+    largestRead = std::max(largestRead, value.data.size());
+    return platform::kSuccess;
+}
+
+long MemoryRegistry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
+    ++enumerationCalls_;
+    name.clear();
+    Node& n = nodeOf(key);
+    if (beforeEnumerate) beforeEnumerate(n.path, index);
+    if (n.removed) return kKeyDeleted;
+    if (index == n.brokenAt) return n.brokenStatus;
+    if (index >= n.values.size()) return platform::kNoMoreItems;
+    name = n.values[index].name;
+    return platform::kSuccess;
+}
+
+long MemoryRegistry::queryValue(platform::RegKey& key, std::string_view name, RegValue& value, std::size_t maxBytes) {
+    ++queries_;
+    value = {};
+    name = asRead(name);
+    Node& n = nodeOf(key);
+    if (n.removed) return kKeyDeleted;
+    for (const RegValue& v : n.values) {
+        if (!same(v.name, name)) continue;
+        for (const std::string& u : n.unreadable)
+            if (same(u, v.name)) return platform::kMoreData;
+        value.name = v.name;
+        value.type = v.type;
+        value.size = v.data.size();
+        value.data.assign(v.data.begin(), v.data.begin() + static_cast<std::ptrdiff_t>(std::min(maxBytes, v.data.size())));
+        largestRead = std::max(largestRead, value.data.size());
+        return platform::kSuccess;
+    }
+    return platform::kFileNotFound;
+}
+
+long MemoryRegistry::info(platform::RegKey& key, platform::KeyInfo& out) {
+    out = {};
+    Node& n = nodeOf(key);
+    if (n.removed) return kKeyDeleted;
+    out.subkeys = static_cast<std::uint32_t>(n.children.size());
+    out.values = static_cast<std::uint32_t>(n.values.size());
     return platform::kSuccess;
 }
 

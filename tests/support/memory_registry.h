@@ -110,6 +110,9 @@ public:
     // ---- what happened ----
     int openHandles() const { return openHandles_; }
     int enumerationCalls() const { return enumerationCalls_; }
+    int queries() const { return queries_; }
+    // The most data one read handed over.
+    std::size_t largestRead = 0;
     // Deletions and writes asked for, failed ones too: "deleteKey HKLM\a\b",
     // "deleteValue HKLM\a:name", "setValue HKLM\a:name".
     std::vector<std::string> log;
@@ -120,7 +123,12 @@ public:
     std::unique_ptr<platform::RegKey> create(RootKey root, std::string_view path, platform::View view,
                                              long& status) override;
     long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
-    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
+    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value,
+                   std::size_t maxBytes) override;
+    long enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    long queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
+                    std::size_t maxBytes) override;
+    long info(platform::RegKey& key, platform::KeyInfo& out) override;
     std::unique_ptr<platform::RegKey> openSubkey(platform::RegKey& parent, std::string_view name,
                                                  long& status) override;
     long deleteKey(platform::RegKey& key) override;
@@ -142,6 +150,7 @@ private:
     std::vector<std::pair<RootKey, std::string>> shared_;
     int openHandles_ = 0;
     int enumerationCalls_ = 0;
+    int queries_ = 0;
 };
 
 }  // namespace wd::test

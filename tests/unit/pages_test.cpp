@@ -87,16 +87,16 @@ TEST(SelectPage, HijackListIsKeptWhenThePageIsSelectedAgain) {
     app.pageButton(L::kHijack).click();
     auto& rows = *app.form.hijackPage().rows;
     for (int i = 0; i < 12; ++i) rows.append("k" + std::to_string(i));
-    rows.row(3).setValue(1);
+    shownRow(rows, 3).setValue(1);
     rows.recomputeScrollRange(2);
     auto& bar = app.byId<HVScrollBar>(L::kVScroll2.id);
     bar.setValue(2);
     app.pageButton(L::kDrive).click();
     app.pageButton(L::kHijack).click();
     EXPECT_EQ(rows.count(), 12);
-    EXPECT_EQ(rows.row(3).value(), 1);
+    EXPECT_EQ(shownRow(rows, 3).value(), 1);
     EXPECT_EQ(bar.value(), 2);
-    EXPECT_EQ(rows.row(1).rect().top, 35 - 360);
+    EXPECT_EQ(shownRow(rows, 1).rect().top, 35 - 360);
 }
 
 TEST(SelectPage, ProcessPageIsRebuiltOnEverySelection) {

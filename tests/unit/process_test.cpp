@@ -13,7 +13,7 @@ namespace L = wd::layout;
 
 std::vector<std::string> captions(app::RowBoxList& rows) {
     std::vector<std::string> v;
-    for (int k = 1; k <= rows.count(); ++k) v.push_back(rows.row(k).caption());
+    for (int k = 1; k <= rows.count(); ++k) v.push_back(rows.caption(k));
     return v;
 }
 
@@ -26,7 +26,7 @@ struct ProcessApp : App {
     HListBox& list() { return byId<HListBox>(L::kList1.id); }
     HTextBox& text1() { return byId<HTextBox>(L::kText1.id); }
     HButton& button(const ui::Layout& l) { return byId<HButton>(l.id); }
-    HCheckBox& row(int k) { return dynamic_cast<HCheckBox&>(rows().row(k)); }
+    HCheckBox& row(int k) { return shownRow(rows(), k); }
     void openPage() { pageButton(L::kProcess).click(); }
 };
 

@@ -31,7 +31,7 @@ protected:
     void open() { app.pageButton(L::kBrowser).click(); }
     registry::BrowserPage& page() { return app.form.browserPage(); }
     int count() { return app.form.state().browserCount; }
-    HCheckBox& row(int k) { return dynamic_cast<HCheckBox&>(page().rows->row(k)); }
+    HCheckBox& row(int k) { return shownRow(*page().rows, k); }
     Strings captions() {
         Strings out;
         for (int k = 1; k <= count(); ++k) out.push_back(row(k).caption());
@@ -429,8 +429,8 @@ TEST_F(BrowserPage, DeletesNothingWithoutABackup) {
         a.registry.setString(HKLM, kTool, "{T}", "t");
         a.pageButton(L::kBrowser).click();
         auto& rows = *a.form.browserPage().rows;
-        rows.row(1).setValue(1);
-        rows.row(2).setValue(1);
+        shownRow(rows, 1).setValue(1);
+        shownRow(rows, 2).setValue(1);
         breakages[i](a);
         a.byId<HButton>(L::kCommand10.id).click();
         EXPECT_TRUE(a.registry.hasKey(HKLM, ext("{E}"))) << i;
@@ -438,7 +438,7 @@ TEST_F(BrowserPage, DeletesNothingWithoutABackup) {
         EXPECT_TRUE(a.registry.hasValue(HKCU, kHooks, "{HOOK}")) << i;
         EXPECT_TRUE(a.registry.hasKey(HKLM, bho("{BHO-1}"))) << i;
         EXPECT_EQ(a.form.state().browserCount, 2) << i;
-        EXPECT_EQ(rows.row(1).value(), 0);
+        EXPECT_EQ(shownRow(rows, 1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
         EXPECT_EQ(a.files.find(kBackup), nullptr) << i;  // no half-written backup either
     }

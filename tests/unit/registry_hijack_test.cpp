@@ -31,7 +31,7 @@ protected:
     void open() { app.pageButton(L::kHijack).click(); }
     registry::HijackPage& page() { return app.form.hijackPage(); }
     int count() { return app.form.state().hijackCount; }
-    HCheckBox& row(int k) { return dynamic_cast<HCheckBox&>(page().rows->row(k)); }
+    HCheckBox& row(int k) { return shownRow(*page().rows, k); }
     std::vector<std::string> captions() {
         std::vector<std::string> out;
         for (int k = 1; k <= count(); ++k) out.push_back(row(k).caption());
@@ -116,7 +116,7 @@ TEST_F(HijackPage, TheSampleEntryIsSkippedOnlyWhenSpelledExactly) {
         other.registry.addKey(HKLM, ifeo(name));
         other.pageButton(L::kHijack).click();
         ASSERT_EQ(other.form.state().hijackCount, 1) << name;
-        EXPECT_EQ(other.form.hijackPage().rows->row(1).caption(), name);
+        EXPECT_EQ(shownRow(*other.form.hijackPage().rows, 1).caption(), name);
     }
 }
 
@@ -260,13 +260,13 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
         for (const char* n : {"a.exe", "b.exe"}) a.registry.setString(HKLM, ifeo(n), "Debugger", "x");
         a.pageButton(L::kHijack).click();
         auto& rows = *a.form.hijackPage().rows;
-        rows.row(1).setValue(1);
-        rows.row(2).setValue(1);
+        shownRow(rows, 1).setValue(1);
+        shownRow(rows, 2).setValue(1);
         breakages[i](a);
         a.byId<HButton>(L::kCommand3.id).click();
         EXPECT_EQ(a.registry.subkeyNames(HKLM, kIfeo), (std::vector<std::string>{"a.exe", "b.exe"})) << i;
         EXPECT_EQ(a.form.state().hijackCount, 2) << i;  // listed again, unticked
-        EXPECT_EQ(rows.row(1).value(), 0);
+        EXPECT_EQ(shownRow(rows, 1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
         EXPECT_EQ(a.files.find(kBackup), nullptr) << i;
     }
@@ -303,9 +303,9 @@ TEST_F(HijackPage, ASharedKeyIsListedOnceAndARedirectedOneInBothViews) {
     old.pageButton(L::kHijack).click();
     auto& rows = *old.form.hijackPage().rows;
     ASSERT_EQ(old.form.state().hijackCount, 3);
-    EXPECT_EQ(rows.row(2).caption(), "a.exe（32位）");
-    EXPECT_EQ(rows.row(3).caption(), "b.exe（32位）");
-    rows.row(2).setValue(1);
+    EXPECT_EQ(shownRow(rows, 2).caption(), "a.exe（32位）");
+    EXPECT_EQ(shownRow(rows, 3).caption(), "b.exe（32位）");
+    shownRow(rows, 2).setValue(1);
     old.byId<HButton>(L::kCommand3.id).click();
     EXPECT_TRUE(old.registry.hasKey(HKLM, ifeo("a.exe")));
     EXPECT_FALSE(old.registry.hasKey(HKLM, wowIfeo + "\\a.exe"));

@@ -123,8 +123,17 @@ std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0,
     const ui::Layout l{element0.name_.c_str(), element0.id_ + index, element0.rect_, element0.caption_.c_str()};
     auto copy = std::make_unique<CheckBoxImpl>(element0.parentContainer(), l, true);
     copy->back_ = element0.back_;
+    copy->arrayBase_ = element0.id_;
     if (!element0.enabled_) copy->setEnabled(false);
     return copy;
+}
+
+void CheckBoxImpl::setArrayIndex(int index) {
+    const int id = arrayBase_ + index;
+    if (id == id_) return;
+    id_ = id;
+    // The child ID is how the automation of other programs tells rows apart.
+    if (hwnd()) ::SetWindowLongPtrW(hwnd(), GWLP_ID, static_cast<LONG_PTR>(id));
 }
 
 void CheckBoxImpl::setCaption(std::string_view text) {

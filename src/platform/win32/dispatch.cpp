@@ -48,21 +48,39 @@ MessageLoop::MessageLoop() noexcept : savedLoopDepth_(loopDepth) { loopDepth = d
 
 MessageLoop::~MessageLoop() { loopDepth = savedLoopDepth_; }
 
+namespace {
+
+// A paint that does not validate its window would come back at once: a
+// round handles a bounded number of messages.
+constexpr int kMessagesPerRound = 64;
+
+// Timers and paints due now. PeekMessageW also hands the messages sent to
+// this thread to their windows.
+void dispatchRound() {
+    MSG msg{};
+    for (int n = 0; n < kMessagesPerRound && ::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++n)
+        ::DispatchMessageW(&msg);
+    for (int n = 0; n < kMessagesPerRound && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++n)
+        ::DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+void dispatchPending() {
+    const MessageLoop loop;
+    dispatchRound();
+    // Sent messages that came meanwhile (no message is taken off the queue).
+    MSG msg{};
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 bool waitDispatching(HANDLE object, DWORD timeoutMs) {
-    // A paint that does not validate its window would come back at once: a
-    // round handles a bounded number of messages before it waits again.
-    constexpr int kMessagesPerRound = 64;
     const MessageLoop loop;
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
         // Timers and paints due now first: what the wait sees as new is only
-        // what comes after this look at the queue. PeekMessageW also hands
-        // the messages sent to this thread to their windows.
-        MSG msg{};
-        for (int n = 0; n < kMessagesPerRound && ::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++n)
-            ::DispatchMessageW(&msg);
-        for (int n = 0; n < kMessagesPerRound && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++n)
-            ::DispatchMessageW(&msg);
+        // what comes after this look at the queue.
+        dispatchRound();
 
         const ULONGLONG now = ::GetTickCount64();
         const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);

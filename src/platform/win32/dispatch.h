@@ -79,4 +79,8 @@ private:
 // signalled.
 bool waitDispatching(HANDLE object, DWORD timeoutMs);
 
+// The same without waiting: the timers due, the paints and the sent
+// messages that are there now are handled, and it returns.
+void dispatchPending();
+
 }  // namespace wd::win32

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/win32/services.h"
@@ -32,11 +34,23 @@ public:
     HKEY get() const noexcept { return key_.get(); }
     platform::RootKey root() const noexcept { return root_; }
     platform::View view() const noexcept { return view_; }
+    // The buffer that the reads of this key's values share: grown as they
+    // need, never cleared.
+    std::byte* buffer(std::size_t bytes) {
+        if (bytes > capacity_) {
+            buffer_ = std::make_unique_for_overwrite<std::byte[]>(bytes);
+            capacity_ = bytes;
+        }
+        return buffer_.get();
+    }
+    std::size_t capacity() const noexcept { return capacity_; }
 
 private:
     UniqueKey key_;
     platform::RootKey root_;
     platform::View view_;
+    std::unique_ptr<std::byte[]> buffer_;
+    std::size_t capacity_ = 0;
 };
 
 HKEY rootKey(platform::RootKey root) {
@@ -156,61 +170,177 @@ long Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::strin
     }
 }
 
-long Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) {
-    value = {};
-    const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
+namespace {
 
-    // Size both buffers for the largest name and data of the key, so that
-    // one call usually does; a value that grew since is asked for again.
-    DWORD maxName = 0, maxData = 0;
-    LONG status = ::RegQueryInfoKeyW(hkey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                                     &maxData, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    DWORD nameChars = std::clamp<DWORD>(maxName + 1, kFirstKeyNameChars, kMaxNameChars);
-    DWORD dataBytes = std::min<DWORD>(maxData, kMaxValueBytes);
+// The value classes of NtEnumerateValueKey and NtQueryValueKey, and their
+// answers' fixed parts (KEY_VALUE_BASIC_INFORMATION and
+// KEY_VALUE_FULL_INFORMATION; the partial one is the full one without a name).
+constexpr int kValueBasic = 0;
+constexpr int kValueFull = 1;
+constexpr int kValuePartial = 2;
+struct ValueBasic {
+    ULONG titleIndex, type, nameLength;
+};
+struct ValueFull {
+    ULONG titleIndex, type, dataOffset, dataLength, nameLength;
+};
+struct ValuePartial {
+    ULONG titleIndex, type, dataLength;
+};
+constexpr std::size_t kValueFullNameOffset = sizeof(ValueFull);
+constexpr std::size_t kValuePartialDataOffset = sizeof(ValuePartial);
+constexpr LONG kNoMoreEntries = static_cast<LONG>(0x8000001AL);
+constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005L);
+constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023L);
+constexpr LONG kObjectNameNotFound = static_cast<LONG>(0xC0000034L);
+// Room for the longest value name (16,383 characters) and the fixed part.
+constexpr std::size_t kFirstValueBuffer = 4096;
+constexpr std::size_t kMaxNameBytes = 16384 * sizeof(wchar_t);
 
-    std::wstring name;
-    std::vector<std::uint8_t> data;
+using NtEnumerateValueKeyFn = LONG(NTAPI*)(HANDLE, ULONG, int, void*, ULONG, ULONG*);
+using NtQueryValueKeyFn = LONG(NTAPI*)(HANDLE, UNICODE_STRING*, int, void*, ULONG, ULONG*);
+
+template <typename Fn>
+Fn ntdll(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+long errorOf(LONG status) {
+    if (status == kNoMoreEntries) return ERROR_NO_MORE_ITEMS;
+    if (status == kObjectNameNotFound) return ERROR_FILE_NOT_FOUND;
+    const ULONG error = ::RtlNtStatusToDosError(status);
+    return error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : static_cast<long>(error);
+}
+
+// Asks `read` (a call of the value function with a buffer and its size) for
+// one value into the key's buffer, grown until the fixed part, the name and
+// at most `maxBytes` of data fit. The system fills what fits of a value too
+// large and says so (STATUS_BUFFER_OVERFLOW): that is the value cut. Answers
+// the status and how many bytes of the buffer are filled.
+template <typename Read>
+LONG readValue(Key& key, std::size_t dataOffsetLimit, std::size_t maxBytes, std::size_t& filled, Read read) {
+    std::size_t want = std::max(kFirstValueBuffer, key.capacity());
     for (int attempt = 0; attempt < kValueTries; ++attempt) {
-        name.assign(nameChars, L'\0');
-        data.assign(dataBytes, 0);
-        DWORD nameLen = nameChars;
-        DWORD type = REG_NONE;
-        DWORD dataLen = dataBytes;
-        // A null data pointer would mean "size only"; an empty value needs a real one.
-        std::uint8_t spare = 0;
-        status = ::RegEnumValueW(hkey, static_cast<DWORD>(index), name.data(), &nameLen, nullptr, &type,
-                                 data.empty() ? &spare : data.data(), &dataLen);
-        if (status == ERROR_SUCCESS) {
-            name.resize(std::min<DWORD>(nameLen, nameChars));
-            data.resize(std::min<DWORD>(dataLen, dataBytes));
-            value.name = narrow(name);
-            value.type = type;
-            value.data = std::move(data);
+        std::byte* buffer = key.buffer(want);
+        ULONG needed = 0;
+        const LONG status = read(buffer, static_cast<ULONG>(std::min<std::size_t>(want, ULONG_MAX)), needed);
+        if (status >= 0) {
+            filled = std::min<std::size_t>(needed, want);
             return status;
         }
-        if (status != ERROR_MORE_DATA) return status;
-
-        // Either buffer may have been short. A short data buffer reports the
-        // size it needs; a short name reports nothing. So: take the reported
-        // size, ask the key again for its largest name and data, and when
-        // neither says more, double the name buffer.
-        const DWORD oldName = nameChars, oldData = dataBytes;
-        if (dataLen > dataBytes) {
-            if (dataLen > kMaxValueBytes) return ERROR_MORE_DATA;
-            dataBytes = dataLen;
+        if (status != kBufferOverflow && status != kBufferTooSmall) return status;
+        // All of it fits within the limits: make room and ask again.
+        const std::size_t limit = dataOffsetLimit + maxBytes;
+        if (needed > want && needed <= limit) {
+            want = needed;
+            continue;
         }
-        if (::RegQueryInfoKeyW(hkey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                               &maxData, nullptr, nullptr) == ERROR_SUCCESS) {
-            nameChars = std::max(nameChars, std::min(maxName + 1, kMaxNameChars));
-            dataBytes = std::max(dataBytes, std::min(maxData, kMaxValueBytes));
+        if (want >= limit && status == kBufferOverflow) {
+            filled = want;  // the value is cut at the limit
+            return status;
         }
-        if (nameChars == oldName && dataBytes == oldData) {
-            if (nameChars >= kMaxNameChars) return ERROR_MORE_DATA;  // nothing left to try
-            nameChars = grown(nameChars, kMaxNameChars);
-        }
+        want = std::max(want, std::min<std::size_t>(limit, std::max<std::size_t>(needed, want * 2)));
     }
+    return kBufferOverflow;
+}
+
+}  // namespace
+
+long Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value, std::size_t maxBytes) {
+    static const auto enumerate = ntdll<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
+    value.name.clear();
+    value.type = REG_NONE;
+    value.data.clear();
+    value.size = 0;
+    auto* own = dynamic_cast<Key*>(&key);
+    if (!own || !enumerate) return ERROR_INVALID_HANDLE;
+    maxBytes = std::min<std::size_t>(maxBytes, kMaxValueBytes);
+    std::size_t filled = 0;
+    const LONG status = readValue(*own, kValueFullNameOffset + kMaxNameBytes, maxBytes, filled,
+                                  [&](std::byte* buffer, ULONG size, ULONG& needed) {
+                                      return enumerate(own->get(), index, kValueFull, buffer, size, &needed);
+                                  });
+    if (status < 0 && status != kBufferOverflow) return errorOf(status);
+    ValueFull info{};
+    if (filled < sizeof info) return ERROR_MORE_DATA;
+    const std::byte* buffer = own->buffer(0);
+    std::memcpy(&info, buffer, sizeof info);
+    if (kValueFullNameOffset + info.nameLength > filled) return ERROR_MORE_DATA;  // not even its name fits
+    value.name = narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(buffer + kValueFullNameOffset),
+                                          info.nameLength / sizeof(wchar_t)));
+    value.type = info.type;
+    value.size = info.dataLength;
+    if (info.dataLength > 0 && info.dataOffset < filled) {
+        const std::size_t have = std::min<std::size_t>({info.dataLength, filled - info.dataOffset, maxBytes});
+        const auto* data = reinterpret_cast<const std::uint8_t*>(buffer + info.dataOffset);
+        value.data.assign(data, data + have);
+    }
+    return ERROR_SUCCESS;
+}
+
+long Registry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
+    static const auto enumerate = ntdll<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
+    name.clear();
+    auto* own = dynamic_cast<Key*>(&key);
+    if (!own || !enumerate) return ERROR_INVALID_HANDLE;
+    std::size_t filled = 0;
+    const LONG status = readValue(*own, sizeof(ValueBasic) + kMaxNameBytes, 0, filled,
+                                  [&](std::byte* buffer, ULONG size, ULONG& needed) {
+                                      return enumerate(own->get(), index, kValueBasic, buffer, size, &needed);
+                                  });
+    if (status < 0) return errorOf(status);
+    ValueBasic info{};
+    const std::byte* buffer = own->buffer(0);
+    std::memcpy(&info, buffer, sizeof info);
+    if (sizeof info + info.nameLength > filled) return ERROR_MORE_DATA;
+    name = narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(buffer + sizeof info),
+                                    info.nameLength / sizeof(wchar_t)));
+    return ERROR_SUCCESS;
+}
+
+long Registry::queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
+                          std::size_t maxBytes) {
+    static const auto query = ntdll<NtQueryValueKeyFn>("NtQueryValueKey");
+    value.name = std::string(name);
+    value.type = REG_NONE;
+    value.data.clear();
+    value.size = 0;
+    auto* own = dynamic_cast<Key*>(&key);
+    if (!own || !query) return ERROR_INVALID_HANDLE;
+    if (holdsNul(name)) return ERROR_INVALID_PARAMETER;
+    std::wstring wide = widen(name);
+    if (wide.size() * sizeof(wchar_t) > 0xFFFE) return ERROR_INVALID_PARAMETER;
+    UNICODE_STRING counted{static_cast<USHORT>(wide.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(wide.size() * sizeof(wchar_t)), wide.data()};
+    maxBytes = std::min<std::size_t>(maxBytes, kMaxValueBytes);
+    std::size_t filled = 0;
+    const LONG status = readValue(*own, kValuePartialDataOffset, maxBytes, filled,
+                                  [&](std::byte* buffer, ULONG size, ULONG& needed) {
+                                      return query(own->get(), &counted, kValuePartial, buffer, size, &needed);
+                                  });
+    if (status < 0 && status != kBufferOverflow) return errorOf(status);
+    ValuePartial info{};
+    if (filled < sizeof info) return ERROR_MORE_DATA;
+    const std::byte* buffer = own->buffer(0);
+    std::memcpy(&info, buffer, sizeof info);
+    value.type = info.type;
+    value.size = info.dataLength;
+    const std::size_t have =
+        std::min<std::size_t>({info.dataLength, filled - kValuePartialDataOffset, maxBytes});
+    const auto* data = reinterpret_cast<const std::uint8_t*>(buffer + kValuePartialDataOffset);
+    value.data.assign(data, data + have);
+    return ERROR_SUCCESS;
+}
+
+long Registry::info(platform::RegKey& key, platform::KeyInfo& out) {
+    out = {};
+    const HKEY hkey = handleOf(key);
+    if (!hkey) return ERROR_INVALID_HANDLE;
+    DWORD subkeys = 0, values = 0;
+    const LONG status = ::RegQueryInfoKeyW(hkey, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                           nullptr, nullptr, nullptr, nullptr);
+    out.subkeys = subkeys;
+    out.values = values;
     return status;
 }
 

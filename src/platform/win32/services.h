@@ -43,6 +43,7 @@ public:
     std::string lowerCase(std::string_view utf8) override;
     std::string fromAnsi(std::string_view bytes) override;
     bool sameName(std::string_view a, std::string_view b) override;
+    std::string nameKey(std::string_view name) override;
 };
 
 class Shell final : public platform::Shell {
@@ -81,7 +82,12 @@ public:
     std::unique_ptr<platform::RegKey> create(platform::RootKey root, std::string_view path, platform::View view,
                                              long& status) override;
     long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
-    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value) override;
+    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value,
+                   std::size_t maxBytes) override;
+    long enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    long queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
+                    std::size_t maxBytes) override;
+    long info(platform::RegKey& key, platform::KeyInfo& out) override;
     std::unique_ptr<platform::RegKey> openSubkey(platform::RegKey& parent, std::string_view name,
                                                  long& status) override;
     long deleteKey(platform::RegKey& key) override;
@@ -90,8 +96,7 @@ public:
     // From the kernel's name of the key (NtQueryKey), less the name of its root.
     std::optional<std::string> storedPath(platform::RegKey& key) override;
 
-    // Values whose data is larger than this are not read (enumValue answers
-    // ERROR_MORE_DATA for them).
+    // No read takes more than this of a value's data.
     static constexpr DWORD kMaxValueBytes = 64u * 1024u * 1024u;
 };
 

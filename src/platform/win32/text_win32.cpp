@@ -44,4 +44,20 @@ bool Text::sameName(std::string_view a, std::string_view b) {
                                   TRUE) == CSTR_EQUAL;
 }
 
+std::string Text::nameKey(std::string_view name) {
+    using UpcaseFn = WCHAR(NTAPI*)(WCHAR);
+    // The table CompareStringOrdinal ignores case by.
+    static const auto upcase = reinterpret_cast<UpcaseFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlUpcaseUnicodeChar")));
+    std::wstring wide = widen(name);
+    // A text that does not convert is its own key, apart from every other.
+    if ((wide.empty() && !name.empty()) || !upcase) {
+        std::string own(1, '\0');
+        own.append(name);
+        return own;
+    }
+    for (wchar_t& c : wide) c = upcase(c);
+    return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
 }  // namespace wd::win32

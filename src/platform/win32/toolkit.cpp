@@ -101,6 +101,14 @@ std::unique_ptr<ui::CheckBox> Toolkit::copyCheckBox(const ui::CheckBox& element0
     return CheckBoxImpl::copyOf(*source, index);
 }
 
+void Toolkit::keepAnswering() {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - lastAnswered_ < static_cast<ULONGLONG>(ui::kAnswerEveryMs)) return;
+    dispatchPending();
+    // From the end of the round: a slow round does not make the next one come at once.
+    lastAnswered_ = ::GetTickCount64();
+}
+
 int Toolkit::messageBox(ui::Window* owner, std::string_view text, std::string_view title, int style) {
     const auto* impl = dynamic_cast<const WindowImpl*>(owner);
     const HWND ownerHwnd = impl ? impl->hwnd() : nullptr;

@@ -37,11 +37,13 @@ public:
     std::unique_ptr<ui::PopupMenu> popupMenu(ui::Window& owner, std::string_view caption,
                                              std::vector<ui::PopupMenu::Item> items) override;
     std::unique_ptr<ui::CheckBox> copyCheckBox(const ui::CheckBox& element0, int index) override;
+    void keepAnswering() override;
     int messageBox(ui::Window* owner, std::string_view text, std::string_view title, int style) override;
     [[noreturn]] void exitProcess() override;
 
 private:
     std::unique_ptr<Session> session_;
+    ULONGLONG lastAnswered_ = 0;  // when long work last let the windows answer
 };
 
 }  // namespace wd::win32

@@ -210,6 +210,7 @@ public:
     void setValue(int v) override;
     std::string tag() const override { return tag_; }
     void setTag(std::string_view t) override { tag_ = t; }
+    void setArrayIndex(int index) override;
     using ui::CheckBox::setToolTip;
     void setToolTip(std::string_view key, std::function<std::string()> text) override;
     // The tip is about to show: fills in its text.
@@ -233,6 +234,7 @@ private:
     void applyToolTip();
     bool hasTip_ = false;
     int value_ = 0;
+    int arrayBase_ = 0;  // element 0's id, for a copy
 };
 
 class LabelImpl final : public ControlImpl<ui::Label> {

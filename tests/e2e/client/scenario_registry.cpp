@@ -15,6 +15,7 @@
 // hijack key that both views share).
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -1022,6 +1023,187 @@ void checkThePlantedFile(Report& r) {
             userBackupFolder());
 }
 
+// ---- lists of any length -------------------------------------------------------------
+
+// Malware that writes 15,000 decoy IFEO keys to push its real hijack past the
+// rows a program can make, 20,000 search hooks, a class key of 5,000 values
+// and a 16 MiB value: the page opens, its last row is reached by scrolling,
+// everything is removed and backed up, the window answers throughout, and
+// the program holds a few hundred windows at most.
+constexpr int kDecoys = 15000;
+constexpr int kHooks = 20000;
+const wchar_t* const kBigBar = L"{5E6F7081-0005-4000-8000-0000000B16B1}";
+
+std::wstring decoyName(int i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"decoy%05d.exe", i);
+    return name;
+}
+
+// Milliseconds since `t0`.
+double since(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Runs `command` (a program and its arguments) with its output thrown away;
+// how long it took, in milliseconds, or -1.
+double timeCommand(const std::wstring& command) {
+    const auto t0 = std::chrono::steady_clock::now();
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    si.hStdOutput = si.hStdError = nul;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = command;
+    const BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    if (!ok) return -1;
+    WaitForSingleObject(pi.hProcess, 120000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return since(t0);
+}
+
+// Clicks `button` without waiting for its handler, then asks the window for
+// an answer every 100 ms until `done` holds (at most `limitMs`); the longest
+// wait for an answer, in milliseconds (-1 when `done` never held).
+double clickAndWatchAnswers(HWND main, HWND button, const std::function<bool()>& done, int limitMs) {
+    postClick(button);
+    double worst = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    while (since(t0) < limitMs) {
+        const auto asked = std::chrono::steady_clock::now();
+        DWORD_PTR res = 0;
+        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &res);
+        worst = std::max(worst, since(asked));
+        if (done()) return worst;
+        sleepMs(100);
+    }
+    return -1;
+}
+
+void scalePart(Report& r, const Options& o) {
+    const std::wstring label = L"any length: ";
+    emptyKey(HKLM, kIfeoPath);
+    {
+        HKEY ifeo = nullptr;
+        bool seeded = RegOpenKeyExW(HKLM, kIfeoPath.c_str(), 0, KEY_ALL_ACCESS, &ifeo) == ERROR_SUCCESS;
+        for (int i = 1; seeded && i <= kDecoys; ++i) {
+            HKEY k = nullptr;
+            seeded = RegCreateKeyExW(ifeo, decoyName(i).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == ERROR_SUCCESS;
+            if (k) RegCloseKey(k);
+        }
+        if (ifeo) RegCloseKey(ifeo);
+        seeded = seeded && machine::setValue(HKLM, kIfeoPath + L"\\zzz-hijack.exe", sz(L"Debugger", L"C:\\evil\\x.exe"));
+        if (!r.check(seeded, label + L"seeded 15,000 decoy IFEO keys and a real hijack last")) return;
+    }
+    const double query = timeCommand(L"reg query \"HKLM\\" + kIfeoPath + L"\"");
+    OpenedPage op = openPage(r, o, kHijackPage, label);
+    if (!op.app.main) return;
+    HWND main = op.app.main;
+    r.note(label + L"the Hijack page opened in " + std::to_wstring(static_cast<int>(op.openMs)) + L" ms; reg query of the key took " +
+           std::to_wstring(static_cast<int>(query)) + L" ms (bench/registry measures both side by side)");
+    const long windows = windowCount(op.app.process.pid());
+    r.check(windows > 0 && windows < 1000, label + L"the program holds fewer than 1,000 windows with 15,001 rows",
+            std::to_wstring(windows) + L" windows");
+    HWND bar = findDescendant(main, kVScroll2);
+    HWND box = findDescendant(main, kPicture2);
+    if (!r.check(bar && box, label + L"the list box and its scroll bar exist")) return;
+    SendMessageTimeoutW(GetParent(bar), WM_VSCROLL, SB_BOTTOM, reinterpret_cast<LPARAM>(bar), SMTO_ABORTIFHUNG, 5000, nullptr);
+    HWND last = nullptr;
+    waitUntil([&] {
+        last = GetDlgItem(box, kHijackRow0 + kDecoys + 1);
+        return last && (style(last) & WS_VISIBLE);
+    }, 3000);
+    const RECT boxRect = clientRectOnScreen(box);
+    const bool inBox = last && windowRect(last).top >= boxRect.top && windowRect(last).bottom <= boxRect.bottom;
+    r.check(inBox && text(last) == L"zzz-hijack.exe",
+            label + L"scrolled to the end, row 15,001 is in the box and shows the real hijack", last ? text(last) : L"no row 15,001");
+    click(findDescendant(main, kCommand4));
+    r.check(last && checkState(last) == BST_CHECKED, label + L"select-all ticks row 15,001 too");
+    const auto before = backupNames();
+    const double worst = clickAndWatchAnswers(
+        main, findDescendant(main, kCommand3),
+        [&] { return subkeyNames(HKLM, kIfeoPath).size() <= 1 && rowsOf(main, kHijackPage).empty(); }, 240000);
+    r.check(worst >= 0, label + L"\"清除劫持\" removes all 15,001 keys", std::to_wstring(subkeyNames(HKLM, kIfeoPath).size()) + L" keys left");
+    r.check(worst >= 0 && worst < 2000, label + L"the window answers within 2 s throughout the removal",
+            L"worst answer " + std::to_wstring(static_cast<int>(worst)) + L" ms");
+    {
+        const auto files = newBackups(before, L"hijack");
+        std::wstring content;
+        if (r.equal(static_cast<long long>(files.size()), 1, label + L"the removal wrote one backup")) {
+            const auto bytes = readFile(files.back());
+            size_t blocks = 0;
+            for (size_t at = 0; bytes && (at = bytes->find("[\0H\0K\0E\0Y\0", at, 10)) != std::string::npos; at += 10) ++blocks;
+            r.equal(static_cast<long long>(blocks), kDecoys + 1, label + L"the backup holds every key removed");
+        }
+    }
+    r.check(windowCount(op.app.process.pid()) < 1000, label + L"still fewer than 1,000 windows after the removal");
+    op.app.process.terminate();
+
+    // The user's search hooks, and a class key too large to read whole for a tip.
+    emptyKey(HKLM, kToolbarPath);
+    deleteTree(HKLM, kExtensionsPath);
+    emptyKey(HKCU, kSearchHooksPath);
+    {
+        HKEY hooks = nullptr;
+        bool seeded = RegCreateKeyExW(HKCU, kSearchHooksPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hooks, nullptr) == ERROR_SUCCESS;
+        for (int i = 1; seeded && i <= kHooks; ++i) {
+            wchar_t name[64];
+            swprintf(name, 64, L"{00000000-0000-4000-8000-%012d}", i);
+            seeded = RegSetValueExW(hooks, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 2) == ERROR_SUCCESS;
+        }
+        if (hooks) RegCloseKey(hooks);
+        const std::wstring server = kClassesPath + L"\\" + kBigBar + L"\\InprocServer32";
+        HKEY big = nullptr;
+        seeded = seeded && machine::setValue(HKLM, kToolbarPath, sz(kBigBar, L"big bar")) &&
+                 RegCreateKeyExW(HKLM, server.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &big, nullptr) == ERROR_SUCCESS;
+        for (int i = 1; seeded && i <= 5000; ++i) {
+            const std::wstring name = L"v" + std::to_wstring(i);
+            seeded = RegSetValueExW(big, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4) == ERROR_SUCCESS;
+        }
+        const std::vector<BYTE> huge(16u << 20, 0x5A);
+        seeded = seeded && RegSetValueExW(big, L"huge", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size())) == ERROR_SUCCESS &&
+                 RegSetValueExW(big, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"C:\\big.dll"), 22) == ERROR_SUCCESS;
+        if (big) RegCloseKey(big);
+        if (!r.check(seeded, label + L"seeded 20,000 search hooks and a class of 5,000 values and 16 MiB")) return;
+    }
+    op = openPage(r, o, kBrowserPage, label);
+    if (!op.app.main) return;
+    main = op.app.main;
+    {
+        const auto rows = rowsOf(main, kBrowserPage);
+        const auto t0 = std::chrono::steady_clock::now();
+        const auto tips = rowTips(op.app);
+        const double took = since(t0);
+        r.equal(tipOfRow(tips, rows, L"big bar"), std::wstring(kBigBar) + L"\nC:\\big.dll（文件不存在）",
+                label + L"the tip over a class of 5,000 values and 16 MiB names its DLL");
+        r.check(took < 1000, label + L"that tip shows within 1 s", std::to_wstring(static_cast<int>(took)) + L" ms");
+    }
+    const auto hooksBefore = backupNames();
+    const double worstWipe = clickAndWatchAnswers(
+        main, findDescendant(main, kCommand10), [&] { return values(HKCU, kSearchHooksPath).empty(); }, 240000);
+    r.check(worstWipe >= 0, label + L"\"清  除\" wipes all 20,000 search hooks");
+    r.check(worstWipe >= 0 && worstWipe < 2000, label + L"the window answers within 2 s throughout the wipe",
+            L"worst answer " + std::to_wstring(static_cast<int>(worstWipe)) + L" ms");
+    sleepMs(500);
+    {
+        const auto files = newBackups(hooksBefore, L"browser");
+        if (r.equal(static_cast<long long>(files.size()), 1, label + L"the wipe wrote one backup")) {
+            const auto bytes = readFile(files.back());
+            size_t hooksKept = 0;
+            for (size_t at = 0; bytes && (at = bytes->find("\"\0{\0" "0\0" "0\0" "0\0" "0\0", at, 12)) != std::string::npos; at += 12)
+                ++hooksKept;
+            r.equal(static_cast<long long>(hooksKept), kHooks, label + L"the backup holds every search hook");
+        }
+    }
+    op.app.process.terminate();
+    emptyKey(HKLM, kToolbarPath);
+    deleteTree(HKLM, kClassesPath + L"\\" + kBigBar);
+}
+
 void cleanViews() {
     for (REGSAM v : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
         deleteTree(HKLM, kExtensionsPath, v);
@@ -1169,6 +1351,7 @@ int scenarioRegistry(Report& r, const Options& o) {
     if (o.wants(L"unusual-names")) oddNamesPart(r, o);
     if (o.wants(L"views")) viewsPart(r, o);
     if (o.wants(L"tooltips")) toolTipsPart(r, o);
+    if (o.wants(L"any-length")) scalePart(r, o);
     if (o.wants(L"hijack") || o.wants(L"browser")) checkThePlantedFile(r);
     return r.finish();
 }

@@ -282,11 +282,41 @@ void checkRegistry(wd::win32::Registry& reg) {
 
     std::map<std::string, platform::RegValue> seen;
     long last = 0;
+    std::vector<std::string> names;
     for (std::uint32_t i = 0; i < 100; ++i) {
         platform::RegValue v;
-        last = reg.enumValue(*key, i, v);
+        last = reg.enumValue(*key, i, v, 1u << 20);
         if (last != platform::kSuccess) break;
+        std::string name;
+        if (reg.enumValueName(*key, i, name) == platform::kSuccess) names.push_back(name);
         seen[v.name] = v;
+    }
+    check(names.size() == seen.size() && std::all_of(names.begin(), names.end(), [&](const std::string& n) { return seen.count(n); }),
+          "registry.enumValueName gives the names enumValue gives", num(names.size()) + " names");
+    {
+        // A read with a limit: the first part of a value too large, and what it holds.
+        platform::RegValue cut;
+        std::size_t binaryIndex = 0;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == "Binary100K") binaryIndex = i;
+        const long s = reg.enumValue(*key, static_cast<std::uint32_t>(binaryIndex), cut, 64 * 1024);
+        const auto& whole = values[2].data;
+        check(s == platform::kSuccess && cut.name == "Binary100K" && cut.size == whole.size() &&
+                  cut.data.size() == 64 * 1024 && std::equal(cut.data.begin(), cut.data.end(), whole.begin()),
+              "registry.enumValue with a limit gives the first 64 KiB of a 100 KB value",
+              "status " + num(s) + ", " + num(cut.data.size()) + " of " + num(cut.size) + " bytes");
+        platform::RegValue queried;
+        const long q = reg.queryValue(*key, "BINARY100k", queried, 1000);
+        check(q == platform::kSuccess && queried.size == whole.size() && queried.data.size() == 1000 &&
+                  std::equal(queried.data.begin(), queried.data.end(), whole.begin()),
+              "registry.queryValue matches the name as the registry does and cuts at the limit",
+              "status " + num(q) + ", " + num(queried.data.size()) + " of " + num(queried.size) + " bytes");
+        check(reg.queryValue(*key, "no such value", queried, 1000) == platform::kFileNotFound,
+              "registry.queryValue of a missing value");
+        platform::KeyInfo held;
+        const long i = reg.info(*key, held);
+        check(i == platform::kSuccess && held.values == values.size() && held.subkeys == 0,
+              "registry.info counts the values", num(held.values) + " values");
     }
     check(last == platform::kNoMoreItems, "registry.enumValue end", "status " + num(last));
     for (const auto& v : values) {
@@ -324,7 +354,7 @@ void checkRegistry(wd::win32::Registry& reg) {
     status = reg.deleteValue(*key, "Dword");
     check(status == platform::kFileNotFound, "registry.deleteValue missing", "status " + num(status));
     platform::RegValue none;
-    status = reg.enumValue(*key, 0, none);
+    status = reg.enumValue(*key, 0, none, 1024);
     check(status == platform::kNoMoreItems, "registry.enumValue empty key", "status " + num(status));
 
     key.reset();
@@ -343,7 +373,7 @@ void checkRegistry(wd::win32::Registry& reg) {
     if (run) {
         int count = 0;
         platform::RegValue v;
-        while (count < 1000 && reg.enumValue(*run, static_cast<std::uint32_t>(count), v) == platform::kSuccess) ++count;
+        while (count < 1000 && reg.enumValue(*run, static_cast<std::uint32_t>(count), v, 1024) == platform::kSuccess) ++count;
         info("registry.enumValue HKLM Run", num(count) + " values");
     }
 }
