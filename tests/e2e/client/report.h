@@ -19,11 +19,12 @@ public:
     bool open() const { return file_ != nullptr; }
 
     // Records one check; returns `passed`. `detail` is shown for failures.
+    // There is no skipping: a check whose precondition is missing (a control
+    // not found, a view not there) is a failed check.
     bool check(bool passed, const std::wstring& what, const std::wstring& detail = L"");
     // Compares `seen` with `expected` and shows both on failure.
     bool equal(const std::wstring& seen, const std::wstring& expected, const std::wstring& what);
     bool equal(long long seen, long long expected, const std::wstring& what);
-    void skip(const std::wstring& what, const std::wstring& reason);
     void note(const std::wstring& line);  // "# line"
 
     // A figure for the benchmark report (bench/README.md), one tab-separated line:
@@ -36,14 +37,13 @@ public:
 
     int passed() const { return passed_; }
     int failed() const { return failed_; }
-    int skipped() const { return skipped_; }
     // Writes the closing count line; returns the process exit code.
     int finish();
 
 private:
     void write(const std::wstring& line);
     std::FILE* file_ = nullptr;
-    int passed_ = 0, failed_ = 0, skipped_ = 0;
+    int passed_ = 0, failed_ = 0;
 };
 
 }  // namespace wdauto
