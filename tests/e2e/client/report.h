@@ -32,6 +32,13 @@ public:
     // with "-" for a figure that is compared with nothing.
     void result(const std::wstring& name, double value, const std::wstring& unit,
                 const std::wstring& baseline = L"", double baselineValue = 0);
+    // The figure of repeated measurements: their median (and the baseline's),
+    // then, as tab-separated extras, how many there were and the least and
+    // greatest of them and of the baseline's:
+    //   RESULT  name  median  unit  baseline-name  baseline-median  runs=N  min=…  max=…  bmin=…  bmax=…
+    // NOTMEASURED when there are none.
+    void result(const std::wstring& name, const std::vector<double>& values, const std::wstring& unit,
+                const std::wstring& baseline = L"", const std::vector<double>& baselineValues = {});
     // Why the figure `name` could not be measured: "NOTMEASURED  name  why".
     void notMeasured(const std::wstring& name, const std::wstring& why);
 
