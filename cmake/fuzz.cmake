@@ -12,3 +12,7 @@ foreach(src ${WD_FUZZ_SOURCES})
   target_link_options(${name} PRIVATE ${WD_FUZZ_FLAGS})
   target_link_libraries(${name} PRIVATE wardeck_support)
 endforeach()
+# The build's own check (scripts/fuzz runs it): undefined behaviour stops a run.
+add_executable(ub_check ${CMAKE_SOURCE_DIR}/tests/fuzz/ub_check.cpp)
+target_compile_options(ub_check PRIVATE ${WD_FUZZ_FLAGS} ${WD_WARNINGS})
+target_link_options(ub_check PRIVATE ${WD_FUZZ_FLAGS})
