@@ -38,24 +38,44 @@ bench_prepare() {
 
 # bench_wdbench NAME [OPTIONS...]: runs `wdbench NAME` against wardeck.exe
 # in the prefix, its log in $out/NAME.log; prints its RESULT and NOTMEASURED
-# lines, and its failed checks on standard error. Fails when it did not finish.
+# lines, and its failed checks on standard error. A benchmark whose own
+# checks failed (a "not ok" line), that exited with another code than 0 or
+# did not finish gives no figure: each of its RESULT lines becomes a
+# NOTMEASURED line that says why. Fails then.
 bench_wdbench() {
     local name=$1
     shift
-    local log=$out/$name.log rc=0
+    local log=$out/$name.log rc=0 why=''
     timeout --kill-after=10 "${BENCH_LIMIT:-900}" env "${E2E_LOCALE_ENV[@]}" WINEPREFIX="$prefix" \
         wine 'C:\e2e\wdbench.exe' "$name" --app 'C:\e2e\wardeck.exe' \
         --log "$(e2e_winpath "$log")" --out "$(e2e_winpath "$out")" "$@" >"$out/$name.wine.log" 2>&1 || rc=$?
-    sed -n '/^not ok/,/^[^#]/p' "$log" 2>/dev/null | grep -v '^ok' | sed 's/^/  /' >&2
-    bench_lines <"$log" 2>/dev/null
+    # Its failed checks and its notes (one line per round or period) on standard error.
+    grep -E '^(not ok - |#)' "$log" 2>/dev/null | sed 's/^/  /' >&2
     if ! grep -q '^# [0-9]* passed, [0-9]* failed' "$log" 2>/dev/null; then
-        printf 'NOTMEASURED\twdbench.%s\twdbench %s did not finish (exit code %s)\n' "$name" "$name" "$rc"
-        return 1
+        why="wdbench $name did not finish (exit code $rc)"
+        printf 'NOTMEASURED\twdbench.%s\t%s\n' "$name" "$why"
+    elif grep -q '^not ok - ' "$log"; then
+        why="a check of wdbench $name failed: $(grep -m1 '^not ok - ' "$log" | sed 's/^not ok - //')"
+    elif ((rc != 0)); then
+        why="wdbench $name exit code $rc"
     fi
+    bench_lines <"$log" 2>/dev/null | bench_unless "$why"
+    [[ -z $why ]]
 }
 
 # The RESULT and NOTMEASURED lines of standard input, without carriage returns.
 bench_lines() { tr -d '\r' | grep -E $'^(RESULT|NOTMEASURED)\t'; }
+
+# bench_unless WHY: standard input's lines as they are when WHY is empty;
+# otherwise every RESULT line becomes "NOTMEASURED name WHY": a benchmark whose
+# own checks failed gives no figure.
+bench_unless() {
+    if [[ -z $1 ]]; then
+        cat
+    else
+        awk -F'\t' -v why="$1" 'BEGIN { OFS = "\t" } $1 == "RESULT" { print "NOTMEASURED", $2, why; next } { print }'
+    fi
+}
 
 # bench_value NAME FILE: the value of RESULT line NAME in FILE (empty if none).
 bench_value() { awk -F'\t' -v n="$1" '$1 == "RESULT" && $2 == n { print $3; exit }' "$2"; }

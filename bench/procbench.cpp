@@ -1,5 +1,6 @@
-// procbench.exe: how fast the process manager works against the plainest way
-// of doing the same, in the same run, with many processes running.
+// procbench.exe: how fast the process manager works against the least work
+// that gives the same result by the calls the program makes (bench/floor.h),
+// and against the naive loops, in the same run, with many processes running.
 //
 //   procbench [--counts 50,200] [--runs 9] [--new 20]
 //
@@ -8,35 +9,40 @@
 // is timed as the user sees it: the rows made and painted (the paint is
 // forced inside the timed part). For each count it starts that many copies
 // of dummy.exe (found next to procbench.exe), of which --new are ended and
-// started anew before each "new" rebuild, and times, as medians of --runs
-// interleaved rounds:
-//   rebuild   ProcessPage::RefreshProcessList after the rows were cleared:
-//             every row made and painted anew
-//   steady    RefreshProcessList again with nothing changed, as Auto refresh
-//             does it every 200 ms
-//   new       RefreshProcessList after --new processes ended and as many new
-//             ones started since the last rebuild
-//   bare      CreateToolhelp32Snapshot + OpenProcess + GetModuleFileNameExW
-//             over every process, names and paths kept in a vector (twice a
-//             round)
-//   end       EndProcessByName on one process of a unique name, until it is gone
-//   bare kill the same by a plain loop: snapshot, the first process of that
-//             name opened and terminated, until it is gone
-//   taskkill  Wine's `taskkill /IM name /F` on one such process, until both
-//             taskkill and the process are gone
-// (the three ways of ending take turns in each round), then where a rebuild's
-// time goes:
-//   platform  the program's own snapshot and path reads (wd::win32::Processes)
-//   bare+enum the bare loop with EnumProcessModules before each path read,
-//             as the program read a path before it asked for the main
-//             module directly (kept for comparison)
+// started anew before each "new" rebuild, and times in each of --runs rounds:
+//   rebuild      ProcessPage::RefreshProcessList after the rows were cleared
+//                and the page's path cache emptied: every row made and
+//                painted anew, every path read
+//   full floor   one NtQuerySystemInformation list and every path read by
+//                QueryFullProcessImageNameW (limited query rights)
+//   naive        a tool-help snapshot and every process opened for its
+//                memory and GetModuleFileNameExW
+//   steady       RefreshProcessList again with nothing changed, as Auto
+//                refresh does it every 200 ms
+//   incremental  the list again, reading the paths of processes not seen in
+//                the last one only (none here; the new ones after a change)
+//   new          RefreshProcessList after --new processes ended and as many
+//                new ones started since the last rebuild
+//   end          EndProcessByName on one process of a unique name, until it
+//                is gone
+//   floor kill   the same by the list and OpenProcess + TerminateProcess of
+//                the first match
+//   naive kill   the same by a tool-help snapshot
+//   taskkill     Wine's `taskkill /IM name /F` on one such process, until
+//                both taskkill and the process are gone (it starts a process)
+// (the program and its floors take turns within a round, and the four ways
+// of ending too), then where a rebuild's time goes:
+//   platform  the program's own list and every path read (wd::win32::Processes)
 //   clear     Clear rows
-//   list      ListProcesses: snapshot, paths, rows and tooltips filled
+//   list      ListProcesses with every path known: list, rows and tooltips filled
 //
-// Prints a table and the figures as RESULT lines (bench/README.md). Every step
-// is checked: a copy that does not start, an end that finds nothing, a wait
-// that times out or a taskkill that fails makes its figures NOTMEASURED lines
-// and the exit code 1. A measurement, not a test: it never fails on time.
+// Prints a table and the figures as RESULT lines (bench/README.md), each with
+// its number of repeats, least and greatest value. Every step is checked: a
+// copy that does not start, a rebuild that does not read the paths it should
+// (all of them from an emptied cache, none in steady state, the new ones
+// after a change), an end that finds nothing, a wait that times out or a
+// taskkill that fails makes its figures NOTMEASURED lines and the exit code
+// 1. A measurement, not a test: it never fails on time.
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
@@ -52,6 +58,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "floor.h"
 #include "platform/platform.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/system.h"
@@ -82,7 +89,9 @@ void notMeasured(const std::string& name, const std::string& why) {
 }
 
 // One figure: "RESULT name value unit baseline baseline-value", tab-separated,
-// the medians of the times measured.
+// the medians of the times measured, then how many there were and the least
+// and greatest of them and of the baseline's ("runs=9 min=… max=… bmin=…
+// bmax=…").
 void result(const std::string& name, const std::vector<double>& v, const char* unit, const char* baseline = nullptr,
             const std::vector<double>* base = nullptr) {
     if (v.empty() || (base && base->empty())) {
@@ -91,12 +100,52 @@ void result(const std::string& name, const std::vector<double>& v, const char* u
     }
     std::printf("RESULT\t%s\t%.3f\t%s\t%s\t", name.c_str(), median(v), unit, baseline ? baseline : "-");
     if (base) {
-        std::printf("%.3f\n", median(*base));
+        std::printf("%.3f", median(*base));
     } else {
-        std::printf("-\n");
+        std::printf("-");
     }
+    const auto [least, most] = std::minmax_element(v.begin(), v.end());
+    std::printf("\truns=%zu\tmin=%.3f\tmax=%.3f", v.size(), *least, *most);
+    if (base) {
+        const auto [baseLeast, baseMost] = std::minmax_element(base->begin(), base->end());
+        std::printf("\tbmin=%.3f\tbmax=%.3f", *baseLeast, *baseMost);
+    }
+    std::printf("\n");
     std::fflush(stdout);
 }
+
+// The program's processes, with a way to make every process look new to the
+// Process page (its start time moved on by one more each time), so that a
+// rebuild starts with the page's path cache emptied, as the first listing
+// after start-up does; and a count of the paths read. The rest is the
+// program's own Win32 layer, unchanged.
+class ForgettingProcesses : public wd::platform::Processes {
+public:
+    explicit ForgettingProcesses(wd::platform::Processes& real) : real_(real) {}
+    void forget() { ++generation_; }
+    long pathReads() const { return pathReads_; }
+
+    std::optional<std::vector<wd::platform::ProcessEntry>> snapshot() override {
+        auto list = real_.snapshot();
+        if (list && generation_) {
+            for (auto& e : *list) {
+                if (e.createTime != 0) e.createTime += generation_;
+            }
+        }
+        return list;
+    }
+    std::string mainModulePath(std::uint32_t pid) override {
+        ++pathReads_;
+        return real_.mainModulePath(pid);
+    }
+    bool terminate(std::uint32_t pid) override { return real_.terminate(pid); }
+    bool waitForExit(std::uint32_t pid, int timeoutMs) override { return real_.waitForExit(pid, timeoutMs); }
+
+private:
+    wd::platform::Processes& real_;
+    std::uint64_t generation_ = 0;
+    long pathReads_ = 0;
+};
 
 std::wstring folderOfSelf() {
     wchar_t buf[MAX_PATH * 2] = {};
@@ -175,58 +224,6 @@ private:
     std::deque<HANDLE> handles_;
     std::deque<DWORD> pids_;
 };
-
-struct Entry {
-    std::wstring name, path;
-};
-
-// The plainest listing: one snapshot, every process opened for its path.
-// With `enumModules`, the main module is looked up first, as the program once did.
-std::vector<Entry> bareListing(bool enumModules = false) {
-    std::vector<Entry> out;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return out;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) {
-        Entry item{e.szExeFile, {}};
-        if (HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, e.th32ProcessID)) {
-            wchar_t path[MAX_PATH] = {};
-            HMODULE module = nullptr;
-            DWORD needed = 0;
-            if (enumModules) EnumProcessModules(h, &module, sizeof module, &needed);
-            const DWORD n = GetModuleFileNameExW(h, module, path, MAX_PATH);
-            item.path.assign(path, n);
-            CloseHandle(h);
-        }
-        out.push_back(std::move(item));
-        e.dwSize = sizeof e;
-    }
-    CloseHandle(snap);
-    return out;
-}
-
-// The plainest way to end a process by name: the first of a snapshot with
-// that name (letter case ignored) is opened and terminated. Its id, or 0.
-DWORD bareKill(const wchar_t* name) {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return 0;
-    DWORD ended = 0;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) {
-        if (lstrcmpiW(e.szExeFile, name) == 0) {
-            if (HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, e.th32ProcessID)) {
-                if (TerminateProcess(h, 0)) ended = e.th32ProcessID;
-                CloseHandle(h);
-            }
-            break;
-        }
-        e.dwSize = sizeof e;
-    }
-    CloseHandle(snap);
-    return ended;
-}
 
 // Asks the main window's tool tip control for the text of every row's tip,
 // as it does when a tip shows; the number of rows that gave one.
@@ -348,6 +345,7 @@ HWND buttonCaptioned(HWND parent, const wchar_t* caption) {
 
 }  // namespace
 
+
 int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts = {50, 200};
     int runs = 9, churn = 20;
@@ -373,11 +371,14 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring taskkill = std::wstring(systemFolder) + L"\\taskkill.exe";
 
     // The program's own platform and main window, as wardeck.exe makes them,
-    // shown on the Process page.
+    // shown on the Process page; its processes seen through ForgettingProcesses.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     wd::win32::System system(instance);
-    wd::app::MainWindow form(system.platform, wd::StartInfo{"", "C:\\bench\\procbench.exe"});
+    ForgettingProcesses processes(system.processes);
+    wd::Platform platform{system.toolkit, processes,   system.text,        system.shell, system.files,
+                          system.registry, system.tray, system.environment, system.trust};
+    wd::app::MainWindow form(platform, wd::StartInfo{"", "C:\\bench\\procbench.exe"});
     {
         const wd::win32::HandlerScope startUp;
         form.start();
@@ -394,7 +395,9 @@ int wmain(int argc, wchar_t** argv) {
     pump();
     // The rows painted now, as the user sees them.
     auto paint = [main] { RedrawWindow(main, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); };
-    auto rebuild = [&] {
+    // One rebuild, timed; `reads` gets the number of paths it read.
+    auto rebuild = [&](long* reads = nullptr) {
+        const long before = processes.pathReads();
         const auto t0 = Clock::now();
         {
             // As a Timer3 tick runs it: one handler, its rows shown as it ends.
@@ -403,16 +406,22 @@ int wmain(int argc, wchar_t** argv) {
         }
         paint();
         const double ms = msSince(t0);
+        if (reads) *reads = processes.pathReads() - before;
         pump();
         return ms;
     };
+    auto timed = [](auto&& f) {
+        const auto t0 = Clock::now();
+        f();
+        return msSince(t0);
+    };
 
-    std::printf("%9s %6s %10s %10s %10s %10s %7s %7s %7s | %9s %9s %9s %6s %6s\n", "processes", "dummies", "rebuild",
-                "steady", "new", "bare", "ratio", "ratio", "ratio", "end", "bare kill", "taskkill", "ratio", "ratio");
-    std::printf("%9s %6s %10s %10s %10s %10s %7s %7s %7s | %9s %9s %9s %6s %6s\n", "", "", "ms", "ms", "ms", "ms",
-                "(<=2)", "(<=.35)", "(<=.5)", "ms", "ms", "ms", "(<=1.1)", "(tk)");
+    std::printf("%9s %6s | %9s %9s %9s %6s | %9s %9s %6s | %9s %9s %6s | %8s %8s %8s %8s\n", "processes", "dummies",
+                "rebuild", "floor", "naive", "ratio", "steady", "incr.", "ratio", "new", "incr.", "ratio", "end",
+                "floor", "naive", "taskkill");
     std::fflush(stdout);
     Group rows, fresh;
+    std::vector<std::byte> listBuffer, killBuffer;
     int running = 0;
     for (int count : counts) {
         const std::string at = "processes." + std::to_string(count) + ".";
@@ -436,30 +445,65 @@ int wmain(int argc, wchar_t** argv) {
             }
             break;
         }
-        // One of each first: caches warm, the row windows' classes in use.
+        // One of each first: caches warm, the row windows' classes in use,
+        // and the incremental floor has seen what runs.
+        benchfloor::IncrementalListing incremental;
         rebuild();
-        bareListing();
+        benchfloor::fullListing(listBuffer);
+        benchfloor::naiveListing();
+        incremental.refresh();
 
-        std::vector<double> cold, steady, changed, bare;
+        std::vector<double> cold, full, naive, steady, incrSteady, changed, incrNew;
         size_t listed = 0;
-        bool churned = true;
-        for (int i = 0; i < runs && churned; ++i) {
+        std::string readError;
+        for (int i = 0; i < runs && error.empty() && readError.empty(); ++i) {
+            // From cleared rows and an emptied path cache: every row's path read.
+            processes.forget();
             page.rows->clear();
             paint();
             pump();
-            cold.push_back(rebuild());
-            auto t0 = Clock::now();
-            listed = bareListing().size();
-            bare.push_back(msSince(t0));
-            steady.push_back(rebuild());
+            long reads = 0;
+            cold.push_back(rebuild(&reads));
+            const long rowsMade = form.state().processCount;
+            if (reads < rowsMade) {
+                readError = "a rebuild from an emptied cache read " + std::to_string(reads) + " paths for " +
+                            std::to_string(rowsMade) + " rows";
+            }
+            full.push_back(timed([&] { listed = benchfloor::fullListing(listBuffer).size(); }));
+            naive.push_back(timed([&] { benchfloor::naiveListing(); }));
+            // Nothing changed: no path read by either. The two take turns at going first.
+            int floorReads = 0;
+            for (int k = 0; k < 2; ++k) {
+                if ((i + k) % 2 == 0) {
+                    steady.push_back(rebuild(&reads));
+                    if (reads != 0) readError = "a steady rebuild read " + std::to_string(reads) + " paths";
+                } else {
+                    incrSteady.push_back(timed([&] { floorReads = incremental.refresh(); }));
+                    if (floorReads != 0) readError = "the incremental floor read " + std::to_string(floorReads) + " paths in steady state";
+                }
+            }
+            // churn processes ended and as many new ones started: their paths are read, and no other.
             fresh.endAll();
-            for (int k = 0; churned && k < churn; ++k) churned = fresh.start(newExe, &error);
-            if (!churned) break;
+            for (int k = 0; error.empty() && k < churn; ++k) {
+                if (!fresh.start(newExe, &error)) break;
+            }
+            if (!error.empty()) break;
             pump();
-            changed.push_back(rebuild());
-            t0 = Clock::now();
-            bareListing();
-            bare.push_back(msSince(t0));
+            for (int k = 0; k < 2; ++k) {
+                if ((i + k) % 2 == 0) {
+                    changed.push_back(rebuild(&reads));
+                    if (reads != churn) {
+                        readError = "a rebuild after " + std::to_string(churn) + " new processes read " +
+                                    std::to_string(reads) + " paths";
+                    }
+                } else {
+                    incrNew.push_back(timed([&] { floorReads = incremental.refresh(); }));
+                    if (floorReads != churn) {
+                        readError = "the incremental floor read " + std::to_string(floorReads) + " paths after " +
+                                    std::to_string(churn) + " new processes";
+                    }
+                }
+            }
         }
         // The same steady rebuild once every row's tool tip has been read (as
         // if the user had hovered over each), against steady rebuilds before
@@ -480,109 +524,106 @@ int wmain(int argc, wchar_t** argv) {
             result(at + "steady_tips_read_ms", tipsRead, "ms", "no tip read", &noTip);
         }
         std::printf("RESULT\t%slisted\t%zu\tcount\t-\t-\n", at.c_str(), listed);
-        result(at + "rebuild_ms", cold, "ms", "bare loop", &bare);
-        result(at + "steady_ms", steady, "ms", "bare loop", &bare);
-        if (churned) {
-            result(at + "new_ms", changed, "ms", "bare loop", &bare);
-            std::printf("RESULT\t%snew\t%d\tcount\t-\t-\n", at.c_str(), churn);
+        const std::string why = !error.empty() ? error : readError;
+        if (!why.empty()) {
+            for (const char* n : {"rebuild_ms", "rebuild_naive_ms", "steady_ms", "steady_naive_ms", "new_ms"}) {
+                notMeasured(at + n, why);
+            }
         } else {
-            notMeasured(at + "new_ms", error);
+            result(at + "rebuild_ms", cold, "ms", "full floor", &full);
+            result(at + "rebuild_naive_ms", cold, "ms", "naive loop", &naive);
+            result(at + "steady_ms", steady, "ms", "incremental floor", &incrSteady);
+            result(at + "steady_naive_ms", steady, "ms", "naive loop", &naive);
+            result(at + "new_ms", changed, "ms", "incremental floor", &incrNew);
+            std::printf("RESULT\t%snew\t%d\tcount\t-\t-\n", at.c_str(), churn);
         }
 
         // Where the rebuild's time goes.
-        std::vector<double> platformTimes, enumTimes, clearTimes, listTimes;
+        std::vector<double> platformTimes, clearTimes, listTimes;
         for (int i = 0; i < runs; ++i) {
-            auto t0 = Clock::now();
-            if (auto snapshot = system.processes.snapshot()) {
-                for (const auto& e : *snapshot) system.processes.mainModulePath(e.pid);
-            }
-            platformTimes.push_back(msSince(t0));
-            t0 = Clock::now();
-            bareListing(true);
-            enumTimes.push_back(msSince(t0));
-            t0 = Clock::now();
-            {
+            platformTimes.push_back(timed([&] {
+                if (auto snapshot = system.processes.snapshot()) {
+                    for (const auto& e : *snapshot) system.processes.mainModulePath(e.pid);
+                }
+            }));
+            clearTimes.push_back(timed([&] {
                 const wd::win32::HandlerScope handler;
                 page.rows->clear();
-            }
-            clearTimes.push_back(msSince(t0));
+            }));
             pump();
-            t0 = Clock::now();
-            {
+            listTimes.push_back(timed([&] {
                 const wd::win32::HandlerScope handler;
                 page.ListProcesses();
-            }
-            listTimes.push_back(msSince(t0));
+            }));
             pump();
         }
         result(at + "parts.platform_ms", platformTimes, "ms");
-        result(at + "parts.bare_enum_ms", enumTimes, "ms");
         result(at + "parts.clear_ms", clearTimes, "ms");
         result(at + "parts.list_ms", listTimes, "ms");
         rebuild();
 
-        // Ending by name, three ways in turn; each until the process is gone.
-        std::vector<double> endTimes, bareKillTimes, killTimes;
+        // Ending by name, four ways in turn; each until the process is gone.
+        std::vector<double> endTimes, floorKillTimes, naiveKillTimes, killTimes;
         std::string killError;
         Group victims;
-        auto victim = [&](const char* way) -> HANDLE {
-            std::string e;
-            if (victims.start(killExe, &e)) return victims.last();
-            killError = std::string(way) + ": " + e;
-            return nullptr;
-        };
+        const char* const ways[] = {"EndProcessByName", "floor kill", "naive kill", "taskkill"};
         auto gone = [&](HANDLE target, const char* way) {
             if (WaitForSingleObject(target, 10000) == WAIT_OBJECT_0) return true;
             killError = std::string(way) + ": the process still ran after 10 s";
             return false;
         };
         for (int i = 0; i < runs && killError.empty(); ++i) {
-            for (int k = 0; k < 3 && killError.empty(); ++k) {
-                const int way = (i + k) % 3;
-                HANDLE target = victim(way == 0 ? "EndProcessByName" : way == 1 ? "bare kill" : "taskkill");
-                if (!target) break;
+            for (int k = 0; k < 4 && killError.empty(); ++k) {
+                const int way = (i + k) % 4;
+                std::string e;
+                if (!victims.start(killExe, &e)) {
+                    killError = std::string(ways[way]) + ": " + e;
+                    break;
+                }
+                HANDLE target = victims.last();
                 const DWORD pid = victims.lastPid();
-                auto t0 = Clock::now();
+                const auto t0 = Clock::now();
+                bool ended = false;
+                std::vector<double>* times = nullptr;
                 if (way == 0) {
-                    const auto ended = wd::process::EndProcessByName(system.processes, system.text, "benchkill.exe");
-                    if (!ended || !ended->ended || ended->pid != pid) {
-                        killError = "EndProcessByName did not end the started copy";
-                    } else if (gone(target, "EndProcessByName")) {
-                        endTimes.push_back(msSince(t0));
-                    }
+                    const auto ending = wd::process::EndProcessByName(system.processes, system.text, "benchkill.exe");
+                    ended = ending && ending->ended && ending->pid == pid;
+                    times = &endTimes;
                 } else if (way == 1) {
-                    if (bareKill(L"benchkill.exe") != pid) {
-                        killError = "the bare kill loop did not end the started copy";
-                    } else if (gone(target, "bare kill")) {
-                        bareKillTimes.push_back(msSince(t0));
-                    }
+                    ended = benchfloor::endFirstNamed(L"benchkill.exe", killBuffer) == pid;
+                    times = &floorKillTimes;
+                } else if (way == 2) {
+                    ended = benchfloor::naiveEndFirstNamed(L"benchkill.exe") == pid;
+                    times = &naiveKillTimes;
                 } else {
                     const long code = runAndWait(taskkill, L"/IM benchkill.exe /F");
-                    if (code != 0) {
+                    ended = code == 0;
+                    if (!ended) {
                         killError = "taskkill gave exit code " + std::to_string(code) + " (-1: did not run or end)";
-                    } else if (gone(target, "taskkill")) {
-                        killTimes.push_back(msSince(t0));
                     }
+                    times = &killTimes;
                 }
+                if (!ended && killError.empty()) killError = std::string(ways[way]) + " did not end the started copy";
+                if (ended && gone(target, ways[way])) times->push_back(msSince(t0));
             }
         }
         victims.endAll();
         if (killError.empty()) {
-            result(at + "end_ms", endTimes, "ms", "bare kill loop", &bareKillTimes);
-            result(at + "taskkill_ms", killTimes, "ms");
+            result(at + "end_ms", endTimes, "ms", "floor kill", &floorKillTimes);
+            result(at + "end_naive_ms", endTimes, "ms", "naive kill", &naiveKillTimes);
+            result(at + "end_taskkill_ms", endTimes, "ms", "taskkill", &killTimes);
         } else {
-            notMeasured(at + "end_ms", killError);
-            notMeasured(at + "taskkill_ms", killError);
+            for (const char* n : {"end_ms", "end_naive_ms", "end_taskkill_ms"}) notMeasured(at + n, killError);
         }
 
-        const double b = median(bare);
-        auto ratio = [b](const std::vector<double>& v) { return v.empty() ? 0.0 : median(v) / b; };
-        std::printf("%9zu %6d %10.2f %10.2f %10.2f %10.2f %7.2f %7.2f %7.2f | %9.2f %9.2f %9.2f %6.2f %6.2f\n", listed,
-                    count, median(cold), median(steady), changed.empty() ? 0.0 : median(changed), b, ratio(cold),
-                    ratio(steady), ratio(changed), endTimes.empty() ? 0.0 : median(endTimes),
-                    bareKillTimes.empty() ? 0.0 : median(bareKillTimes), killTimes.empty() ? 0.0 : median(killTimes),
-                    bareKillTimes.empty() || endTimes.empty() ? 0.0 : median(endTimes) / median(bareKillTimes),
-                    killTimes.empty() || endTimes.empty() ? 0.0 : median(endTimes) / median(killTimes));
+        auto med = [](const std::vector<double>& v) { return v.empty() ? 0.0 : median(v); };
+        auto ratio = [&](const std::vector<double>& a, const std::vector<double>& b) {
+            return a.empty() || b.empty() ? 0.0 : median(a) / median(b);
+        };
+        std::printf("%9zu %6d | %9.2f %9.2f %9.2f %6.2f | %9.2f %9.2f %6.2f | %9.2f %9.2f %6.2f | %8.2f %8.2f %8.2f %8.2f\n",
+                    listed, count, med(cold), med(full), med(naive), ratio(cold, full), med(steady), med(incrSteady),
+                    ratio(steady, incrSteady), med(changed), med(incrNew), ratio(changed, incrNew), med(endTimes),
+                    med(floorKillTimes), med(naiveKillTimes), med(killTimes));
         std::fflush(stdout);
     }
     rows.endAll();

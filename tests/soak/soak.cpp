@@ -26,11 +26,14 @@
 //   --settle N    seconds before growth is judged (default 60)
 //   --inject L    comma-separated faults to put into the program, to see the
 //                 checks catch them: "handles" (one kernel handle more every
-//                 second), "help-handles" (one kernel handle more each time
+//                 second), "help-handles", "help-gdi", "help-user" (one
+//                 kernel handle, GDI object or USER object more each time
 //                 the Help window opens: one in ten operations), "freeze"
 //                 (its window thread stopped for 3 s once, half-way). The
-//                 handles are duplicated into wardeck.exe, so its own count
-//                 is what grows.
+//                 handles are duplicated into wardeck.exe; the GDI and USER
+//                 objects are made on its window thread by a hook of
+//                 soakfault.dll (fault.cpp). Either way the program's own
+//                 count is what grows.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -345,8 +348,12 @@ void takeSample(Soak& s) {
     if (s.samples.empty()) {
         s.r.note(L"handles: " + h.how);
         s.r.note(L"USER/GDI objects: " + g.how);
-        s.r.note(L"private memory: " + m.how + L" (working set " + num(m.workingSetMb) + L" MB, pagefile " +
-                 num(m.pagefileMb) + L" MB, VmRSS " + num(m.rssMb) + L" MB, VmData " + num(m.dataMb) + L" MB)");
+        s.r.check(m.privateMb > 0,
+                  L"private memory is read from a named source, above zero: " + num(m.privateMb) + L" MB, " + m.how,
+                  L"working set " + num(m.workingSetMb) + L" MB, pagefile " + num(m.pagefileMb) + L" MB, VmRSS " +
+                      num(m.rssMb) + L" MB, VmData " + num(m.dataMb) + L" MB");
+        s.r.note(L"private memory: working set " + num(m.workingSetMb) + L" MB, pagefile " + num(m.pagefileMb) +
+                 L" MB, VmRSS " + num(m.rssMb) + L" MB, VmData " + num(m.dataMb) + L" MB");
     }
     s.samples.push_back(x);
     writeRow(s, L"| " + num(x.t, L"%.0f") + L" | " + std::to_wstring(x.handles) + L" | " + std::to_wstring(x.user) +
@@ -388,8 +395,11 @@ Growth growth(const std::vector<Sample>& v, double settle, Get get) {
 void checkGrowth(Soak& s, const std::wstring& what, double settle, const wchar_t* format,
                  const std::function<double(const Sample&)>& get, double fixedMargin = -1) {
     for (const auto& x : s.samples) {
-        if (get(x) < 0) {
-            s.r.check(false, what + L" can be read", L"a sample at " + num(x.t) + L" s could not read it");
+        // Every count and the memory are above zero in a running program: a
+        // reading of 0 or less is one that could not be made.
+        if (get(x) <= 0) {
+            s.r.check(false, what + L" can be read (above zero)",
+                      L"a sample at " + num(x.t) + L" s read " + num(get(x), format));
             return;
         }
     }
@@ -419,11 +429,38 @@ void checkGrowth(Soak& s, const std::wstring& what, double settle, const wchar_t
 // ---- faults put in on purpose -----------------------------------------------------
 
 struct Faults {
-    bool handles = false, helpHandles = false, freeze = false, frozen = false;
+    bool handles = false, helpHandles = false, helpGdi = false, helpUser = false, freeze = false, frozen = false;
     HANDLE source = nullptr;
-    int leaked = 0, helpSeen = 0;
+    HHOOK hook = nullptr;  // soakfault.dll's hook on the program's window thread
+    UINT faultMessage = 0;
+    int leaked = 0, helpSeen = 0, objectsAsked = 0;
     Clock::time_point nextLeak;
 };
+
+// Sets soakfault.dll's hook on the program's window thread, through which a
+// posted "WdsoakFault" message makes a GDI or USER object there. An empty
+// text when it is set, or what went wrong.
+std::wstring setFaultHook(Soak& s, Faults& f) {
+    const std::wstring path = joinPath(clientFolder(), L"soakfault.dll");
+    HMODULE dll = LoadLibraryW(path.c_str());
+    if (!dll) return L"LoadLibrary " + path + L": error " + std::to_wstring(GetLastError());
+    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "getMessageHook")));
+    if (!proc) return L"soakfault.dll has no getMessageHook";
+    f.hook = SetWindowsHookExW(WH_GETMESSAGE, proc, dll, GetWindowThreadProcessId(s.main, nullptr));
+    if (!f.hook) return L"SetWindowsHookEx: error " + std::to_wstring(GetLastError());
+    f.faultMessage = RegisterWindowMessageW(L"WdsoakFault");
+    return {};
+}
+
+// The windows that soakfault.dll made in the program.
+int faultWindows(DWORD pid) {
+    int n = 0;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"Static", L"wdsoak leak"); w;
+         w = FindWindowExW(nullptr, w, L"Static", L"wdsoak leak")) {
+        n += windowPid(w) == pid;
+    }
+    return n;
+}
 
 // One handle more in the program, duplicated into it from here.
 void leakHandle(Soak& s, Faults& f) {
@@ -439,7 +476,11 @@ void injectFaults(Soak& s, Faults& f, int seconds) {
         leakHandle(s, f);
         f.nextLeak += std::chrono::seconds(1);
     }
-    for (; f.helpHandles && f.helpSeen < s.helpOpenings; ++f.helpSeen) leakHandle(s, f);
+    for (; f.helpSeen < s.helpOpenings; ++f.helpSeen) {
+        if (f.helpHandles) leakHandle(s, f);
+        const WPARAM objects = (f.helpGdi ? 1 : 0) | (f.helpUser ? 2 : 0);
+        if (objects && f.hook && PostMessageW(s.main, f.faultMessage, objects, 0)) ++f.objectsAsked;
+    }
     if (f.freeze && !f.frozen && s.now() > seconds / 2.0) {
         f.frozen = true;
         const DWORD tid = GetWindowThreadProcessId(s.main, nullptr);
@@ -479,6 +520,8 @@ int scenarioSoak(Report& r, const Options& o) {
         auto named = [&](const wchar_t* n) { return std::find(names.begin(), names.end(), n) != names.end(); };
         faults.handles = named(L"handles");
         faults.helpHandles = named(L"help-handles");
+        faults.helpGdi = named(L"help-gdi");
+        faults.helpUser = named(L"help-user");
         faults.freeze = named(L"freeze");
         if (faults.handles || faults.helpHandles) faults.source = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!inject.empty()) r.note(L"faults put into the program on purpose: " + inject);
@@ -522,6 +565,13 @@ int scenarioSoak(Report& r, const Options& o) {
     s.pid = s.app.process.pid();
     waitUntil([&] { return visible(s.main); }, 5000);
     s.procFolder = unixProcFolder("wardeck.exe");
+    if (faults.helpGdi || faults.helpUser) {
+        const std::wstring error = setFaultHook(s, faults);
+        if (!r.check(error.empty(), L"soakfault.dll's hook is set on wardeck.exe's window thread", error)) {
+            s.app.process.terminate();
+            return r.finish();
+        }
+    }
 
     // The monitor on G:.
     HWND combo = s.control(kCombo1);
@@ -636,12 +686,19 @@ int scenarioSoak(Report& r, const Options& o) {
         }
         r.check(stillOn.empty(), L"all four timers are still on at the end", L"off:" + stillOn);
         checkGrowth(s, L"kernel handles", settle, L"%.0f", [](const Sample& x) { return double(x.handles); });
-        checkGrowth(s, L"USER objects (windows)", settle, L"%.0f", [](const Sample& x) { return double(x.user); });
+        checkGrowth(s, L"USER objects", settle, L"%.0f", [](const Sample& x) { return double(x.user); });
         checkGrowth(s, L"GDI objects", settle, L"%.0f", [](const Sample& x) { return double(x.gdi); });
         checkGrowth(s, L"private memory (MB)", settle, L"%.1f", [](const Sample& x) { return x.privateMb; },
                     kPrivateMarginMb);
     }
     if (faults.source) r.note(L"handles put into the program on purpose: " + std::to_wstring(faults.leaked));
+    if (faults.hook) {
+        r.note(L"GDI/USER objects asked of soakfault.dll's hook: " + std::to_wstring(faults.objectsAsked) +
+               L" times" + (faults.helpUser ? L"; its windows found in the program: " +
+                                                  std::to_wstring(faultWindows(s.pid))
+                                            : L""));
+        UnhookWindowsHookEx(faults.hook);
+    }
 
     // Loop kill: every start of a listed name ended by the program.
     reapVictims(s, true);

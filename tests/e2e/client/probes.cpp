@@ -583,14 +583,15 @@ GuiCounts guiCounts(HANDLE process, DWORD pid) {
     if (user > 0 && gdi > 0) {
         c.user = static_cast<long>(user);
         c.gdi = static_cast<long>(gdi);
-        c.how = L"GetGuiResources";
+        c.how = L"GetGuiResources: every USER object (windows, menus, icons, cursors, hooks...) and every GDI object";
         return c;
     }
     HandleCloser reader{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)};
     c.user = windowCount(pid);
     c.gdi = reader.h ? gdiHandleTableCount(reader.h) : -1;
     c.how = L"GetGuiResources answers 0 (error " + std::to_wstring(userError) +
-            L"): USER = the program's windows, GDI = used entries of its GDI handle table";
+            L"): USER = the program's windows only (menus, icons and cursors are kept where no other "
+            L"process can count them), GDI = used entries of its GDI handle table";
     return c;
 }
 
@@ -678,15 +679,22 @@ MemoryCounts memoryCounts(HANDLE process, const std::wstring& procFolder) {
             m.dataMb = statusMb(s, "VmData");
         }
     }
+    // The first source that gives a figure above zero; none: -1, and `how`
+    // says what each gave.
     if (privateUsage > 0) {
         m.privateMb = privateUsage;
         m.how = L"PrivateUsage of GetProcessMemoryInfo";
     } else if (m.rssAnonMb > 0) {
         m.privateMb = m.rssAnonMb;
-        m.how = L"PrivateUsage is 0 under Wine: RssAnon of the Unix process (its private resident memory)";
-    } else {
+        m.how = L"RssAnon of the Unix process (its private resident memory; PrivateUsage is 0 under Wine)";
+    } else if (m.pagefileMb > 0) {
         m.privateMb = m.pagefileMb;
-        m.how = L"PagefileUsage of GetProcessMemoryInfo";
+        m.how = L"PagefileUsage of GetProcessMemoryInfo (PrivateUsage and RssAnon gave nothing)";
+    } else {
+        m.privateMb = -1;
+        m.how = L"no source gave a figure above zero: PrivateUsage " + std::to_wstring(privateUsage) +
+                L" MB, RssAnon " + std::to_wstring(m.rssAnonMb) + L" MB, PagefileUsage " +
+                std::to_wstring(m.pagefileMb) + L" MB";
     }
     return m;
 }

@@ -182,11 +182,12 @@ struct GuiCounts {
     long gdi = -1;
     std::wstring how;  // where the numbers come from
 };
-// GetGuiResources where the system implements it. Wine does not (it answers
-// 0 with ERROR_CALL_NOT_IMPLEMENTED); there USER objects are counted as the
-// process's windows and GDI objects as the used entries of the process's GDI
-// handle table, which Wine keeps, as Windows once did, at
-// PEB.GdiSharedHandleTable.
+// GetGuiResources where the system implements it: every USER object (windows,
+// menus, icons, cursors, hooks) and every GDI object. Wine does not (it
+// answers 0 with ERROR_CALL_NOT_IMPLEMENTED); there USER objects are counted
+// as the process's windows, the only USER objects Wine lets another process
+// count, and GDI objects as the used entries of the process's GDI handle
+// table, which Wine keeps, as Windows once did, at PEB.GdiSharedHandleTable.
 GuiCounts guiCounts(HANDLE process, DWORD pid);
 // Every window of `pid`: top-level, message-only and all their descendants.
 long windowCount(DWORD pid);
@@ -202,7 +203,7 @@ struct HandleCount {
 HandleCount handleCount(HANDLE process, DWORD pid);
 
 struct MemoryCounts {
-    double privateMb = -1;  // what the criterion uses (see `how`)
+    double privateMb = -1;  // what the criterion uses (see `how`); -1 when no source gave more than 0
     double pagefileMb = -1, workingSetMb = -1;  // GetProcessMemoryInfo
     double rssMb = -1, rssAnonMb = -1, dataMb = -1;  // /proc/<pid>/status of the Unix process
     std::wstring how;

@@ -1,8 +1,10 @@
 #include "report.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "automation.h"
+#include "measure.h"
 
 namespace wdauto {
 
@@ -49,11 +51,6 @@ bool Report::equal(long long seen, long long expected, const std::wstring& what)
                  L"expected " + std::to_wstring(expected) + L"\n    seen " + std::to_wstring(seen));
 }
 
-void Report::skip(const std::wstring& what, const std::wstring& reason) {
-    ++skipped_;
-    write(L"ok - " + what + L" # SKIP " + reason);
-}
-
 void Report::note(const std::wstring& line) { write(L"# " + line); }
 
 namespace {
@@ -80,13 +77,30 @@ void Report::result(const std::wstring& name, double value, const std::wstring& 
           (baseline.empty() ? L"-\t-" : field(baseline) + L"\t" + figure(baselineValue)));
 }
 
+void Report::result(const std::wstring& name, const std::vector<double>& values, const std::wstring& unit,
+                    const std::wstring& baseline, const std::vector<double>& baselineValues) {
+    if (values.empty() || (!baseline.empty() && baselineValues.empty())) {
+        notMeasured(name, L"nothing was measured");
+        return;
+    }
+    const auto [least, most] = std::minmax_element(values.begin(), values.end());
+    std::wstring line = L"RESULT\t" + field(name) + L"\t" + figure(median(values)) + L"\t" + field(unit) + L"\t" +
+                        (baseline.empty() ? L"-\t-" : field(baseline) + L"\t" + figure(median(baselineValues))) +
+                        L"\truns=" + std::to_wstring(values.size()) + L"\tmin=" + figure(*least) + L"\tmax=" +
+                        figure(*most);
+    if (!baseline.empty()) {
+        const auto [baseLeast, baseMost] = std::minmax_element(baselineValues.begin(), baselineValues.end());
+        line += L"\tbmin=" + figure(*baseLeast) + L"\tbmax=" + figure(*baseMost);
+    }
+    write(line);
+}
+
 void Report::notMeasured(const std::wstring& name, const std::wstring& why) {
     write(L"NOTMEASURED\t" + field(name) + L"\t" + field(why));
 }
 
 int Report::finish() {
-    write(L"# " + std::to_wstring(passed_) + L" passed, " + std::to_wstring(failed_) + L" failed, " +
-          std::to_wstring(skipped_) + L" skipped");
+    write(L"# " + std::to_wstring(passed_) + L" passed, " + std::to_wstring(failed_) + L" failed");
     return failed_ ? 1 : 0;
 }
 

@@ -485,7 +485,8 @@ void badInputPart(Report& r, const Options& o) {
 
     // The drive goes away between two ticks and comes back.
     if (gfolder.empty()) {
-        r.skip(label + L"the drive disappears between two ticks", L"no --gfolder");
+        r.check(false, label + L"the drive disappears between two ticks",
+                L"no --gfolder: the folder that G: maps to was not given");
     } else {
         const std::wstring away = gfolder + L".away";
         bool gone = MoveFileExW(gfolder.c_str(), away.c_str(), 0) != FALSE;
@@ -913,8 +914,9 @@ void floodPart(Report& r, const Options& o) {
             done ? L"after " + msText(tookMs) : L"not within 150 s");
     r.check(exists(inQuarantine(L"flood-first.exe.vkq")) && exists(inQuarantine(L"flood-mid.exe.vkq")),
             label + L"flood-first.exe and flood-mid.exe are quarantined too");
-    r.check(peakMb - m0.privateMb <= 16.0, label + L"private memory rises by at most 16 MB",
-            L"+" + std::to_wstring(peakMb - m0.privateMb) + L" MB");
+    r.check(m0.privateMb > 0 && peakMb - m0.privateMb <= 16.0, label + L"private memory rises by at most 16 MB",
+            m0.privateMb > 0 ? L"+" + std::to_wstring(peakMb - m0.privateMb) + L" MB"
+                             : L"private memory could not be read: " + m0.how);
     r.check(allAnswered && worstAnswer <= 1000, label + L"the window answers within 1 s throughout",
             L"slowest answer " + msText(worstAnswer));
     r.check(refreshed, label + L"Auto refresh (Timer3) drops the ended floodgone.exe from the Process list meanwhile");

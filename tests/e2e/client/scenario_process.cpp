@@ -622,10 +622,10 @@ void refreshPart(Context& c) {
     r.check(answers(c.main), L"the main window answers after Auto refresh");
     const GuiCounts after = guiCounts(c.app.process.handle(), c.pid);
     r.note(L"USER/GDI objects after: " + std::to_wstring(after.user) + L"/" + std::to_wstring(after.gdi));
-    r.check(before.user >= 0 && after.user >= 0 && std::abs(after.user - before.user) <= 10,
+    r.check(before.user > 0 && after.user > 0 && std::abs(after.user - before.user) <= 10,
             L"USER objects before and after 30 s of Auto refresh agree within 10",
             std::to_wstring(before.user) + L" then " + std::to_wstring(after.user) + L" (" + before.how + L")");
-    r.check(before.gdi >= 0 && after.gdi >= 0 && std::abs(after.gdi - before.gdi) <= 10,
+    r.check(before.gdi > 0 && after.gdi > 0 && std::abs(after.gdi - before.gdi) <= 10,
             L"GDI objects before and after 30 s of Auto refresh agree within 10",
             std::to_wstring(before.gdi) + L" then " + std::to_wstring(after.gdi) + L" (" + before.how + L")");
 }
@@ -636,7 +636,7 @@ void inputPart(Context& c) {
     Report& r = c.r;
     HWND list = c.control(kList1);
     HWND edit = c.control(kText1);
-    if (!list || !edit) return;
+    if (!r.check(list && edit, L"the Suspect list (List1, ID 405) and Text1 (ID 407) exist")) return;
     if (HWND menu = openMenuOn(c, list)) {
         choosePopupMenuItem(menu, kMenuClearAll);
         r.check(waitUntil([&] { return suspects(c).empty(); }, 3000), L"the List menu's \"清除所有\" empties the Suspect list",

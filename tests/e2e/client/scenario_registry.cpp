@@ -438,7 +438,10 @@ std::vector<std::wstring> ifeoRowsExpected() {
 void checkScrolling(Report& r, HWND main, const PageIds& p, const std::wstring& label) {
     HWND bar = findDescendant(main, p.bar);
     auto rows = rowsOf(main, p);
-    if (!bar || rows.empty()) return;
+    if (!r.check(bar && !rows.empty(), label + L"the list has its scroll bar and rows",
+                 std::wstring(bar ? L"" : L"no scroll bar; ") + std::to_wstring(rows.size()) + L" rows")) {
+        return;
+    }
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_POS;
