@@ -138,7 +138,13 @@ public:
         ++pathReads_;
         return real_.mainModulePath(pid);
     }
-    bool terminate(std::uint32_t pid) override { return real_.terminate(pid); }
+    wd::platform::EndResult terminate(std::uint32_t pid, std::uint64_t createTime) override {
+        return real_.terminate(pid, createTime);
+    }
+    std::string systemFolder() override { return real_.systemFolder(); }
+    std::unique_ptr<wd::platform::UserToken> unelevatedToken(std::uint32_t pid) override {
+        return real_.unelevatedToken(pid);
+    }
     bool waitForExit(std::uint32_t pid, int timeoutMs) override { return real_.waitForExit(pid, timeoutMs); }
 
 private:

@@ -17,6 +17,7 @@
 // Writes RESULT lines. The seeded keys stay.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "benches.h"
 #include "machine_state.h"
@@ -56,20 +57,31 @@ bool rowsInViewPainted(HWND box, int firstId, int rows) {
     return true;
 }
 
-int rowCount(HWND main) {
-    HWND box = findDescendant(main, kPicture2);
-    int n = 0;
-    for (HWND w : descendants(box)) {
-        int id = controlId(w);
-        // Shown rows only: a row the program has made but not yet shown is not there for the user.
-        n += id > kHijackRow0 && id < kHijackRow0 + 100000 && (style(w) & WS_VISIBLE);
-    }
-    return n;
+// The program's rows are data with windows for the rows near the view: its
+// list is whole when its scroll bar reaches the last of `rows` rows (the
+// page sets the range once the list is read), and shown when every row in
+// view is painted.
+int expectedMaximum(int rows) {
+    const long long overflow = 35 + 285LL * (rows - 1) + 255 - 2415;
+    return overflow > 0 ? static_cast<int>(overflow / 180 + 2) : 0;
+}
+
+bool programListShown(HWND main, HWND box, int rows) {
+    HWND bar = findDescendant(main, kVScroll2);
+    if (!bar || !box) return false;
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE;
+    if (!GetScrollInfo(bar, SB_CTL, &si) || si.nMax != expectedMaximum(rows)) return false;
+    // The rows in view: the first nine of them.
+    return rowsInViewPainted(box, kHijackRow0, std::min(rows, 9));
 }
 
 // The program's first opening: start, then from the click on the page bar
-// until every row in view is painted. Milliseconds, or -1 with `error`.
-double programOpening(const Options& o, int keys, std::wstring* error) {
+// until the whole list is read and every row in view painted. Milliseconds,
+// or -1 with `error`; `worstAnswer` gets the longest the window took to
+// answer a message meanwhile.
+double programOpening(const Options& o, int keys, std::wstring* error, double* worstAnswer = nullptr) {
     Running app = start(o.app, quotedCommandLine(o.app, L""));
     if (!app.main) {
         *error = L"wardeck.exe does not start: " + app.error;
@@ -80,14 +92,26 @@ double programOpening(const Options& o, int keys, std::wstring* error) {
     HWND box = nullptr;
     auto opened = [&] {
         if (!box) box = findDescendant(app.main, kPicture2);
-        return rowsInViewPainted(box, kHijackRow0, keys);
+        return programListShown(app.main, box, keys);
     };
     const auto t0 = Clock::now();
-    click(button);
-    bool all = waitUntil(opened, 60000, 1);
+    bool all = false;
+    if (worstAnswer) {
+        postClick(button);
+        *worstAnswer = 0;
+        while (!all && msSince(t0) < 60000) {
+            const auto asked = Clock::now();
+            DWORD_PTR res = 0;
+            SendMessageTimeoutW(app.main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &res);
+            *worstAnswer = std::max(*worstAnswer, msSince(asked));
+            all = opened();
+        }
+    } else {
+        click(button);
+        all = waitUntil(opened, 60000, 1);
+    }
     const double ms = msSince(t0);
-    all = all && rowCount(app.main) >= keys;
-    if (!all) *error = L"only " + std::to_wstring(rowCount(app.main)) + L" rows are listed and painted";
+    if (!all) *error = L"the list of " + std::to_wstring(keys) + L" rows was not read and shown within 60 s";
     app.process.terminate();
     return all ? ms : -1;
 }
@@ -208,6 +232,167 @@ double regQuery(const std::wstring& args, std::wstring* error) {
     return ms;
 }
 
+// ---- lists and keys of any size ----------------------------------------------------
+
+// Seeds `count` empty IFEO subkeys (the last sorts last); false when it could not.
+bool seedDecoys(int count) {
+    emptyKey(HKEY_LOCAL_MACHINE, kIfeoPath);
+    HKEY ifeo = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kIfeoPath.c_str(), 0, KEY_ALL_ACCESS, &ifeo) != ERROR_SUCCESS) return false;
+    bool ok = true;
+    for (int i = 1; ok && i <= count; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"decoy%05d.exe", i);
+        HKEY k = nullptr;
+        ok = RegCreateKeyExW(ifeo, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == ERROR_SUCCESS;
+        if (k) RegCloseKey(k);
+    }
+    RegCloseKey(ifeo);
+    return ok;
+}
+
+bool seedHooks(int count) {
+    emptyKey(HKEY_CURRENT_USER, kSearchHooksPath);
+    HKEY hooks = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSearchHooksPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hooks,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    bool ok = true;
+    for (int i = 1; ok && i <= count; ++i) {
+        wchar_t name[64];
+        swprintf(name, 64, L"{00000000-0000-4000-8000-%012d}", i);
+        ok = RegSetValueExW(hooks, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 2) == ERROR_SUCCESS;
+    }
+    RegCloseKey(hooks);
+    return ok;
+}
+
+// Clicks `button` without waiting and asks the window for an answer every
+// 20 ms until `done` holds: milliseconds from the click, or -1 with `error`;
+// `worstAnswer` gets the longest the window took to answer.
+double timedRemoval(HWND main, HWND button, const std::function<bool()>& done, double& worstAnswer,
+                    std::wstring* error) {
+    worstAnswer = 0;
+    const auto t0 = Clock::now();
+    postClick(button);
+    while (msSince(t0) < 600000) {
+        const auto asked = Clock::now();
+        DWORD_PTR res = 0;
+        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 600000, &res);
+        worstAnswer = std::max(worstAnswer, msSince(asked));
+        if (done()) return msSince(t0);
+        Sleep(20);
+    }
+    *error = L"the removal did not end within 10 minutes";
+    return -1;
+}
+
+// A page opened on a fresh start of the program, or null with `error`.
+HWND openedPage(const Options& o, Running& app, int page, std::wstring* error) {
+    app = start(o.app, quotedCommandLine(o.app, L""));
+    if (!app.main) {
+        *error = L"wardeck.exe does not start: " + app.error;
+        return nullptr;
+    }
+    click(findDescendant(app.main, kPageButton0 + page));
+    if (!waitUntil([&] { return findDescendant(app.main, kPageContainer0 + page) != nullptr; }, 20000, 10)) {
+        *error = L"the page did not open";
+        return nullptr;
+    }
+    return app.main;
+}
+
+bool rowsShown(HWND main, int box, int row0) {
+    for (HWND w : descendants(findDescendant(main, box))) {
+        const int id = controlId(w);
+        if (id > row0 && id < row0 + 100000 && (style(w) & WS_VISIBLE)) return true;
+    }
+    return false;
+}
+
+void benchScale(Report& r, const Options& o) {
+    const int keys = o.number(L"scale-keys", 15001);
+    const int hooks = o.number(L"hooks", 20000);
+    const int runs = o.number(L"scale-runs", 3);
+    const std::wstring ifeoArg = L"\"HKLM\\" + kIfeoPath + L"\"";
+    const std::wstring hooksArg = L"\"HKCU\\" + kSearchHooksPath + L"\"";
+    std::vector<double> open, openQuery, openWorst, remove, removeQuery, removeWorst, wipe, wipeQuery, wipeWorst;
+    std::wstring error;
+    const auto failed = [&](const std::wstring& what) {
+        r.check(false, what, error);
+        for (const wchar_t* n : {L"registry.scale_open_ms", L"registry.scale_remove_ms", L"registry.scale_wipe_ms"})
+            r.notMeasured(n, error);
+    };
+    // Opening: the program and reg query take turns, medians over the rounds.
+    if (!seedDecoys(keys)) {
+        error = L"the IFEO keys could not be seeded";
+        return failed(L"seeded " + std::to_wstring(keys) + L" IFEO subkeys");
+    }
+    for (int i = 0; i <= runs; ++i) {
+        double worst = 0;
+        const double query = regQuery(L"query " + ifeoArg, &error);
+        const double ms = error.empty() ? programOpening(o, keys, &error, &worst) : -1;
+        if (!error.empty()) return failed(L"opening round " + std::to_wstring(i));
+        if (i == 0) continue;
+        open.push_back(ms);
+        openQuery.push_back(query);
+        openWorst.push_back(worst);
+    }
+    // Removal of every key with its backup, and the wipe of the search hooks,
+    // each against reg query of what it deletes.
+    for (int i = 1; i <= runs; ++i) {
+        if (!seedDecoys(keys)) {
+            error = L"the IFEO keys could not be seeded";
+            return failed(L"seeded for removal round " + std::to_wstring(i));
+        }
+        const double query = regQuery(L"query " + ifeoArg + L" /s", &error);
+        Running app;
+        HWND main = error.empty() ? openedPage(o, app, kHijack, &error) : nullptr;
+        if (!main) return failed(L"removal round " + std::to_wstring(i));
+        waitUntil([&] { return programListShown(main, findDescendant(main, kPicture2), keys); }, 60000, 10);
+        click(findDescendant(main, kCommand4));
+        double worst = 0;
+        const double ms = timedRemoval(
+            main, findDescendant(main, kCommand3),
+            [&] { return subkeyNames(HKEY_LOCAL_MACHINE, kIfeoPath).empty() && !rowsShown(main, kPicture2, kHijackRow0); },
+            worst, &error);
+        app.process.terminate();
+        if (ms < 0) return failed(L"removal round " + std::to_wstring(i));
+        remove.push_back(ms);
+        removeQuery.push_back(query);
+        removeWorst.push_back(worst);
+
+        if (!seedHooks(hooks)) {
+            error = L"the search hooks could not be seeded";
+            return failed(L"seeded for wipe round " + std::to_wstring(i));
+        }
+        const double hooksQuery = regQuery(L"query " + hooksArg, &error);
+        main = error.empty() ? openedPage(o, app, kBrowser, &error) : nullptr;
+        if (!main) return failed(L"wipe round " + std::to_wstring(i));
+        const double wiped = timedRemoval(
+            main, findDescendant(main, kCommand10), [&] { return values(HKEY_CURRENT_USER, kSearchHooksPath).empty(); },
+            worst, &error);
+        app.process.terminate();
+        if (wiped < 0) return failed(L"wipe round " + std::to_wstring(i));
+        wipe.push_back(wiped);
+        wipeQuery.push_back(hooksQuery);
+        wipeWorst.push_back(worst);
+        r.note(L"round " + std::to_wstring(i) + L": removal " + num(ms) + L" ms (reg query /s " + num(query) +
+               L" ms, worst answer " + num(removeWorst.back()) + L" ms), wipe " + num(wiped) + L" ms (reg query " +
+               num(hooksQuery) + L" ms, worst answer " + num(worst) + L" ms)");
+    }
+    emptyKey(HKEY_LOCAL_MACHINE, kIfeoPath);
+    emptyKey(HKEY_CURRENT_USER, kSearchHooksPath);
+    r.result(L"registry.scale_open_ms", open, L"ms", L"reg query", openQuery);
+    r.result(L"registry.scale_open_worst_answer_ms", openWorst, L"ms");
+    r.result(L"registry.scale_remove_ms", remove, L"ms", L"reg query /s", removeQuery);
+    r.result(L"registry.scale_remove_worst_answer_ms", removeWorst, L"ms");
+    r.result(L"registry.scale_wipe_ms", wipe, L"ms", L"reg query", wipeQuery);
+    r.result(L"registry.scale_wipe_worst_answer_ms", wipeWorst, L"ms");
+    r.result(L"registry.scale_keys", keys, L"count");
+    r.result(L"registry.scale_hooks", hooks, L"count");
+}
+
 }  // namespace
 
 int benchRegistry(Report& r, const Options& o) {
@@ -259,6 +444,7 @@ int benchRegistry(Report& r, const Options& o) {
     r.result(L"registry.reg_query_small_ms", small, L"ms");
     r.result(L"registry.keys", keys, L"count");
     r.result(L"registry.runs", runs, L"count");
+    if (o.number(L"scale-runs", 3) > 0) benchScale(r, o);
     return r.finish();
 }
 
