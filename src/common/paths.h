@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <string>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace wd::common {
 
@@ -45,18 +47,18 @@ inline PathPlace placeOf(std::string_view path) {
     return {PathPlace::Kind::Remote, 0};
 }
 
-// Paths of this many UTF-16 units or more do not fit the plain form of the
-// Windows file functions (MAX_PATH, its terminating NUL included).
-inline constexpr std::size_t kMaxPlainPath = 260;
+// A full path taken apart: the root it starts from, as a folder the system
+// opens ("C:", "\\?\C:", "\\server\share", "\\?\UNC\server\share"), and the
+// names below it. Separators may be "\" or "/", and doubled; "." parts
+// are dropped, as Windows drops them. Nothing for a path that is not full,
+// names a device ("\\.\..."), goes up (".."), or holds a part that Windows
+// would read otherwise than it stands: a stream (":"), a wildcard, a control
+// character, or a dot or blank at its end.
+struct SplitPath {
+    std::string root;
+    std::vector<std::string> parts;
+};
+std::optional<SplitPath> splitFullPath(std::string_view path);
 
-// A path too long for the plain form, turned into the "\\?\" form that
-// names the same file: "\\?\C:\..." for "C:\...", "\\?\UNC\server\share\..."
-// for "\\server\share\...". Windows takes the "\\?\" form literally (no "."
-// or "..", no "/", trailing dots and blanks kept), so only a path whose
-// plain form means exactly that is turned: a full path with backslashes
-// only, and no part that is empty, "." or "..", ends in a dot or a blank or
-// holds a control character. Every other path, and every shorter one, comes
-// back unchanged.
-std::string extendedLengthPath(std::string_view path);
 
 }  // namespace wd::common

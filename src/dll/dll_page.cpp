@@ -54,14 +54,54 @@ DllPage::DllPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command11->onClick = [this] { Command11_Click(); };
 }
 
+namespace {
+
+// The file a path names, reached part by part from its root without going
+// through a link, junction or mount point, and held: a folder on the way
+// cannot be swapped meanwhile. Nothing when the path leads to anything but a
+// plain file reached so.
+struct Target {
+    std::unique_ptr<platform::DriveRoot> root;
+    std::unique_ptr<platform::DrivePath> path;  // the folders, then the file looked at
+    std::string name;                           // the file's name in its folder
+};
+
+std::optional<Target> reach(platform::Files& files, const std::string& typed) {
+    const std::optional<common::SplitPath> split = common::splitFullPath(typed);
+    if (!split) return std::nullopt;
+    Target t;
+    t.root = files.openDriveRoot(split->root);
+    if (!t.root) return std::nullopt;
+    t.path = t.root->path();
+    for (std::size_t i = 0; i + 1 < split->parts.size(); ++i)
+        if (t.path->step(split->parts[i], platform::DriveAccess::Hold) != platform::DriveEntry::Folder)
+            return std::nullopt;
+    t.name = split->parts.back();
+    // Looked at only: a program that holds the file does not hide it.
+    if (t.path->step(t.name, platform::DriveAccess::Look) != platform::DriveEntry::File || !t.path->confirm())
+        return std::nullopt;
+    return t;
+}
+
+// Clears the file's attributes and deletes it through a handle of its own,
+// opened anew in the folder held (the shell may have held the file until now).
+bool deleteReached(Target& t) {
+    t.path->back(1);
+    return t.path->step(t.name, platform::DriveAccess::Move) == platform::DriveEntry::File && t.path->confirm() &&
+           t.path->deleteFile();
+}
+
+}  // namespace
+
 void DllPage::Command11_Click() {
     if (shellDown_) return;
     Platform& p = form_.platform;
     const std::string path = Text2->text();
-    // A path too long for the plain form is used in the \\?\ form, which
-    // names the same file.
-    const std::string target = common::extendedLengthPath(path);
-    if (!p.files.exists(target)) {
+    // Only a plain file counts as there: a path through a link would let the
+    // deletion reach anything an administrator may delete, and a folder or
+    // stream is no DLL.
+    std::optional<Target> target = reach(p.files, path);
+    if (!target) {
         form_.toolkit().messageBox(&form_.window, std::string(kNotFoundBefore) + path + kNotFoundAfter,
                                    kNotFoundTitle, ui::kMbOk);
         return;
@@ -69,13 +109,13 @@ void DllPage::Command11_Click() {
     bool closeRequested = false;
     {
         const ShellDown down(*this);
-        replaceShell(target);
+        replaceShell([&] { return deleteReached(*target); });
         closeRequested = down.closeRequested();
     }
     if (closeRequested) form_.window.requestClose();
 }
 
-void DllPage::replaceShell(const std::string& target) {
+void DllPage::replaceShell(const std::function<bool()>& deleteFile) {
     Platform& p = form_.platform;
     // The shell that is started again runs as the user did before, never
     // with this program's rights: its token (or the user's unelevated one)
@@ -86,7 +126,7 @@ void DllPage::replaceShell(const std::string& target) {
     // The shell lets go of the file only once it has exited. A shell whose end
     // was refused runs on: waiting for it would only cost the time.
     if (shell && shell->ended) p.processes.waitForExit(shell->pid, kShellExitWaitMs);
-    const bool deleted = p.files.setNormalAttributes(target) && p.files.deleteFile(target);
+    const bool deleted = deleteFile();
     // The shell is started from the Windows folder only: a program named
     // explorer.exe in the folder Wardeck was started from (an infected stick,
     // Downloads) or in the current folder must never run with Wardeck's rights.

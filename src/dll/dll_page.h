@@ -29,7 +29,8 @@ public:
 
 private:
     class ShellDown;
-    void replaceShell(const std::string& target);
+    // Ends the shell, runs `deleteFile`, and starts the shell again.
+    void replaceShell(const std::function<bool()>& deleteFile);
 
     app::Form& form_;
     bool shellDown_ = false;  // from ending the shell until it has been started again

@@ -1,5 +1,6 @@
-// File operations of the drive monitor and the DLL tool. Paths are UTF-8 and
-// used as given; names compare without regard to case, as on Windows.
+// File operations of the drive monitor, the DLL tool and the backups. Paths
+// are UTF-8 and used as given; names compare without regard to case, as on
+// Windows.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +31,9 @@ struct DriveListing {
 };
 
 // What a part is opened for: a folder on the way, held; the place a name
-// denotes, to be moved; a file, to be read.
-enum class DriveAccess { Hold, Move, Read };
+// denotes, to be moved (or deleted); a file, to be read; an entry only looked
+// at (its kind, where it lies), which whoever else holds it does not stop.
+enum class DriveAccess { Hold, Move, Read, Look };
 
 // A place below a drive's root, reached part by part: each part is opened
 // relative to the folder reached before it (never by a path from the root),
@@ -66,6 +68,11 @@ public:
     // cleared first). Nothing changes when anything else is there, or when
     // that folder has become a link or mount point meanwhile.
     virtual bool moveInto(DrivePath& to, const std::string& name) = 0;
+    // Clears the attributes of the file reached (stepped to with `Move` and
+    // confirmed) and deletes it through its handle: the entry that was
+    // reached, whatever its path names by now. False when it is a folder or
+    // cannot be deleted (a program still runs it, ...).
+    virtual bool deleteFile() = 0;
     // Up to `maxBytes` of the file reached (stepped to with `Read`), from
     // `offset` (fewer at its end); `identity` receives what tells this file
     // from another one later put in its place.

@@ -365,8 +365,10 @@ public:
         if (!e.linkTo.empty()) return platform::DriveEntry::Refused;
         if (e.folder ? access == platform::DriveAccess::Read : access == platform::DriveAccess::Hold)
             return platform::DriveEntry::Absent;
-        // Held by another program without sharing: it cannot be opened to move or read.
-        if (e.locked && access != platform::DriveAccess::Hold) return platform::DriveEntry::Refused;
+        // Held by another program without sharing: it cannot be opened to move
+        // or read, only looked at.
+        if (e.locked && (access == platform::DriveAccess::Move || access == platform::DriveAccess::Read))
+            return platform::DriveEntry::Refused;
         levels_.push_back({c->key, c->own, e.folder, false, access});
         return e.folder ? platform::DriveEntry::Folder : platform::DriveEntry::File;
     }
@@ -448,6 +450,20 @@ public:
             e.path = toPath + e.path.substr(std::min(e.path.size(), oldTop.size()));
             f_.entries_[k] = std::move(e);
         }
+        ++f_.writeCount_;
+        return true;
+    }
+
+    bool deleteFile() override {
+        ++f_.rootCalls["delete"];
+        if (levels_.empty()) return false;
+        const Level& l = levels_.back();
+        f_.log.push_back("deleteFile " + pathOf());
+        const auto it = f_.entries_.find(l.key);
+        if (!l.confirmed || l.access != platform::DriveAccess::Move || it == f_.entries_.end() || it->second.folder ||
+            it->second.locked || !it->second.linkTo.empty() || !f_.writable(root_.key))
+            return false;
+        f_.entries_.erase(it);
         ++f_.writeCount_;
         return true;
     }

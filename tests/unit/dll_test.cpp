@@ -57,19 +57,12 @@ TEST(ForcedDelete, EndsTheShellWaitsDeletesAndStartsItAgain) {
 
 TEST(ForcedDelete, AFailedDeletionRestartsTheShellHidden) {
     {
-        DllApp app;  // a folder
-        app.files.addFolder("G:\\folder.dll");
-        app.run("G:\\folder.dll");
-        EXPECT_TRUE(app.files.find("G:\\folder.dll"));
-        EXPECT_EQ(app.shell.started.at(0).second, StartStyle::Hidden);
-        EXPECT_TRUE(app.tk.messageBoxes.empty());
-    }
-    {
         DllApp app;  // held by another process
         app.files.addFile("G:\\held.dll").locked = true;
         app.run("G:\\held.dll");
         EXPECT_TRUE(app.files.find("G:\\held.dll"));
         EXPECT_EQ(app.shell.started.at(0).second, StartStyle::Hidden);
+        EXPECT_TRUE(app.tk.messageBoxes.empty());
     }
     {
         DllApp app;  // no shell running: nothing to wait for, the shell is started anyway
@@ -81,8 +74,32 @@ TEST(ForcedDelete, AFailedDeletionRestartsTheShellHidden) {
     }
 }
 
-// The shell comes back with the user's own rights: the token of the shell
-// that was ended, taken while it ran, or the session's unelevated one.
+// Only a plain file reached without a link counts as there: a junction in a
+// folder the malware can write would turn "delete this DLL" into "delete
+// any file an administrator may delete".
+TEST(ForcedDelete, OnlyAPlainFileReachedWithoutALinkIsThere) {
+    for (const std::string& path :
+         {std::string("G:\\folder.dll"), std::string("G:\\j\\kernel32.dll"), std::string("G:\\f.dll"),
+          std::string("G:\\x.dll:hidden"), std::string("G:\\sub\\..\\x.dll"), std::string("G:\\x.dll."),
+          std::string("x.dll"), std::string("\\\\.\\G:\\x.dll"), std::string("G:x.dll")}) {
+        DllApp app;
+        app.files.addFolder("G:\\folder.dll");
+        app.files.addFolder("G:\\sub");
+        app.files.addFile("G:\\x.dll");
+        app.files.addFile("C:\\Windows\\System32\\kernel32.dll", "system");
+        app.files.addLink("G:\\j", "C:\\Windows\\System32");
+        app.files.addLink("G:\\f.dll", "C:\\Windows\\System32\\kernel32.dll", false);
+        app.run(path);
+        ASSERT_EQ(app.tk.messageBoxes.size(), 1u) << path;
+        EXPECT_EQ(app.tk.messageBoxes[0].text, "没有找到" + path + "文件，请检查文件名与路径是否正确！");
+        EXPECT_TRUE(app.processes.running(app.shellPid)) << path;
+        EXPECT_TRUE(app.shell.started.empty()) << path;
+        EXPECT_EQ(app.files.find("C:\\Windows\\System32\\kernel32.dll")->data, "system") << path;
+        EXPECT_TRUE(app.files.find("G:\\x.dll")) << path;
+        EXPECT_TRUE(app.files.find("G:\\folder.dll")) << path;
+    }
+}
+
 TEST(ForcedDelete, TheShellStartsAgainAsTheUserNeverWithWardecksRights) {
     struct Case {
         const char* what;
@@ -205,12 +222,15 @@ TEST(ForcedDelete, TheProgramLivesWhileTheShellExits) {
 
 TEST(ForcedDelete, APathBeyondThePlainLengthIsHandledLikeAnyOther) {
     DllApp app;
-    const std::string path = "G:\\" + std::string(150, 'a') + "\\" + std::string(100, 'b') + "\\恶意模块.dll";
+    const std::string folder = "G:\\" + std::string(150, 'a') + "\\" + std::string(100, 'b');
+    const std::string path = folder + "\\恶意模块.dll";
+    app.files.addFolder("G:\\" + std::string(150, 'a'));
+    app.files.addFolder(folder);
     app.files.addFile(path).readOnly = true;
-    app.files.maxPlainPath = common::kMaxPlainPath;
+    app.files.maxPlainPath = 260;  // plain paths that long name nothing: the parts are reached one by one
     app.run(path);
     EXPECT_TRUE(app.tk.messageBoxes.empty());
-    EXPECT_FALSE(app.files.find("\\\\?\\" + path));
+    EXPECT_FALSE(app.files.find(path));
     EXPECT_EQ(app.shell.started.at(0).second, StartStyle::MinimizedActive);
     // Missing, it is named in the message as it was typed.
     app.run(path);
@@ -218,24 +238,36 @@ TEST(ForcedDelete, APathBeyondThePlainLengthIsHandledLikeAnyOther) {
     EXPECT_EQ(app.tk.messageBoxes[0].text, "没有找到" + path + "文件，请检查文件名与路径是否正确！");
 }
 
-TEST(ExtendedLengthPath, OnlyWhereTheLongFormNamesTheSameFile) {
-    using common::extendedLengthPath;
+TEST(SplitFullPath, TakesThePathApartAsWindowsReadsIt) {
+    using common::splitFullPath;
     const std::string a(130, 'a'), b(130, 'b');
-    EXPECT_EQ(extendedLengthPath("G:\\x.dll"), "G:\\x.dll");
-    EXPECT_EQ(extendedLengthPath("G:\\" + a + "\\" + b), "\\\\?\\G:\\" + a + "\\" + b);
-    EXPECT_EQ(extendedLengthPath("\\\\srv\\share\\" + a + "\\" + b), "\\\\?\\UNC\\srv\\share\\" + a + "\\" + b);
-    // 260 UTF-16 units is where the plain form stops: 259 stay as they are.
-    const std::string at259 = "G:\\" + std::string(256, 'c');
-    EXPECT_EQ(extendedLengthPath(at259), at259);
-    EXPECT_EQ(extendedLengthPath(at259 + "d"), "\\\\?\\" + at259 + "d");
-    // Paths whose plain form Windows rewrites, and the ones already in a
-    // special form, stay as they are.
-    for (const std::string& kept :
-         {"G:\\" + a + "\\..\\" + b, "G:\\" + a + "\\.\\" + b, "G:/" + a + "/" + b, "G:\\" + a + "\\\\" + b,
-          "G:\\" + a + ".\\" + b, "G:\\" + a + "\\" + b + " ", "G:\\" + a + "\\" + b + "\\",
-          "G:\\" + a + "\\" + b + "\r\n", a + "\\" + b, "G:" + a + "\\" + b, "\\" + a + "\\" + b,
-          "\\\\?\\G:\\" + a + "\\" + b, "\\\\.\\G:\\" + a + "\\" + b, "\\\\" + a + b}) {
-        EXPECT_EQ(extendedLengthPath(kept), kept) << kept.substr(0, 8);
+    struct Case {
+        std::string path, root;
+        std::vector<std::string> parts;
+    };
+    const Case taken[] = {
+        {"G:\\x.dll", "G:", {"x.dll"}},
+        {"G:\\" + a + "\\" + b, "G:", {a, b}},
+        {"g:/sub//x.dll", "g:", {"sub", "x.dll"}},
+        {"G:\\.\\sub\\.\\x.dll", "G:", {"sub", "x.dll"}},
+        {"\\\\?\\G:\\sub\\x.dll", "\\\\?\\G:", {"sub", "x.dll"}},
+        {"\\\\srv\\share\\x.dll", "\\\\srv\\share", {"x.dll"}},
+        {"\\\\?\\UNC\\srv\\share\\d\\x.dll", "\\\\?\\UNC\\srv\\share", {"d", "x.dll"}},
+        {"G:\\病毒\\木马.dll", "G:", {"病毒", "木马.dll"}},
+    };
+    for (const Case& c : taken) {
+        const auto split = splitFullPath(c.path);
+        ASSERT_TRUE(split.has_value()) << c.path;
+        EXPECT_EQ(split->root, c.root) << c.path;
+        EXPECT_EQ(split->parts, c.parts) << c.path;
+    }
+    for (const std::string& refused :
+         {std::string(), std::string("x.dll"), std::string("G:x.dll"), std::string("\\x.dll"), std::string("G:\\"),
+          std::string("G:\\sub\\..\\x.dll"), std::string("G:\\x.dll:stream"), std::string("G:\\x.dll."),
+          std::string("G:\\x.dll "), std::string("G:\\x*.dll"), std::string("G:\\x.dll\r\n"),
+          std::string("\\\\.\\G:\\x.dll"), std::string("\\\\srv"), std::string("\\\\srv\\"),
+          std::string("\\\\?\\UNC\\srv")}) {
+        EXPECT_FALSE(splitFullPath(refused).has_value()) << refused;
     }
 }
 

@@ -396,6 +396,7 @@ public:
     std::optional<platform::DriveParts> confirm() override;
     void back(std::size_t count) override { levels_.resize(levels_.size() - std::min(count, levels_.size())); }
     bool moveInto(platform::DrivePath& to, const std::string& name) override;
+    bool deleteFile() override;
     std::optional<std::string> read(std::uint64_t offset, std::size_t maxBytes, std::string& identity) override;
     std::optional<std::vector<platform::DriveListing>> list(std::size_t maxEntries) override;
 
@@ -456,9 +457,12 @@ platform::DriveEntry DrivePathWin32::step(const std::string& part, platform::Dri
         case platform::DriveAccess::Hold: options |= FILE_DIRECTORY_FILE; break;
         case platform::DriveAccess::Move: rights = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE; break;
         case platform::DriveAccess::Read: rights = GENERIC_READ | SYNCHRONIZE; options |= FILE_NON_DIRECTORY_FILE; break;
+        case platform::DriveAccess::Look: rights = FILE_READ_ATTRIBUTES | SYNCHRONIZE; break;
     }
+    // Looking asks for no right that another holder's sharing could refuse.
+    const ULONG share = access == platform::DriveAccess::Look ? kHoldShare | FILE_SHARE_DELETE : kHoldShare;
     NTSTATUS status = 0;
-    UniqueFileHandle h = openRelative(folderAt(levels_.size()), wide, rights, kHoldShare, FILE_OPEN, options, status);
+    UniqueFileHandle h = openRelative(folderAt(levels_.size()), wide, rights, share, FILE_OPEN, options, status);
     if (!h) return missing(status) ? platform::DriveEntry::Absent : platform::DriveEntry::Refused;
     const std::optional<DWORD> attributes = attributesOf(h.get());
     if (!attributes || (*attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return platform::DriveEntry::Refused;
@@ -573,6 +577,17 @@ bool DrivePathWin32::moveInto(platform::DrivePath& to, const std::string& name) 
     IO_STATUS_BLOCK io{};
     return ::NtSetInformationFile(from.handle.get(), &io, buffer.data(), static_cast<ULONG>(buffer.size()),
                                   kFileRenameInformation) >= 0;
+}
+
+bool DrivePathWin32::deleteFile() {
+    if (levels_.empty()) return false;
+    const Level& file = levels_.back();
+    if (!file.confirmed || file.access != platform::DriveAccess::Move || file.folder) return false;
+    if (!setNormal(file.handle.get())) return false;
+    // Gone when the handle closes; until then nothing else can open it.
+    FILE_DISPOSITION_INFO gone{};
+    gone.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &gone, sizeof gone) != FALSE;
 }
 
 std::optional<std::string> DrivePathWin32::read(std::uint64_t offset, std::size_t maxBytes, std::string& identity) {

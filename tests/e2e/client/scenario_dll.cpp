@@ -294,9 +294,18 @@ void deletePart(Context& c) {
     makeFile(chinese, FILE_ATTRIBUTE_READONLY);
     expectShellRestart(c, chinese, true, L"Chinese file name");
 
+    // Only a plain file reached without a link counts as there.
     const std::wstring folder = kRoot + L"wd-folder";
     CreateDirectoryW(folder.c_str(), nullptr);
-    expectShellRestart(c, folder, false, L"a folder");
+    expectNotFound(c, folder, L"a folder");
+    r.check(exists(folder), L"a folder: it stays");
+    const std::wstring outside = c.o.text(L"outside");
+    if (r.check(!outside.empty(), L"a folder link G:\\wd-link to a folder outside the drive is there (--outside)")) {
+        const std::wstring victim = joinPath(outside, L"victim.dll");
+        r.check(exists(victim), L"the folder outside holds victim.dll", victim);
+        expectNotFound(c, kRoot + L"wd-link\\victim.dll", L"a path through a folder link");
+        r.check(exists(victim), L"a path through a folder link: the file outside stays", victim);
+    }
 
     const std::wstring lineFile = kRoot + L"wd-line.dll";
     makeFile(lineFile, FILE_ATTRIBUTE_NORMAL);
