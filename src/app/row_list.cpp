@@ -106,6 +106,10 @@ void RowBoxList::show(Shown& shown, int row) {
 }
 
 void RowBoxList::place() {
+    // The keyboard focus stays with its row, not with the window that showed it.
+    int focusedRow = 0;
+    for (const Shown& s : windows_)
+        if (s.row && s.box->hasFocus()) focusedRow = s.row;
     const std::vector<int> near = rowsNearView();
     for (std::size_t i = 0; i < near.size(); ++i) {
         if (i == windows_.size()) {
@@ -128,6 +132,7 @@ void RowBoxList::place() {
         windows_[i].box->setVisible(false);
         windows_[i].row = 0;
     }
+    if (ui::CheckBox* w = focusedRow ? window(focusedRow) : nullptr; w && !w->hasFocus()) w->setFocus();
 }
 
 void RowBoxList::clear() {

@@ -73,6 +73,8 @@ public:
 
     // Gives the control the keyboard focus.
     virtual void setFocus() {}
+    // Whether the control has the keyboard focus.
+    virtual bool hasFocus() const { return false; }
 };
 
 class Button : public Control {

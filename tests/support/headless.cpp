@@ -9,7 +9,12 @@ Node::Node(HeadlessToolkit& tk, ui::Container* parent, std::string name, int id,
     tk.nodes.push_back(this);
 }
 
+void Node::takeFocus() { tk.focused = this; }
+
+bool Node::holdsFocus() const { return tk.focused == this; }
+
 Node::~Node() {
+    if (tk.focused == this) tk.focused = nullptr;
     auto& v = tk.nodes;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
 }

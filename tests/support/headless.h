@@ -37,6 +37,9 @@ public:
     bool shown = true;
     bool isEnabled = true;
     ui::Rgb back{240, 240, 240};
+
+    void takeFocus();
+    bool holdsFocus() const;
 };
 
 template <class Base>
@@ -54,6 +57,8 @@ public:
     void setEnabled(bool v) override { isEnabled = v; }
     ui::Rgb backColor() const override { return back; }
     void setBackColor(ui::Rgb c) override { back = c; }
+    void setFocus() override { takeFocus(); }
+    bool hasFocus() const override { return holdsFocus(); }
 };
 
 class HButton : public HControl<ui::Button> {
@@ -296,6 +301,7 @@ public:
     int commonControlsInits = 0;
     std::vector<HTimer*> timers;
     std::vector<Node*> nodes;  // every live control and window, in creation order
+    const Node* focused = nullptr;  // the control with the keyboard focus
 
     // The live control of this id (the first one made, if several share it).
     template <class T>

@@ -177,6 +177,7 @@ public:
     void setFocus() override {
         if (hwnd()) ::SetFocus(hwnd());
     }
+    bool hasFocus() const override { return hwnd() && ::GetFocus() == hwnd(); }
 
 protected:
     virtual ui::Rgb defaultBack() const { return parentBack(); }
