@@ -520,7 +520,10 @@ int wmain(int argc, wchar_t** argv) {
         // one minute to the next).
         std::vector<double> noTip, tipsRead;
         for (int i = 0; i < 2 * runs; ++i) noTip.push_back(rebuild());
-        if (readAllToolTips(main) < static_cast<int>(page.rows->count()) - 1) {
+        // The rows near the view have windows, and so tips to read.
+        int withWindows = 0;
+        for (int k = 1; k <= page.rows->count(); ++k) withWindows += page.rows->window(k) != nullptr;
+        if (readAllToolTips(main) < withWindows - 1) {
             notMeasured(at + "steady_tips_read_ms", "not every row's tool tip could be read");
         } else {
             for (int i = 0; i < 2 * runs; ++i) {

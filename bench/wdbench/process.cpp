@@ -46,6 +46,11 @@ double lifetimeMs(HANDLE process) {
 
 // Whether a shown row of the Process list has the caption `name`.
 bool listed(HWND main, const std::wstring& name) {
+    // Rows have windows near the view only, and a process started last is
+    // listed last: the list is scrolled to its end first.
+    if (HWND bar = findDescendant(main, kVScroll3); bar && IsWindowVisible(bar))
+        SendMessageTimeoutW(GetParent(bar), WM_VSCROLL, SB_BOTTOM, reinterpret_cast<LPARAM>(bar), SMTO_ABORTIFHUNG, 2000,
+                            nullptr);
     HWND box = findDescendant(main, kPicture3);
     for (HWND w = box ? GetWindow(box, GW_CHILD) : nullptr; w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (controlId(w) > kRowId0 && (style(w) & WS_VISIBLE) && text(w) == name) return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "app/layout.h"
 
@@ -26,15 +27,16 @@ struct Column {
 };
 
 // The rows of a column whose place lies within `margin` rows of the box.
-void nearView(const Column& c, long long offset, long long boxHeight, long long margin, std::vector<int>& out) {
-    if (c.last < c.first) return;
+std::optional<RowBoxList::Range> nearView(const Column& c, long long offset, long long boxHeight, long long margin) {
+    if (c.last < c.first) return std::nullopt;
     // Row r stands at c.top + (r - c.first) * c.step - offset; it shows while
     // it overlaps 0 to boxHeight.
     const long long shownFrom = c.first + floorDiv(offset - c.top - c.height, c.step) + 1;
     const long long shownTo = c.first + floorDiv(offset + boxHeight - 1 - c.top, c.step);
     const long long from = std::max(c.first, shownFrom - margin);
     const long long to = std::min(c.last, shownTo + margin);
-    for (long long r = from; r <= to; ++r) out.push_back(static_cast<int>(r));
+    if (to < from) return std::nullopt;
+    return RowBoxList::Range{static_cast<int>(from), static_cast<int>(to)};
 }
 
 }  // namespace
@@ -68,23 +70,45 @@ ui::Rect RowBoxList::rect(int k) const {
     return r;
 }
 
-std::vector<int> RowBoxList::rowsNearView() const {
-    std::vector<int> out;
+RowBoxList::Ranges RowBoxList::rangesNearView() const {
+    Ranges out;
     const ui::Rect t = element0_.rect();
     const long long boxHeight = box_.rect().height;
     const long long off = offset();
+    const auto add = [&](const Column& c, long long margin) {
+        if (const std::optional<Range> r = nearView(c, off, boxHeight, margin)) out.runs[out.count++] = *r;
+    };
     if (columns_ == Columns::One) {
         const long long step = t.height + layout::kRowGap;
-        const long long margin = boxHeight / step + 1;  // a view's worth of rows
-        nearView({1, count_, t.top + step, step, t.height}, off, boxHeight, margin, out);
+        add({1, count_, t.top + step, step, t.height}, boxHeight / step + 1);  // a view's worth of rows
     } else {
-        const long long margin = layout::kProcessColumnRows;
-        nearView({1, std::min(count_, layout::kProcessColumnRows), t.top + t.height, t.height, t.height}, off,
-                 boxHeight, margin, out);
-        nearView({layout::kProcessColumnRows + 1, count_, t.top + t.height, t.height, t.height}, off, boxHeight,
-                 margin, out);
+        add({1, std::min(count_, layout::kProcessColumnRows), t.top + t.height, t.height, t.height},
+            layout::kProcessColumnRows);
+        add({layout::kProcessColumnRows + 1, count_, t.top + t.height, t.height, t.height}, layout::kProcessColumnRows);
     }
     return out;
+}
+
+std::vector<int> RowBoxList::rowsNearView() const {
+    std::vector<int> out;
+    const Ranges near = rangesNearView();
+    for (int i = 0; i < near.count; ++i)
+        for (int k = near.runs[i].from; k <= near.runs[i].to; ++k) out.push_back(k);
+    return out;
+}
+
+bool RowBoxList::nearSlot(int k, std::size_t& slot) const {
+    std::size_t before = 0;
+    const Ranges near = rangesNearView();
+    for (int i = 0; i < near.count; ++i) {
+        const Range& r = near.runs[i];
+        if (k >= r.from && k <= r.to) {
+            slot = before + static_cast<std::size_t>(k - r.from);
+            return true;
+        }
+        before += static_cast<std::size_t>(r.to - r.from + 1);
+    }
+    return false;
 }
 
 void RowBoxList::show(Shown& shown, int row) {
@@ -154,9 +178,8 @@ void RowBoxList::append(std::string_view caption, std::string_view tag, std::str
     count_ = static_cast<std::int32_t>(rows_.size());
     // Rows come in order: the new one gets a window only when it is near the
     // view, and then the next free one.
-    const std::vector<int> near = rowsNearView();
-    if (near.empty() || near.back() != count_) return;
-    const std::size_t slot = near.size() - 1;
+    std::size_t slot = 0;
+    if (!nearSlot(count_, slot)) return;
     if (slot < windows_.size() && windows_[slot].row == 0) {
         show(windows_[slot], count_);
         return;

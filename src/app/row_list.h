@@ -70,6 +70,11 @@ public:
     // How many windows the list holds, shown or waiting for a row.
     std::size_t windowCount() const { return windows_.size(); }
 
+    // A run of rows, `from` to `to`.
+    struct Range {
+        int from = 0, to = 0;
+    };
+
     // Called with the row number whenever a mouse button goes down on a row.
     std::function<void(int row, ui::MouseButton, int x, int y)> onRowMouseDown;
     // The text of row k's tool tip, asked when the tip is about to show.
@@ -93,8 +98,15 @@ private:
 
     const Row& at(int k) const { return rows_.at(static_cast<std::size_t>(k - 1)); }
     // The rows that have windows at the current scroll: those in view and a
-    // view's worth on either side, in row order.
+    // view's worth on either side, in row order (one run per column).
+    struct Ranges {
+        Range runs[2];
+        int count = 0;
+    };
+    Ranges rangesNearView() const;
     std::vector<int> rowsNearView() const;
+    // Whether row k is near the view, and which window (in row order) is its.
+    bool nearSlot(int k, std::size_t& slot) const;
     // Gives the windows to the rows near the view, in row order, and hides
     // the ones left over.
     void place();
