@@ -103,7 +103,7 @@ void DllPage::Command11_Click() {
     std::optional<Target> target = reach(p.files, path);
     if (!target) {
         form_.toolkit().messageBox(&form_.window, std::string(kNotFoundBefore) + path + kNotFoundAfter,
-                                   kNotFoundTitle, ui::kMbOk);
+                                   kNotFoundTitle, ui::MessageBoxButtons::Ok);
         return;
     }
     bool closeRequested = false;

@@ -30,8 +30,8 @@ struct Rgb {
 
 inline constexpr Rgb kWhite{255, 255, 255};
 
-// Mouse button codes as the event handlers receive them.
-enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
+// Which mouse button an event is about.
+enum class MouseButton { Left, Right, Middle };
 
 // One row of a layout table: what a control is called, where it stands and what
 // it reads. `id` is the control's stable identifier inside its window (the Win32
@@ -259,11 +259,10 @@ public:
     std::function<void(bool& cancel)> onCloseRequest;
 };
 
-// Message-box styles and answers, with the values Windows gives them.
-inline constexpr int kMbOk = 0;
-inline constexpr int kMbOkCancel = 1;
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
+// The buttons a message box offers, and the answer the user gave: any way of
+// closing it other than "OK" is Cancel.
+enum class MessageBoxButtons { Ok, OkCancel };
+enum class MessageBoxAnswer { Ok, Cancel };
 
 // How often long work lets the windows answer.
 inline constexpr int kAnswerEveryMs = 50;
@@ -303,8 +302,9 @@ public:
     // work that calls this must not be started again by a sent message.
     virtual void keepAnswering() = 0;
 
-    // Shows a message box (kMbOk / kMbOkCancel, no icon) and returns the answer.
-    virtual int messageBox(Window* owner, std::string_view text, std::string_view title, int style) = 0;
+    // Shows a message box (no icon) and returns the answer.
+    virtual MessageBoxAnswer messageBox(Window* owner, std::string_view text, std::string_view title,
+                                        MessageBoxButtons buttons) = 0;
 
     // Ends the program at once; no further close handling runs.
     [[noreturn]] virtual void exitProcess() = 0;

@@ -239,9 +239,9 @@ void ProcessPage::endpro_Click() {
     // gives its row to another process while the box is open.
     const platform::ProcessEntry chosen = *menuProcess_;
     const std::string name = processName(text_, chosen.exeName);
-    const int answer = form_.toolkit().messageBox(&form_.window, std::string(kEndConfirmText) + name,
-                                                  kEndConfirmTitle, ui::kMbOkCancel);
-    if (answer != ui::kIdOk) return;
+    const ui::MessageBoxAnswer answer = form_.toolkit().messageBox(
+        &form_.window, std::string(kEndConfirmText) + name, kEndConfirmTitle, ui::MessageBoxButtons::OkCancel);
+    if (answer != ui::MessageBoxAnswer::Ok) return;
     // Ended meanwhile, it stays ended: a process that now has its id is not it.
     EndProcess(processes_, text_, chosen);
 }

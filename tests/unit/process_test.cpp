@@ -466,12 +466,12 @@ TEST(ProcessMenu, PropertiesHandTheRowsPathToTheShell) {
 TEST(ProcessMenu, EndAsksFirstWithTheExactText) {
     MenuApp app;
     app.tk.onPopup = [](HPopupMenu&) { return 1; };
-    app.tk.messageBoxAnswers = {ui::kIdCancel, ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Cancel, ui::MessageBoxAnswer::Ok};
     app.row(6).mouseDown(ui::MouseButton::Right);
     ASSERT_EQ(app.tk.messageBoxes.size(), 1u);
     EXPECT_EQ(app.tk.messageBoxes[0].text, "某些进程是系统进程，结束会引起系统不稳定，真的要结束进程p6.exe");
     EXPECT_EQ(app.tk.messageBoxes[0].title, "结束进程");
-    EXPECT_EQ(app.tk.messageBoxes[0].style, 1);
+    EXPECT_EQ(app.tk.messageBoxes[0].buttons, ui::MessageBoxButtons::OkCancel);
     EXPECT_EQ(app.processes.countNamed("p6.exe"), 1);  // Cancel ends nothing
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.processes.countNamed("p6.exe"), 0);
@@ -504,7 +504,7 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
         app.processes.kill(app.processes.procs.back().pid);
         app.timer(3).fire();
     };
-    app.tk.messageBoxAnswers = {ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(8).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.tk.messageBoxes.size(), 1u);
     EXPECT_EQ(app.processes.procs.size(), 6u);
@@ -517,7 +517,7 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
         app.processes.procs.push_back({p6, "late.exe", "C:\\late.exe", true, true, 424242});
         app.timer(3).fire();
     };
-    app.tk.messageBoxAnswers = {ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.tk.messageBoxes.back().text.substr(app.tk.messageBoxes.back().text.size() - 6), "p6.exe");
     EXPECT_EQ(app.processes.countNamed("late.exe"), 1);
@@ -527,7 +527,7 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
     const auto second = app.processes.start("twin.exe", "G:\\b\\twin.exe");
     app.timer(3).fire();
     ASSERT_EQ(app.row(8).tag(), "G:\\b\\twin.exe");
-    app.tk.messageBoxAnswers = {ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(8).mouseDown(ui::MouseButton::Right);
     EXPECT_TRUE(app.processes.running(first));
     EXPECT_FALSE(app.processes.running(second));
