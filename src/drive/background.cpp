@@ -11,7 +11,7 @@ Background::Background(app::Form& form, std::function<void()> startMonitor)
     formma_ = form.menu("formma", {{"openform", "打开窗口", [this] { openform_Click(); }},
                                    {"exitform", "退出监控", [this] { exitform_Click(); }}});
     form.window.onCloseRequest = [this](bool& cancel) { Form_Unload(cancel); };
-    form.platform.tray.onMouse = [this](int message) { Picico_MouseMove(message); };
+    form.platform.tray.onMouse = [this](platform::TrayMouse event) { Picico_MouseMove(event); };
     form.platform.tray.onTaskbarCreated = [this] { taskbarCreated(); };
 }
 
@@ -29,10 +29,10 @@ void Background::taskbarCreated() {
     if (trayIconWanted_) form_.platform.tray.add(L::kMainCaption);
 }
 
-void Background::Picico_MouseMove(int message) {
-    if (message == platform::kTrayLeftButtonUp) {
+void Background::Picico_MouseMove(platform::TrayMouse event) {
+    if (event == platform::TrayMouse::LeftUp) {
         openform_Click();
-    } else if (message == platform::kTrayRightButtonUp) {
+    } else if (event == platform::TrayMouse::RightUp) {
         form_.platform.tray.setForeground();
         formma_->popup();
     }

@@ -24,7 +24,7 @@ public:
     void EnterBackgroundMode();
 
     // A mouse message on the tray icon.
-    void Picico_MouseMove(int message);
+    void Picico_MouseMove(platform::TrayMouse event);
     void openform_Click();
     void exitform_Click();
     // Every close request of the main window: asks the Exit dialog what to do.

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "platform/win32/dispatch.h"
@@ -15,6 +16,24 @@ namespace wd::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"WardeckTrayWindow";
+
+// What a mouse message of the icon is, if it is one.
+std::optional<platform::TrayMouse> trayMouse(UINT message) {
+    using M = platform::TrayMouse;
+    switch (message) {
+        case WM_MOUSEMOVE: return M::Move;
+        case WM_LBUTTONDOWN: return M::LeftDown;
+        case WM_LBUTTONUP: return M::LeftUp;
+        case WM_LBUTTONDBLCLK: return M::LeftDoubleClick;
+        case WM_RBUTTONDOWN: return M::RightDown;
+        case WM_RBUTTONUP: return M::RightUp;
+        case WM_RBUTTONDBLCLK: return M::RightDoubleClick;
+        case WM_MBUTTONDOWN: return M::MiddleDown;
+        case WM_MBUTTONUP: return M::MiddleUp;
+        case WM_MBUTTONDBLCLK: return M::MiddleDoubleClick;
+        default: return std::nullopt;
+    }
+}
 
 NOTIFYICONDATAW iconData(HWND window) {
     NOTIFYICONDATAW data{};
@@ -129,7 +148,8 @@ LRESULT CALLBACK Tray::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 void Tray::onIconMessage(WPARAM wParam, LPARAM lParam) {
     // Version-0 icons: wParam is the icon id, lParam the mouse message.
-    if (wParam == kIconId && onMouse) onMouse(static_cast<int>(LOWORD(lParam)));
+    if (wParam != kIconId || !onMouse) return;
+    if (const std::optional<platform::TrayMouse> event = trayMouse(LOWORD(lParam))) onMouse(*event);
 }
 
 void Tray::onTaskbarRecreated() {

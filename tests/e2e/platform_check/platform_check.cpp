@@ -620,9 +620,9 @@ void checkTray() {
     check(!tray.window(), "tray.window made with the first icon, not before");
     check(!tray.remove(), "tray.remove before any icon");
 
-    std::vector<int> mouse;
+    std::vector<wd::platform::TrayMouse> mouse;
     int taskbar = 0;
-    tray.onMouse = [&](int m) { mouse.push_back(m); };
+    tray.onMouse = [&](wd::platform::TrayMouse m) { mouse.push_back(m); };
     tray.onTaskbarCreated = [&] { ++taskbar; };
 
     {
@@ -654,7 +654,7 @@ void checkTray() {
     ::PostMessageW(window, WM_APP + 1, 1, MAKELPARAM(WM_RBUTTONUP, 7));
     ::PostMessageW(window, WM_APP + 1, 2, WM_LBUTTONUP);  // not our icon
     pump(200);
-    check(mouse == std::vector<int>{platform::kTrayLeftButtonUp, platform::kTrayRightButtonUp}, "tray.onMouse",
+    check(mouse == std::vector<platform::TrayMouse>{platform::TrayMouse::LeftUp, platform::TrayMouse::RightUp}, "tray.onMouse",
           num(mouse.size()) + " messages");
 
     check(tray.remove(), "tray.remove");
