@@ -455,11 +455,8 @@ TEST(ProcessMenu, PropertiesHandTheRowsPathToTheShell) {
     app.row(7).mouseDown(ui::MouseButton::Right);
     ASSERT_EQ(app.shell.requests.size(), 1u);
     const auto& r = app.shell.requests[0];
-    EXPECT_EQ(r.verb, "properties");
     EXPECT_EQ(r.file, "C:\\p7.exe");
-    EXPECT_EQ(r.mask, 0x44Cu);
-    EXPECT_EQ(r.show, 0);
-    EXPECT_EQ(r.parameters, "");
+    EXPECT_EQ(r.owner, app.form.window().nativeHandle());
     EXPECT_TRUE(app.tk.messageBoxes.empty());
 }
 
@@ -535,8 +532,8 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
 
 TEST(FileWork, ReturnsWhatTheShellLeft) {
     MemoryShell shell;
-    shell.result = 11;
-    EXPECT_EQ(process::ShowFileProperties(shell, "", 0x1234), 11);
+    shell.accepted = false;
+    EXPECT_FALSE(process::ShowFileProperties(shell, "", 0x1234));
     EXPECT_EQ(shell.requests.at(0).owner, 0x1234u);
     EXPECT_EQ(shell.requests.at(0).file, "");
 }

@@ -48,7 +48,7 @@ public:
 
 class Shell final : public platform::Shell {
 public:
-    std::intptr_t execute(const platform::ShellExecuteRequest& request) override;
+    bool showProperties(std::string_view file, std::uintptr_t owner) override;
     std::string windowsFolder() override;
     bool startProgram(std::string_view path, platform::StartStyle style, const platform::UserToken* asUser) override;
 };

@@ -43,27 +43,24 @@ std::wstring folderOf(const std::wstring& path) {
 
 }  // namespace
 
-std::intptr_t Shell::execute(const platform::ShellExecuteRequest& request) {
-    if (!common::isFullPath(request.file)) return SE_ERR_FNF;
-    const std::wstring verb = widen(request.verb);
-    const std::wstring file = widen(request.file);
-    const std::wstring parameters = widen(request.parameters);
-    const std::wstring directory = widen(request.directory);
+bool Shell::showProperties(std::string_view path, std::uintptr_t owner) {
+    if (!common::isFullPath(path)) return false;
+    const std::wstring file = widen(path);
 
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
-    info.fMask = request.mask;
-    info.hwnd = reinterpret_cast<HWND>(request.owner);
-    info.lpVerb = verb.c_str();
+    info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = reinterpret_cast<HWND>(owner);
+    info.lpVerb = L"properties";
     info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.c_str();
-    info.nShow = request.show;
+    info.lpParameters = L"";
+    info.lpDirectory = L"";
+    info.nShow = 0;
     shellExecuteEx(&info);
     // With SEE_MASK_NOCLOSEPROCESS the started process (if any) is ours to close.
     const UniqueKernelHandle started(info.hProcess);
     // hInstApp is the answer either way: above 32 on success, an SE_ERR_ code otherwise.
-    return reinterpret_cast<std::intptr_t>(info.hInstApp);
+    return reinterpret_cast<std::intptr_t>(info.hInstApp) > 32;
 }
 
 std::string Shell::windowsFolder() {

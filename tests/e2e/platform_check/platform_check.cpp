@@ -537,20 +537,9 @@ void checkFiles(wd::win32::Files& files, wd::win32::Shell& shell) {
                                     ", read " + (back ? *back : "nothing"));
     }
 
-    // The properties sheet of a file (SEE_MASK_INVOKEIDLIST | NOCLOSEPROCESS | FLAG_NO_UI).
-    platform::ShellExecuteRequest props;
-    props.mask = 0x44C;
-    props.verb = "properties";
-    props.file = c;
-    props.show = SW_SHOWNORMAL;
-    info("shell.execute properties", "hInstApp " + num(shell.execute(props)));
-    platform::ShellExecuteRequest missing;
-    missing.mask = 0x400;  // SEE_MASK_FLAG_NO_UI
-    missing.verb = "open";
-    missing.file = folder + "\\no such file.txt";
-    missing.show = SW_SHOWNORMAL;
-    const auto missingResult = shell.execute(missing);
-    check(missingResult <= 32, "shell.execute missing file", "hInstApp " + num(missingResult));
+    // The properties sheet of a file, and of one that is not there.
+    info("shell.showProperties", shell.showProperties(c, 0) ? "accepted" : "refused");
+    check(!shell.showProperties(folder + "\\no such file.txt", 0), "shell.showProperties missing file");
 
     // Tidy up (the folder tree of this run only).
     std::string sub = folder;
