@@ -53,7 +53,7 @@ std::string BrowserPage::classServer(const std::string& clsid, View view) {
     for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
         OpenResult server =
             OpenKey(reg, root, std::string(kClassesPath) + "\\" + clsid + "\\" + kInprocServerKey, view);
-        if (server.status != platform::kSuccess) continue;
+        if (server.status != platform::RegStatus::Success) continue;
         // The default value alone, however many others the key holds.
         if (const std::optional<ValueEntry> file = QueryValue(reg, *server.key, "")) return file->Text;
     }
@@ -72,7 +72,7 @@ std::string BrowserPage::toolTipOf(int row) {
         std::string exec, script, clsid = entry.name;
         OpenResult ext = OpenKey(p.registry, RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + entry.name,
                                  entry.view);
-        if (ext.status == platform::kSuccess) {
+        if (ext.status == platform::RegStatus::Success) {
             const auto read = [&](const char* name, std::string& into) {
                 if (const std::optional<ValueEntry> e = QueryValue(p.registry, *ext.key, name); e && e->ByteCount >= 1)
                     into = e->Text;
@@ -96,12 +96,12 @@ void BrowserPage::ScanExtensions(const std::string& path, View view) {
     platform::Registry& reg = form_.platform.registry;
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, path, view)) return;
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, path, view);
-    if (extensions.status != platform::kSuccess) return;
+    if (extensions.status != platform::RegStatus::Success) return;
     WalkSubkeyNames(reg, *extensions.key, [&](const std::string& name) {
         form_.toolkit().keepAnswering();
         std::string caption = Check3->caption();
         OpenResult ext = OpenKey(reg, RootKey::LocalMachine, path + "\\" + name, view);
-        if (ext.status == platform::kSuccess) {
+        if (ext.status == platform::RegStatus::Success) {
             // Names only, until one of the two, spelt exactly so, has data.
             WalkValueNames(reg, *ext.key, [&](const std::string& value) {
                 if (value != kMenuTextValue && value != kButtonTextValue) return true;
@@ -120,7 +120,7 @@ void BrowserPage::ScanToolbars(const std::string& path, View view) {
     platform::Registry& reg = form_.platform.registry;
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, path, view)) return;
     OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path, view);
-    if (toolbar.status != platform::kSuccess) return;
+    if (toolbar.status != platform::RegStatus::Success) return;
     WalkValues(reg, *toolbar.key, [&](const ValueEntry& e) {
         form_.toolkit().keepAnswering();
         if (e.ByteCount >= 1) appendRow(e.Text, {e.Name, view}, Kind::Toolbar);
@@ -140,7 +140,7 @@ void BrowserPage::DeleteExtensionKey(const std::string& name, View view) {
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name, view))
         return;
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath, view);
-    if (extensions.status == platform::kSuccess)
+    if (extensions.status == platform::RegStatus::Success)
         DeleteKeyTree(reg, *extensions.key, name, [&](const std::string& below) {
             form_.toolkit().keepAnswering();
             return !backup_ ||
@@ -152,7 +152,7 @@ void BrowserPage::DeleteToolbarValue(const std::string& name, View view) {
     platform::Registry& reg = form_.platform.registry;
     if (backup_ && !backup_->holdsValue(RootKey::LocalMachine, kToolbarPath, name, view)) return;
     OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, kToolbarPath, view);
-    if (toolbar.status == platform::kSuccess) DeleteValue(reg, *toolbar.key, name);
+    if (toolbar.status == platform::RegStatus::Success) DeleteValue(reg, *toolbar.key, name);
 }
 
 void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string& path) {
@@ -163,7 +163,7 @@ void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string
         if (!ViewHasOwnKey(reg, *root, path, view)) continue;
         // The key itself: a link in its place would wipe the key it leads to.
         OpenResult key = OpenKeyAsItself(reg, *root, path, view);
-        if (key.status != platform::kSuccess) continue;
+        if (key.status != platform::RegStatus::Success) continue;
         // All names first: deleting shifts the index of the values still to come.
         deletionNames.assign(1, std::string());
         WalkValueNames(reg, *key.key, [&](const std::string& name) {
@@ -186,7 +186,7 @@ void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::strin
     for (View view : {View::Bit64, View::Bit32}) {
         if (!ViewHasOwnKey(reg, *root, path, view)) continue;
         OpenResult key = OpenKeyAsItself(reg, *root, path, view);
-        if (key.status != platform::kSuccess) continue;
+        if (key.status != platform::RegStatus::Success) continue;
         deletionNames.assign(1, std::string());
         for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
         // Each helper object whole, as its backup holds it.

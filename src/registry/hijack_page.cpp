@@ -46,7 +46,7 @@ void HijackPage::scanView(View view) {
     // Windows shares this key between the views: then it is read once.
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, kHijackPath, view)) return;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
-    if (ifeo.status != platform::kSuccess) return;
+    if (ifeo.status != platform::RegStatus::Success) return;
     WalkSubkeyNames(reg, *ifeo.key, [&](const std::string& name) {
         tk.keepAnswering();
         if (name == kProtectedSubkey) return true;
@@ -67,9 +67,9 @@ std::string HijackPage::toolTipOf(int row) {
     platform::Registry& reg = form_.platform.registry;
     platform::Text& text = form_.platform.text;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, entry.view);
-    if (ifeo.status != platform::kSuccess) return {};
+    if (ifeo.status != platform::RegStatus::Success) return {};
     OpenResult key = OpenSubkey(reg, *ifeo.key, entry.name);
-    if (key.status != platform::kSuccess) return {};
+    if (key.status != platform::RegStatus::Success) return {};
     // A tip reads what it shows: the values that change how the program
     // starts, wherever they stand, then the first others, as many as there
     // are lines; the count comes from the key's information. The values of
@@ -79,7 +79,7 @@ std::string HijackPage::toolTipOf(int row) {
     std::size_t total = 0, others = 0;
     const auto read = [&](platform::RegKey& k, const std::string& subkey) {
         platform::KeyInfo info;
-        if (reg.info(k, info) == platform::kSuccess) total += info.values;
+        if (reg.info(k, info) == platform::RegStatus::Success) total += info.values;
         for (const char* start : kStartValueNames)
             if (std::optional<ValueEntry> e = QueryValue(reg, k, start)) values.push_back({subkey, std::move(*e)});
         if (others >= kMaxTipValueLines) return;
@@ -92,7 +92,7 @@ std::string HijackPage::toolTipOf(int row) {
     read(*key.key, {});
     std::size_t subkeys = 0;
     WalkSubkeyNames(reg, *key.key, [&](const std::string& name) {
-        if (OpenResult sub = OpenSubkey(reg, *key.key, name); sub.status == platform::kSuccess) read(*sub.key, name);
+        if (OpenResult sub = OpenSubkey(reg, *key.key, name); sub.status == platform::RegStatus::Success) read(*sub.key, name);
         return ++subkeys < kMaxTipSubkeys;
     });
     return ValuesToolTip(values, total, text);
@@ -105,7 +105,7 @@ void HijackPage::DeleteHijackKey(const std::string& name, View view) {
     // its subkeys those that were read with it.
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, path, view)) return;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
-    if (ifeo.status != platform::kSuccess) return;
+    if (ifeo.status != platform::RegStatus::Success) return;
     DeleteKeyTree(reg, *ifeo.key, name, [&](const std::string& below) {
         form_.toolkit().keepAnswering();
         return !backup_ || backup_->holdsKeyBlock(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + below, view);

@@ -377,7 +377,7 @@ std::string fullPath(RootKey root, std::string_view path) {
 
 // A walk that ended before the registry said "no more items" (the key went
 // away meanwhile, a read failed) or passed over an entry did not see it all.
-bool sawAll(const WalkEnd& end) { return end.status == platform::kNoMoreItems && end.unreadable == 0; }
+bool sawAll(const WalkEnd& end) { return end.status == platform::RegStatus::NoMoreItems && end.unreadable == 0; }
 
 }  // namespace
 
@@ -457,7 +457,7 @@ bool BackupSet::addTree(const Place& place, platform::RegKey& key, int depth) {
         // Each subkey as itself: a registry link inside the tree leads
         // elsewhere, and what it leads to is no part of the key.
         OpenResult sub = OpenSubkey(reg_, key, child);
-        whole = sub.status == platform::kSuccess &&
+        whole = sub.status == platform::RegStatus::Success &&
                 addTree({place.root, place.view, place.path + "\\" + child}, *sub.key, depth + 1) && whole;
     }
     return whole;
@@ -473,7 +473,7 @@ void BackupSet::addKeyTree(RootKey root, std::string_view path, View view) {
 void BackupSet::addTreeOf(const Place& place, OpenResult& key) {
     const std::size_t before = file_.keys.size();
     if (between) between();
-    if (key.status == platform::kSuccess && addTree(place, *key.key, 0)) {
+    if (key.status == platform::RegStatus::Success && addTree(place, *key.key, 0)) {
         if (file_.keys.size() > before) wholeKeys_.insert(placeKey(place));
         return;
     }
@@ -484,7 +484,7 @@ void BackupSet::addTreeOf(const Place& place, OpenResult& key) {
 
 void BackupSet::addSubkeyTrees(RootKey root, std::string_view path, View view) {
     OpenResult parent = OpenKeyAsItself(reg_, root, path, view);
-    if (parent.status != platform::kSuccess) return;
+    if (parent.status != platform::RegStatus::Success) return;
     std::vector<std::string> children;
     const WalkEnd end = WalkSubkeyNames(reg_, *parent.key, [&](const std::string& n) {
         children.push_back(n);
@@ -502,7 +502,7 @@ void BackupSet::addSubkeyTrees(RootKey root, std::string_view path, View view) {
 void BackupSet::addValue(RootKey root, std::string_view path, std::string_view name, View view) {
     const Place place{root, view, std::string(path)};
     OpenResult k = OpenKeyAsItself(reg_, root, path, view);
-    if (k.status != platform::kSuccess) return;
+    if (k.status != platform::RegStatus::Success) return;
     bool found = false;
     const std::string wanted = nameKey(name);
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
@@ -519,7 +519,7 @@ void BackupSet::addValue(RootKey root, std::string_view path, std::string_view n
 void BackupSet::addAllValues(RootKey root, std::string_view path, View view) {
     const Place place{root, view, std::string(path)};
     OpenResult k = OpenKeyAsItself(reg_, root, path, view);
-    if (k.status != platform::kSuccess) return;
+    if (k.status != platform::RegStatus::Success) return;
     const std::optional<std::string> file = fitsInFile(path) ? filePath(place, *k.key) : std::nullopt;
     const WalkEnd end = WalkRawValues(reg_, *k.key, [&](const RegValue& v) {
         if (!file || !fitsInFile(v.name) || !addTo(block(place, *file), v)) complete_ = false;
