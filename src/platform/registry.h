@@ -11,7 +11,9 @@
 
 namespace wd::platform {
 
-enum class RootKey : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x80000002u };
+// The two root keys the program works under: HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE.
+enum class RootKey { CurrentUser, LocalMachine };
 
 // The two views of the registry on 64-bit Windows. A 64-bit program sees the
 // 64-bit view; 32-bit programs see the 32-bit view, in which the system

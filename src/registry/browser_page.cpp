@@ -155,14 +155,12 @@ void BrowserPage::DeleteToolbarValue(const std::string& name, View view) {
     if (toolbar.status == platform::RegStatus::Success) DeleteValue(reg, *toolbar.key, name);
 }
 
-void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string& path) {
+void BrowserPage::DeleteAllValues(RootKey root, const std::string& path) {
     platform::Registry& reg = form_.platform.registry;
-    const std::optional<RootKey> root = ParseRootKey(rootText);
-    if (!root) return;
     for (View view : {View::Bit64, View::Bit32}) {
-        if (!ViewHasOwnKey(reg, *root, path, view)) continue;
+        if (!ViewHasOwnKey(reg, root, path, view)) continue;
         // The key itself: a link in its place would wipe the key it leads to.
-        OpenResult key = OpenKeyAsItself(reg, *root, path, view);
+        OpenResult key = OpenKeyAsItself(reg, root, path, view);
         if (key.status != platform::RegStatus::Success) continue;
         // All names first: deleting shifts the index of the values still to come.
         deletionNames.assign(1, std::string());
@@ -173,28 +171,26 @@ void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string
         });
         for (std::size_t k = 1; k < deletionNames.size(); ++k) {
             form_.toolkit().keepAnswering();
-            if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k], view))
+            if (!backup_ || backup_->holdsValue(root, path, deletionNames[k], view))
                 DeleteValue(reg, *key.key, deletionNames[k]);
         }
     }
 }
 
-void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::string& path) {
+void BrowserPage::DeleteAllSubkeys(RootKey root, const std::string& path) {
     platform::Registry& reg = form_.platform.registry;
-    const std::optional<RootKey> root = ParseRootKey(rootText);
-    if (!root) return;
     for (View view : {View::Bit64, View::Bit32}) {
-        if (!ViewHasOwnKey(reg, *root, path, view)) continue;
-        OpenResult key = OpenKeyAsItself(reg, *root, path, view);
+        if (!ViewHasOwnKey(reg, root, path, view)) continue;
+        OpenResult key = OpenKeyAsItself(reg, root, path, view);
         if (key.status != platform::RegStatus::Success) continue;
         deletionNames.assign(1, std::string());
         for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
         // Each helper object whole, as its backup holds it.
         for (std::size_t k = 1; k < deletionNames.size(); ++k)
-            if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k], view))
+            if (!backup_ || backup_->holdsKey(root, path + "\\" + deletionNames[k], view))
                 DeleteKeyTree(reg, *key.key, deletionNames[k], [&](const std::string& below) {
                     form_.toolkit().keepAnswering();
-                    return !backup_ || backup_->holdsKeyBlock(*root, path + "\\" + below, view);
+                    return !backup_ || backup_->holdsKeyBlock(root, path + "\\" + below, view);
                 });
     }
 }
@@ -208,10 +204,10 @@ bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<ViewedName>
         backup.addValue(RootKey::LocalMachine, kToolbarPath, e.name, e.view);
     }
     for (View view : {View::Bit64, View::Bit32}) {
-        if (auto root = ParseRootKey(kUrlSearchHooksRoot); root && ViewHasOwnKey(p.registry, *root, kUrlSearchHooksPath, view))
-            backup.addAllValues(*root, kUrlSearchHooksPath, view);
-        if (auto root = ParseRootKey(kHelperObjectsRoot); root && ViewHasOwnKey(p.registry, *root, kHelperObjectsPath, view))
-            backup.addSubkeyTrees(*root, kHelperObjectsPath, view);
+        if (ViewHasOwnKey(p.registry, kUrlSearchHooksRoot, kUrlSearchHooksPath, view))
+            backup.addAllValues(kUrlSearchHooksRoot, kUrlSearchHooksPath, view);
+        if (ViewHasOwnKey(p.registry, kHelperObjectsRoot, kHelperObjectsPath, view))
+            backup.addSubkeyTrees(kHelperObjectsRoot, kHelperObjectsPath, view);
     }
     return !backup.empty() && WriteBackupFile(p.files, p.environment, "browser", backup).has_value();
 }

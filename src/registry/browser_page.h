@@ -18,9 +18,9 @@ inline constexpr char kExtensionsPath[] = "Software\\Microsoft\\Internet Explore
 inline constexpr char kToolbarPath[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
 // Wiped on every removal: all URL search hooks of the current user and all
 // browser helper objects of the machine.
-inline constexpr char kUrlSearchHooksRoot[] = "&H80000001";
+inline constexpr RootKey kUrlSearchHooksRoot = RootKey::CurrentUser;
 inline constexpr char kUrlSearchHooksPath[] = "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
-inline constexpr char kHelperObjectsRoot[] = "&H80000002";
+inline constexpr RootKey kHelperObjectsRoot = RootKey::LocalMachine;
 inline constexpr char kHelperObjectsPath[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 // What an add-on's tip reads: the COM classes of the user and of the machine,
@@ -52,11 +52,10 @@ public:
     void DeleteExtensionKey(const std::string& name, View view = View::Bit64);
     void DeleteToolbarValue(const std::string& name, View view = View::Bit64);
     // Every value, or every direct subkey (each with its subkeys), of one key
-    // in each view that has one of its own; the root key as text
-    // ("&H80000001" or "&H80000002"). The key is opened as itself: a link in
-    // its place is left alone.
-    void DeleteAllValues(const std::string& rootText, const std::string& path);
-    void DeleteAllSubkeys(const std::string& rootText, const std::string& path);
+    // in each view that has one of its own. The key is opened as itself: a
+    // link in its place is left alone.
+    void DeleteAllValues(RootKey root, const std::string& path);
+    void DeleteAllSubkeys(RootKey root, const std::string& path);
 
     // "清  除": backs up all that the click deletes into one file, deletes the
     // ticked entries from both keys in the view each was found in, wipes the

@@ -3,7 +3,6 @@
 #include "common/unicode.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 namespace wd::registry {
@@ -85,18 +84,6 @@ WalkEnd walk(Fetch fetch, Visit visit) {
 }
 
 }  // namespace
-
-std::optional<RootKey> ParseRootKey(std::string_view text) {
-    if (text.size() < 3 || text[0] != '&' || (text[1] != 'H' && text[1] != 'h')) return std::nullopt;
-    std::uint32_t v = 0;
-    const char* first = text.data() + 2;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(first, last, v, 16);
-    if (ec != std::errc() || ptr != last) return std::nullopt;
-    if (v == static_cast<std::uint32_t>(RootKey::CurrentUser)) return RootKey::CurrentUser;
-    if (v == static_cast<std::uint32_t>(RootKey::LocalMachine)) return RootKey::LocalMachine;
-    return std::nullopt;
-}
 
 std::string_view RootKeyName(RootKey root) {
     return root == RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";

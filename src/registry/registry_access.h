@@ -23,10 +23,6 @@ using platform::View;
 // An open key. Destroying it closes the key (CloseKey).
 using KeyHandle = std::unique_ptr<platform::RegKey>;
 
-// "&H80000001" is HKEY_CURRENT_USER, "&H80000002" HKEY_LOCAL_MACHINE. Any
-// other text names no root key the program works on.
-std::optional<RootKey> ParseRootKey(std::string_view text);
-
 // "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
 std::string_view RootKeyName(RootKey root);
 

@@ -34,12 +34,9 @@ std::vector<std::string> names(const std::vector<ValueEntry>& entries) {
 
 // ---- root keys ----
 
-TEST(ParseRootKey, KnowsTheTwoRootsAndNothingElse) {
-    EXPECT_EQ(ParseRootKey("&H80000001"), RootKey::CurrentUser);
-    EXPECT_EQ(ParseRootKey("&H80000002"), RootKey::LocalMachine);
-    for (const char* bad : {"", "&H", "&H80000000", "&H80000003", "80000001", "H80000001", "&H80000001 ",
-                            "&H-80000001", "&H180000001", "&HFFFFFFFFFFFFFFFFFF", "&H8000000G", "&O20000000001"})
-        EXPECT_EQ(ParseRootKey(bad), std::nullopt) << bad;
+TEST(RootKeyName, NamesTheTwoRoots) {
+    EXPECT_EQ(RootKeyName(RootKey::CurrentUser), "HKEY_CURRENT_USER");
+    EXPECT_EQ(RootKeyName(RootKey::LocalMachine), "HKEY_LOCAL_MACHINE");
 }
 
 // ---- opening and closing ----
