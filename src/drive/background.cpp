@@ -65,9 +65,9 @@ void Background::Form_Unload(bool& cancel) {
     exitDialog_ = &dialog;
     dialog.showModal(form_.window);
     exitDialog_ = nullptr;
-    cancel = exitChoice_ != kExitQuit;
-    if (exitChoice_ == kExitBackground) {
-        exitChoice_ = kExitNoAnswer;
+    cancel = exitChoice_ != ExitChoice::Quit;
+    if (exitChoice_ == ExitChoice::Background) {
+        exitChoice_ = ExitChoice::None;
         EnterBackgroundMode();
     }
 }

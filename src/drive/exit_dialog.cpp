@@ -6,7 +6,7 @@ namespace wd::drive {
 
 namespace L = wd::layout;
 
-ExitDialog::ExitDialog(ui::Toolkit& tk, std::int32_t& exitChoice, std::function<void()> quit,
+ExitDialog::ExitDialog(ui::Toolkit& tk, ExitChoice& exitChoice, std::function<void()> quit,
                        std::function<void()> closeHelp)
     : exitChoice_(exitChoice), quit_(std::move(quit)), closeHelp_(std::move(closeHelp)) {
     window = tk.window("Form2", {.border = ui::BorderStyle::FixedDialog,
@@ -36,11 +36,11 @@ void ExitDialog::showModal(ui::Window& owner) {
 void ExitDialog::Command1_Click(int index) {
     switch (index) {
         case 0:
-            exitChoice_ = kExitQuit;
+            exitChoice_ = ExitChoice::Quit;
             quit_();
             break;
         case 1:
-            exitChoice_ = kExitBackground;
+            exitChoice_ = ExitChoice::Background;
             if (closeHelp_) closeHelp_();
             window->close();
             break;

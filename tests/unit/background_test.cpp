@@ -104,7 +104,7 @@ TEST_P(ExitDialogChoice, LeadsWhereItShould) {
         app.window().requestClose();
     }
     expectState(app, c.after);
-    EXPECT_EQ(app.background().exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::None);
     EXPECT_FALSE(app.window().closed);
 }
 
@@ -124,7 +124,7 @@ TEST(ExitDialog, QuitRemovesTheIconAndEnds) {
     EXPECT_THROW(app.window().requestClose(), ProgramExited);
     EXPECT_FALSE(app.tray.shown);
     EXPECT_EQ(app.tray.removes, 1);
-    EXPECT_EQ(app.background().exitChoice(), 0);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::Quit);
 }
 
 TEST(ExitDialog, QuitBeforeAnyIconEndsAllTheSame) {

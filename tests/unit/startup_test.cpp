@@ -34,7 +34,7 @@ TEST(StartUp, WithoutArgumentShowsTheDrivePageAndFirstState) {
     EXPECT_TRUE(s.browserSelectAllNext);
     EXPECT_EQ(s.currentRow, 0);
     for (bool b : s.pageNeedsRefill) EXPECT_TRUE(b);
-    EXPECT_EQ(app.background().exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::None);
 
     for (int n = 1; n <= 4; ++n) EXPECT_FALSE(app.timer(n).enabled()) << "Timer" << n;
     EXPECT_EQ(app.timer(1).interval(), 100);
@@ -75,7 +75,7 @@ TEST_P(WatchArgument, DecidesBackgroundModeAndTheDrive) {
     EXPECT_EQ(app.timer(1).enabled(), c.background);
     EXPECT_EQ(app.byId<HButton>(L::kCommand1.id).caption(), c.background ? "停止 监控" : "开启优盘监控");
     EXPECT_FALSE(app.timer(2).enabled());
-    EXPECT_EQ(app.background().exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::None);
     EXPECT_TRUE(app.container(L::kDrive).visible());
 }
 
