@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/close_requests.h"
 #include "app/layout.h"
 #include "platform/platform.h"
 #include "platform/ui.h"
@@ -48,6 +49,8 @@ struct Form {
     Platform& platform;
     const StartInfo& start;
     ui::Window& window;
+    // The owner of the window's close requests.
+    CloseRequests& closing;
     WindowState& state;
     // The window's interval timers; each is wired by the page that switches it.
     ui::Timer& Timer1;  // 100 ms: the drive monitor

@@ -23,6 +23,7 @@ void MainWindow::createControls() {
                                    .showInTaskbar = true,
                                    .hasIcon = true});
     window_->setCaption(L::kMainCaption);
+    closing_ = std::make_unique<CloseRequests>(*window_);
 
     picture5_ = tk_.picture(*window_, L::kPicture5, false);
     picture5_->setImage(ui::Image::Banner);
@@ -41,7 +42,8 @@ void MainWindow::createControls() {
     timer3_ = tk_.timer(*window_, 200);
     timer4_ = tk_.timer(*window_, 200);
 
-    form_ = std::make_unique<Form>(Form{platform_, start_, *window_, state_, *timer1_, *timer2_, *timer3_, *timer4_,
+    form_ = std::make_unique<Form>(Form{platform_, start_, *window_, *closing_, state_, *timer1_, *timer2_, *timer3_,
+                                        *timer4_,
                                         [this] {
                                             if (help_) help_->window->close();
                                         }});

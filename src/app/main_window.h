@@ -18,6 +18,7 @@ namespace wd::dll { class DllPage; }
 
 namespace wd::app {
 
+class CloseRequests;
 class HelpWindow;
 
 class MainWindow {
@@ -65,6 +66,7 @@ private:
 
     // Declared parent first: members are destroyed in reverse order.
     std::unique_ptr<ui::Window> window_;
+    std::unique_ptr<CloseRequests> closing_;
     std::unique_ptr<ui::Picture> picture5_, picture7_, picture6_, picico_;
     std::vector<std::unique_ptr<ui::Button>> pageBar_;      // Command2
     std::array<std::unique_ptr<ui::Picture>, layout::kPageCount> containers_;  // Picture1

@@ -10,7 +10,7 @@ Background::Background(app::Form& form, std::function<void()> startMonitor)
     : form_(form), startMonitor_(std::move(startMonitor)) {
     formma_ = form.menu("formma", {{"openform", "打开窗口", [this] { openform_Click(); }},
                                    {"exitform", "退出监控", [this] { exitform_Click(); }}});
-    form.window.onCloseRequest = [this](bool& cancel) { Form_Unload(cancel); };
+    form.closing.answerWith([this](bool& cancel) { Form_Unload(cancel); });
     form.platform.tray.onMouse = [this](platform::TrayMouse event) { Picico_MouseMove(event); };
     form.platform.tray.onTaskbarCreated = [this] { taskbarCreated(); };
 }
