@@ -65,6 +65,12 @@ inline constexpr PagePlacement kPagePlacement[kPageCount] = {
     {kMainHeight, kMainWidth, 1010, 1920},
 };
 
+// The window's interval timers, in milliseconds.
+inline constexpr int kTimer1Ms = 100;  // the drive monitor
+inline constexpr int kTimer2Ms = 50;   // loop kill
+inline constexpr int kTimer3Ms = 200;  // auto refresh of the process list
+inline constexpr int kTimer4Ms = 200;  // suspect search
+
 // ---- Drive page (Picture1 element 0) -----------------------------------------
 inline constexpr Layout kText3{"Text3", 205, {480, 0, 3975, 1095}, ""};
 inline constexpr Layout kCommand1{"Command1", 201, {2760, 1320, 1335, 375}, "开启优盘监控"};

@@ -39,11 +39,9 @@ void nearView(const Column& c, long long offset, long long boxHeight, long long 
 
 }  // namespace
 
-RowBoxList::RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
-                       ui::VScrollBar* bar, Columns columns, int rowWidth)
-    : tk_(tk), box_(box), element0_(element0), count_(count), bar_(bar), columns_(columns), rowWidth_(rowWidth) {
-    count_ = 0;
-}
+RowBoxList::RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, ui::VScrollBar* bar,
+                       Columns columns, int rowWidth)
+    : tk_(tk), box_(box), element0_(element0), bar_(bar), columns_(columns), rowWidth_(rowWidth) {}
 
 long long RowBoxList::offset() const {
     if (columns_ == Columns::One) return oneColumnOffset_;

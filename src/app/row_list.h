@@ -27,11 +27,15 @@ public:
         Two,  // two columns of 16 rows with no gap, Tag = caller's text
     };
 
-    // `count` is the row count the page keeps for this list; `bar` is null
-    // for a list that does not scroll; `rowWidth` is the width given to
-    // one-column rows.
-    RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
-               ui::VScrollBar* bar, Columns columns, int rowWidth);
+    // `bar` is null for a list that does not scroll; `rowWidth` is the width
+    // given to one-column rows.
+    RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, ui::VScrollBar* bar, Columns columns,
+               int rowWidth);
+
+    // The extra units recomputeScrollRange adds: when the page is selected,
+    // and after a removal has listed the rows anew.
+    static constexpr int kExtraWhenShown = 2;
+    static constexpr int kExtraAfterRemoval = 1;
 
     // Takes rows 1 to count away; the template stays.
     void clear();
@@ -104,7 +108,7 @@ private:
     ui::Toolkit& tk_;
     ui::Picture& box_;
     ui::CheckBox& element0_;
-    std::int32_t& count_;
+    std::int32_t count_ = 0;
     ui::VScrollBar* bar_;
     Columns columns_;
     int rowWidth_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/page.h"
 #include "app/row_list.h"
 #include "platform/processes.h"
 #include "platform/ui.h"
@@ -31,11 +32,16 @@ inline constexpr std::size_t kMaxSignaturesKept = 512;
 // with only A-Z folded to lower case, then ".exe".
 std::string ownNameKey(const std::string& exeBaseName);
 
-class ProcessPage {
+class ProcessPage final : public app::Page {
 public:
     // Makes the page's controls in `container` and wires them, the timers
     // Timer2 to Timer4 and the Process and List menus to its handlers.
     ProcessPage(app::Form& form, ui::Picture& container);
+
+    // The list's box, its template row and the Suspect list take the window's colour.
+    void applyColours(ui::Rgb face) override;
+    // Every selection lists the processes anew.
+    void onShown() override;
 
     // Appends one row per running process to the (cleared) Process list.
     void ListProcesses();
@@ -56,6 +62,11 @@ public:
     void endpro_Click();
 
     const std::vector<std::string>& baseline() const { return baseline_; }
+    // How many names the suspect search has recorded as running when it
+    // first looked (0: the next search records them).
+    std::int32_t baselineCount() const { return static_cast<std::int32_t>(baseline_.size()); }
+    // The row whose menu was opened last (0: none yet).
+    std::int16_t currentRow() const { return currentRow_; }
     ui::PopupMenu& mangerpro() { return *mangerpro_; }
     ui::PopupMenu& listm() { return *listm_; }
 
@@ -108,6 +119,7 @@ private:
     std::unique_ptr<ui::PopupMenu> mangerpro_;  // the Process menu
     std::unique_ptr<ui::PopupMenu> listm_;      // the List menu
     std::vector<std::string> baseline_;
+    std::int16_t currentRow_ = 0;
     std::unordered_set<std::string> baselineNames_;
 };
 

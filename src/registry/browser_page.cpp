@@ -22,14 +22,28 @@ BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command10 = tk.button(c, L::kCommand10);
 
     const int rowWidth = L::kPicture1[L::kBrowser].rect.width - 60;
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, form.state.browserCount, VScroll1.get(),
-                                             app::RowBoxList::Columns::One, rowWidth);
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, VScroll1.get(), app::RowBoxList::Columns::One,
+                                             rowWidth);
 
     rows->toolTipText = [this](int row) { return toolTipOf(row); };
 
     VScroll1->onChange = [this] { VScroll1_Change(); };
     Command9->onClick = [this] { Command9_Click(); };
     Command10->onClick = [this] { Command10_Click(); };
+}
+
+void BrowserPage::applyColours(ui::Rgb face) {
+    Picture4->setBackColor(ui::kWhite);
+    Check3->setBackColor(face);
+}
+
+void BrowserPage::onShown() {
+    if (needsRefill_) {
+        needsRefill_ = false;
+        rows->clear();
+        ScanAll();
+    }
+    rows->recomputeScrollRange(app::RowBoxList::kExtraWhenShown);
 }
 
 void BrowserPage::setEntryName(int row, const ViewedName& entry) {
@@ -242,10 +256,10 @@ void BrowserPage::Command10_Click() {
     }
     backup_ = nullptr;
     ScanAll();
-    rows->recomputeScrollRange(1);
+    rows->recomputeScrollRange(app::RowBoxList::kExtraAfterRemoval);
 }
 
-void BrowserPage::Command9_Click() { rows->tickAll(form_.state.browserSelectAllNext, *Command9); }
+void BrowserPage::Command9_Click() { rows->tickAll(selectAllNext_, *Command9); }
 
 void BrowserPage::VScroll1_Change() { rows->scrollRows(); }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/page.h"
 #include "app/row_list.h"
 #include "platform/ui.h"
 #include "registry/registry_access.h"
@@ -34,9 +35,15 @@ inline constexpr char kClsidExtensionValue[] = "ClsidExtension";
 inline constexpr char kMenuTextValue[] = "MenuText";
 inline constexpr char kButtonTextValue[] = "ButtonText";
 
-class BrowserPage {
+class BrowserPage final : public app::Page {
 public:
     BrowserPage(app::Form& form, ui::Picture& container);
+
+    // The list box is white, its template row in the window's colour.
+    void applyColours(ui::Rgb face) override;
+    // The first time the page is selected its list is filled; after that only
+    // "清  除" fills it anew. Every selection recomputes the scroll range.
+    void onShown() override;
 
     // One row per subkey of the Extensions key as `view` shows it, captioned
     // by its first "MenuText" or "ButtonText" value with data, else by the
@@ -64,6 +71,11 @@ public:
     void Command10_Click();
     void Command9_Click();
     void VScroll1_Change();
+
+    // Whether the next click of "选定全部" ticks every row.
+    bool selectAllNext() const { return selectAllNext_; }
+    // Whether the next selection of the page fills its list.
+    bool needsRefill() const { return needsRefill_; }
 
     std::unique_ptr<ui::Label> Label5;
     std::unique_ptr<ui::Picture> Picture4;
@@ -95,6 +107,8 @@ private:
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
     bool working_ = false;  // "清  除" is under way
+    bool selectAllNext_ = true;
+    bool needsRefill_ = true;
 
     app::Form& form_;
 };

@@ -25,14 +25,27 @@ HijackPage::HijackPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command3 = tk.button(c, L::kCommand3);
 
     const int rowWidth = L::kPicture1[L::kHijack].rect.width - 60;
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, form.state.hijackCount, VScroll2.get(),
-                                             app::RowBoxList::Columns::One, rowWidth);
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, VScroll2.get(), app::RowBoxList::Columns::One,
+                                             rowWidth);
 
     rows->toolTipText = [this](int row) { return toolTipOf(row); };
 
     VScroll2->onChange = [this] { VScroll2_Change(); };
     Command4->onClick = [this] { Command4_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
+}
+
+void HijackPage::applyColours(ui::Rgb face) {
+    Picture2->setBackColor(ui::kWhite);
+    Check1->setBackColor(face);
+}
+
+void HijackPage::onShown() {
+    if (!needsRefill_) return;
+    needsRefill_ = false;
+    rows->clear();
+    ScanHijacks();
+    rows->recomputeScrollRange(app::RowBoxList::kExtraWhenShown);
 }
 
 void HijackPage::ScanHijacks() {
@@ -141,10 +154,10 @@ void HijackPage::Command3_Click() {
 
     rows->clear();
     ScanHijacks();
-    rows->recomputeScrollRange(1);
+    rows->recomputeScrollRange(app::RowBoxList::kExtraAfterRemoval);
 }
 
-void HijackPage::Command4_Click() { rows->tickAll(form_.state.hijackSelectAllNext, *Command4); }
+void HijackPage::Command4_Click() { rows->tickAll(selectAllNext_, *Command4); }
 
 void HijackPage::VScroll2_Change() { rows->scrollRows(); }
 

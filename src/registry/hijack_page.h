@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/page.h"
 #include "app/row_list.h"
 #include "platform/ui.h"
 #include "registry/registry_access.h"
@@ -18,9 +19,15 @@ inline constexpr char kHijackPath[] = "Software\\Microsoft\\Windows NT\\CurrentV
 // The sample entry Windows ships under the hijack key; it is never listed.
 inline constexpr char kProtectedSubkey[] = "Your Image File Name Here without a path";
 
-class HijackPage {
+class HijackPage final : public app::Page {
 public:
     HijackPage(app::Form& form, ui::Picture& container);
+
+    // The list box is white, its template row in the window's colour.
+    void applyColours(ui::Rgb face) override;
+    // The first time the page is selected its list is filled; after that only
+    // "清除劫持" fills it anew.
+    void onShown() override;
 
     // Fills the (cleared) list from the registry: the subkeys of the 64-bit
     // view, then those of the 32-bit view where that has a hijack key of its
@@ -35,6 +42,11 @@ public:
     void Command3_Click();
     void Command4_Click();
     void VScroll2_Change();
+
+    // Whether the next click of "选定全部" ticks every row.
+    bool selectAllNext() const { return selectAllNext_; }
+    // Whether the next selection of the page fills its list.
+    bool needsRefill() const { return needsRefill_; }
 
     std::unique_ptr<ui::Label> Label2;
     std::unique_ptr<ui::Picture> Picture2;
@@ -56,6 +68,8 @@ private:
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
     bool working_ = false;  // "清除劫持" is under way
+    bool selectAllNext_ = true;
+    bool needsRefill_ = true;
 };
 
 }  // namespace wd::registry

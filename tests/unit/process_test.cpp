@@ -43,7 +43,7 @@ TEST(ProcessList, RowsFollowTheSnapshotWithLowerCaseNamesAndPaths) {
     app.openPage();
     EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"system", "dummy.exe", "copy.exe", "copy.exe", "copy.exe",
                                                               "locked.exe", "процесс.exe", "cut.exe"}));
-    EXPECT_EQ(app.form.state().processCount, 8);
+    EXPECT_EQ(app.form.processPage().rows->count(), 8);
     EXPECT_EQ(app.row(2).tag(), "G:\\x\\Dummy.EXE");
     EXPECT_EQ(app.row(2).toolTipText(), "G:\\x\\Dummy.EXE\n签名：无");
     EXPECT_EQ(app.row(3).tag(), "G:\\x\\copy.exe");
@@ -63,7 +63,7 @@ TEST(ProcessList, FortyProcessesFillTwoColumnsAndScroll) {
     for (int i = 1; i <= 40; ++i) app.processes.start("p" + std::to_string(i) + ".exe");
     app.processes.start("wardeck.exe");
     app.openPage();
-    ASSERT_EQ(app.form.state().processCount, 40);
+    ASSERT_EQ(app.form.processPage().rows->count(), 40);
     EXPECT_EQ(app.row(16).rect(), (ui::Rect{30, 3830, 1750, 255}));
     EXPECT_EQ(app.row(17).rect(), (ui::Rect{1800, 5, 1750, 255}));
     EXPECT_EQ(app.row(40).rect().top, 4085 + 255 * 7);
@@ -93,7 +93,7 @@ TEST(ProcessList, FailedSnapshotLeavesTheListEmpty) {
     app.processes.start("a.exe");
     app.processes.snapshotFails = true;
     app.openPage();
-    EXPECT_EQ(app.form.state().processCount, 0);
+    EXPECT_EQ(app.form.processPage().rows->count(), 0);
     EXPECT_EQ(app.rows().count(), 0);
 }
 
@@ -236,7 +236,7 @@ TEST(SuspectSearch, BaselineIsRecordedOnceAndKeptAcrossSwitching) {
     EXPECT_EQ(button.caption(), "停止 寻找");
     app.timer(4).fire();
     EXPECT_TRUE(suspects(app).empty());
-    EXPECT_EQ(app.form.state().baselineCount, 2);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 2);
     app.processes.start("New.exe");
     app.processes.start("new.exe");
     app.timer(4).fire();
@@ -250,7 +250,7 @@ TEST(SuspectSearch, BaselineIsRecordedOnceAndKeptAcrossSwitching) {
     button.click();
     app.timer(4).fire();
     EXPECT_EQ(suspects(app), (std::vector<std::string>{"new.exe", "later.exe"}));
-    EXPECT_EQ(app.form.state().baselineCount, 2);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 2);
 }
 
 TEST(SuspectSearch, HandTypedCapitalsDoNotHideTheProcess) {
@@ -284,10 +284,10 @@ TEST(SuspectSearch, FailedSnapshotOnTheFirstTickRecordsLater) {
     app.processes.snapshotFails = true;
     app.timer(4).setEnabled(true);
     app.timer(4).fire();
-    EXPECT_EQ(app.form.state().baselineCount, 0);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 0);
     app.processes.snapshotFails = false;
     app.timer(4).fire();
-    EXPECT_EQ(app.form.state().baselineCount, 1);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 1);
     EXPECT_TRUE(suspects(app).empty());
 }
 
@@ -437,13 +437,13 @@ TEST(ProcessMenu, OnlyRowsAfterTheFifthOpenIt) {
     app.tk.onPopup = [](HPopupMenu&) { return -1; };
     for (int k = 1; k <= 5; ++k) app.row(k).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(menu.shownCount, 0);
-    EXPECT_EQ(app.form.state().currentRow, 0);
+    EXPECT_EQ(app.form.processPage().currentRow(), 0);
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(menu.shownCount, 1);
-    EXPECT_EQ(app.form.state().currentRow, 6);
+    EXPECT_EQ(app.form.processPage().currentRow(), 6);
     app.row(8).mouseDown(ui::MouseButton::Left);
     EXPECT_EQ(menu.shownCount, 1);
-    EXPECT_EQ(app.form.state().currentRow, 6);
+    EXPECT_EQ(app.form.processPage().currentRow(), 6);
 }
 
 TEST(ProcessMenu, PropertiesHandTheRowsPathToTheShell) {
@@ -486,7 +486,7 @@ TEST(ProcessMenu, RowsRebuiltWhileTheMenuIsOpenAreNeverTouched) {
     app.row(7).mouseDown(ui::MouseButton::Right);
     EXPECT_TRUE(app.shell.requests.empty());
     app.tk.onPopup = [](HPopupMenu&) { return 1; };
-    app.form.state().currentRow = 7;
+    EXPECT_EQ(app.form.processPage().currentRow(), 7);
     app.form.processPage().endpro_Click();
     EXPECT_TRUE(app.tk.messageBoxes.empty());
 }
@@ -505,7 +505,7 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
     app.row(8).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.tk.messageBoxes.size(), 1u);
     EXPECT_EQ(app.processes.procs.size(), 6u);
-    EXPECT_EQ(app.form.state().processCount, 6);
+    EXPECT_EQ(app.form.processPage().rows->count(), 6);
     // p6 ends while the box is open and a refresh gives its row to late.exe,
     // which was given p6's id: OK ends neither.
     app.tk.onMessageBox = [&](const HeadlessToolkit::MessageBoxCall&) {

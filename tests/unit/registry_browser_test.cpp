@@ -30,7 +30,7 @@ class BrowserPage : public ::testing::Test {
 protected:
     void open() { app.pageButton(L::kBrowser).click(); }
     registry::BrowserPage& page() { return app.form.browserPage(); }
-    int count() { return app.form.state().browserCount; }
+    int count() { return app.form.browserPage().rows->count(); }
     HCheckBox& row(int k) { return shownRow(*page().rows, k); }
     Strings captions() {
         Strings out;
@@ -433,7 +433,7 @@ TEST_F(BrowserPage, DeletesNothingWithoutABackup) {
         EXPECT_TRUE(a.registry.hasValue(HKLM, kTool, "{T}")) << i;
         EXPECT_TRUE(a.registry.hasValue(HKCU, kHooks, "{HOOK}")) << i;
         EXPECT_TRUE(a.registry.hasKey(HKLM, bho("{BHO-1}"))) << i;
-        EXPECT_EQ(a.form.state().browserCount, 2) << i;
+        EXPECT_EQ(a.form.browserPage().rows->count(), 2) << i;
         EXPECT_EQ(shownRow(rows, 1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
         EXPECT_EQ(a.files.find(kBackup), nullptr) << i;  // no half-written backup either
@@ -523,7 +523,7 @@ TEST_F(BrowserViews, The32BitRowsFollowWithTheirSuffixAndKeepTheirView) {
     blind.registry.hideStoredPaths = true;
     blind.registry.addKey(HKLM, wow(ext("{B}")));
     blind.pageButton(L::kBrowser).click();
-    EXPECT_EQ(blind.form.state().browserCount, 0);
+    EXPECT_EQ(blind.form.browserPage().rows->count(), 0);
 }
 
 TEST_F(BrowserViews, ARowIsDeletedInItsViewAndTheBackupPutsBothViewsBack) {
