@@ -14,6 +14,10 @@
 
 namespace wd::drive {
 
+// The drive box lists the drives from D: to Z:.
+inline constexpr char kFirstDriveLetter = 'D';
+inline constexpr char kLastDriveLetter = 'Z';
+
 class DrivePage final : public app::Page {
 public:
     // Makes the page's controls in `container` and wires them and Timer1.

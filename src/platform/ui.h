@@ -125,9 +125,12 @@ class TextBox : public Control {
 public:
     virtual std::string text() const = 0;
     virtual void setText(std::string_view t) = 0;
-    // Called for each character typed (13 for Enter) before the box handles it.
+    // Called for each character typed (kEnterKey for Enter) before the box handles it.
     std::function<void(int keyAscii)> onKeyPress;
 };
+
+// The character a TextBox reports for the Enter key (carriage return).
+inline constexpr int kEnterKey = '\r';
 
 struct TextBoxStyle {
     bool multiLine = false;

@@ -75,7 +75,7 @@ void ProcessPage::onShown() {
 
 void ProcessPage::ListProcesses() {
     std::map<ProcessKey, Known> listed;
-    rowProcesses_.clear();
+    listed_.clear();
     if (const auto snapshot = processes_.snapshot()) {
         for (const platform::ProcessEntry& e : *snapshot) {
             const ProcessKey id{e.pid, e.createTime};
@@ -90,8 +90,8 @@ void ProcessPage::ListProcesses() {
                     known.pathRead = true;
                 }
                 // The tip stays while the row stands for a file of the same path.
-                rows->append(known.name, known.path, known.path);
-                rowProcesses_.push_back(e);
+                rows->append(known.name, known.path);
+                listed_.push_back({e, known.path});
             }
             // Without a start time an id says too little to be kept.
             if (e.createTime != 0) listed.insert_or_assign(id, std::move(known));
@@ -101,9 +101,18 @@ void ProcessPage::ListProcesses() {
     rows->fitScrollBar();
 }
 
+const ProcessPage::Row* ProcessPage::listedRow(int k) const {
+    const auto at = static_cast<std::size_t>(k);
+    return rows->hasRow(k) && at <= listed_.size() ? &listed_[at - 1] : nullptr;
+}
+
+std::string ProcessPage::pathOf(int row) const {
+    const Row* r = listedRow(row);
+    return r ? r->path : std::string();
+}
+
 std::string ProcessPage::toolTipOf(int row) {
-    if (!rows->hasRow(row)) return {};
-    const std::string path = rows->tag(row);
+    const std::string path = pathOf(row);
     if (path.empty()) return {};
     return path + "\n" + signatureLine(path);
 }
@@ -155,7 +164,7 @@ void ProcessPage::Command5_Click() {
 }
 
 void ProcessPage::Text1_KeyPress(int keyAscii) {
-    if (keyAscii != 13) return;
+    if (keyAscii != ui::kEnterKey) return;
     const std::string typed = Text1->text();
     if (typed.empty()) return;
     List1->addItem(typed + ".exe");
@@ -220,14 +229,12 @@ void ProcessPage::clear_Click() {
 void ProcessPage::clearall_Click() { List1->clear(); }
 
 void ProcessPage::Check2_MouseDown(int index, ui::MouseButton button) {
-    if (button != ui::MouseButton::Right || index <= 5 || index > INT16_MAX) return;
+    if (button != ui::MouseButton::Right || index <= kRowsWithoutMenu || index > INT16_MAX) return;
     currentRow_ = static_cast<std::int16_t>(index);
     // "结束进程" ends the process this row stands for now, whatever the row
     // shows by the time the item is chosen.
-    const auto k = static_cast<std::size_t>(index - 1);
-    menuProcess_ = rows->hasRow(index) && k < rowProcesses_.size()
-                       ? std::optional<platform::ProcessEntry>(rowProcesses_[k])
-                       : std::nullopt;
+    const Row* r = listedRow(index);
+    menuProcess_ = r ? std::optional<platform::ProcessEntry>(r->process) : std::nullopt;
     mangerpro_->popup();
 }
 
@@ -235,7 +242,7 @@ void ProcessPage::showfile_Click() {
     // The list may have been rebuilt with fewer rows while the menu was open.
     const int n = currentRow_;
     if (!rows->hasRow(n)) return;
-    const std::string path = rows->tag(n);
+    const std::string path = pathOf(n);
     ShowFileProperties(form_.platform.shell, path, form_.window.nativeHandle());
 }
 

@@ -27,6 +27,9 @@ inline constexpr char kSignatureInvalid[] = "无效";
 // A file on a network share, which is never opened for its signature.
 inline constexpr char kSignatureUnchecked[] = "未检查";
 inline constexpr std::size_t kMaxSignaturesKept = 512;
+// The first rows of the list never open the Process menu: a snapshot starts
+// with the system's own processes.
+inline constexpr int kRowsWithoutMenu = 5;
 
 // The name under which the program itself runs: its executable's base name
 // with only A-Z folded to lower case, then ".exe".
@@ -67,6 +70,9 @@ public:
     std::int32_t baselineCount() const { return static_cast<std::int32_t>(baseline_.size()); }
     // The row whose menu was opened last (0: none yet).
     std::int16_t currentRow() const { return currentRow_; }
+    // The full path of row k's executable, as listed (empty when it could not
+    // be read, or for a row that stands for no process).
+    std::string pathOf(int row) const;
     ui::PopupMenu& mangerpro() { return *mangerpro_; }
     ui::PopupMenu& listm() { return *listm_; }
 
@@ -106,9 +112,15 @@ private:
     platform::Text& text_;
     const std::string ownKey_;
     std::map<ProcessKey, Known> known_;  // the processes of the last listing
-    // The process of each row (row k at k - 1), and of the row whose menu
-    // was opened last.
-    std::vector<platform::ProcessEntry> rowProcesses_;
+    // What a row stands for: the process, and its executable's path.
+    struct Row {
+        platform::ProcessEntry process;
+        std::string path;
+    };
+    const Row* listedRow(int k) const;
+    // The rows of the last listing (row k at k - 1), and the process of the
+    // row whose menu was opened last.
+    std::vector<Row> listed_;
     std::optional<platform::ProcessEntry> menuProcess_;
     // Signatures checked, by path, with the file's stamp when it was checked.
     struct Checked {

@@ -46,20 +46,23 @@ void BrowserPage::onShown() {
     rows->recomputeScrollRange(app::RowBoxList::kExtraWhenShown);
 }
 
-void BrowserPage::setEntryName(int row, const ViewedName& entry) {
-    const auto k = static_cast<std::size_t>(row);
-    if (browserEntryNames.size() <= k) browserEntryNames.resize(k + 1);
-    browserEntryNames[k] = entry;
-}
-
 void BrowserPage::appendRow(const std::string& caption, const ViewedName& entry, Kind kind) {
     // The tip is read anew after every refill.
-    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption, {},
+    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption,
                  std::to_string(rows->fills()) + '|' + std::to_string(rows->count() + 1));
-    setEntryName(rows->count(), entry);
     const auto k = static_cast<std::size_t>(rows->count());
-    if (entryKinds_.size() <= k) entryKinds_.resize(k + 1, Kind::Extension);
-    entryKinds_[k] = kind;
+    if (listed_.size() < k) listed_.resize(k);
+    listed_[k - 1] = {entry, kind};
+}
+
+const BrowserPage::Row* BrowserPage::listedRow(int k) const {
+    const auto at = static_cast<std::size_t>(k);
+    return rows->hasRow(k) && at <= listed_.size() ? &listed_[at - 1] : nullptr;
+}
+
+const ViewedName* BrowserPage::entry(int k) const {
+    const Row* r = listedRow(k);
+    return r ? &r->entry : nullptr;
 }
 
 std::string BrowserPage::classServer(const std::string& clsid, View view) {
@@ -74,13 +77,13 @@ std::string BrowserPage::classServer(const std::string& clsid, View view) {
     return {};
 }
 
-std::string BrowserPage::toolTipOf(int row) {
-    const auto k = static_cast<std::size_t>(row);
-    if (!rows->hasRow(row) || k >= browserEntryNames.size() || k >= entryKinds_.size()) return {};
-    const ViewedName& entry = browserEntryNames[k];
+std::string BrowserPage::toolTipOf(int k) {
+    const Row* r = listedRow(k);
+    if (!r) return {};
+    const ViewedName& entry = r->entry;
     Platform& p = form_.platform;
     std::string command;
-    if (entryKinds_[k] == Kind::Extension) {
+    if (r->kind == Kind::Extension) {
         // A button or menu entry runs a program or script of its own, or a COM
         // class (named by ClsidExtension, or by the entry itself).
         std::string exec, script, clsid = entry.name;
@@ -177,16 +180,15 @@ void BrowserPage::DeleteAllValues(RootKey root, const std::string& path) {
         OpenResult key = OpenKeyAsItself(reg, root, path, view);
         if (key.status != platform::RegStatus::Success) continue;
         // All names first: deleting shifts the index of the values still to come.
-        deletionNames.assign(1, std::string());
+        std::vector<std::string> names;
         WalkValueNames(reg, *key.key, [&](const std::string& name) {
             form_.toolkit().keepAnswering();
-            deletionNames.push_back(name);
+            names.push_back(name);
             return true;
         });
-        for (std::size_t k = 1; k < deletionNames.size(); ++k) {
+        for (const std::string& name : names) {
             form_.toolkit().keepAnswering();
-            if (!backup_ || backup_->holdsValue(root, path, deletionNames[k], view))
-                DeleteValue(reg, *key.key, deletionNames[k]);
+            if (!backup_ || backup_->holdsValue(root, path, name, view)) DeleteValue(reg, *key.key, name);
         }
     }
 }
@@ -197,12 +199,10 @@ void BrowserPage::DeleteAllSubkeys(RootKey root, const std::string& path) {
         if (!ViewHasOwnKey(reg, root, path, view)) continue;
         OpenResult key = OpenKeyAsItself(reg, root, path, view);
         if (key.status != platform::RegStatus::Success) continue;
-        deletionNames.assign(1, std::string());
-        for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
         // Each helper object whole, as its backup holds it.
-        for (std::size_t k = 1; k < deletionNames.size(); ++k)
-            if (!backup_ || backup_->holdsKey(root, path + "\\" + deletionNames[k], view))
-                DeleteKeyTree(reg, *key.key, deletionNames[k], [&](const std::string& below) {
+        for (const std::string& name : EnumSubkeyNames(reg, *key.key))
+            if (!backup_ || backup_->holdsKey(root, path + "\\" + name, view))
+                DeleteKeyTree(reg, *key.key, name, [&](const std::string& below) {
                     form_.toolkit().keepAnswering();
                     return !backup_ || backup_->holdsKeyBlock(root, path + "\\" + below, view);
                 });
@@ -233,8 +233,7 @@ void BrowserPage::Command10_Click() {
     const app::Working working(working_);
     std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->ticked(k) && static_cast<std::size_t>(k) < browserEntryNames.size())
-            ticked.push_back(browserEntryNames[static_cast<std::size_t>(k)]);
+        if (const ViewedName* e = entry(k); e && rows->ticked(k)) ticked.push_back(*e);
 
     // One backup of all the click deletes, and only what it holds is deleted;
     // without it nothing is deleted and the rescan lists every entry again.

@@ -85,24 +85,28 @@ public:
     std::unique_ptr<ui::Button> Command10;
     std::unique_ptr<app::RowBoxList> rows;
 
-    // Entry k names the registry entry of row k and the view it was found in
-    // (1-based; [0] unused).
-    std::vector<ViewedName> browserEntryNames{ViewedName{}};
-    // The names DeleteAllValues and DeleteAllSubkeys collect before deleting
-    // (1-based; [0] unused).
-    std::vector<std::string> deletionNames{std::string()};
+    // The registry entry that row k stands for and the view it was found in;
+    // null for a row that stands for none.
+    const ViewedName* entry(int row) const;
 
 private:
-    // Which key a row's entry was found under: its tip reads that key.
+    // What a row stands for: an entry, and which key it was found under (its
+    // tip reads that key).
     enum class Kind { Extension, Toolbar };
-    void setEntryName(int row, const ViewedName& entry);
+    struct Row {
+        ViewedName entry;
+        Kind kind = Kind::Extension;
+    };
     void appendRow(const std::string& caption, const ViewedName& entry, Kind kind);
+    const Row* listedRow(int k) const;
     // Row k's tool tip: the add-on's CLSID and the file it loads.
     std::string toolTipOf(int row);
     // The file a COM class is served from (InprocServer32), as the user's
     // classes, then the machine's, register it in `view`; "" when none.
     std::string classServer(const std::string& clsid, View view);
-    std::vector<Kind> entryKinds_{Kind::Extension};
+    // Row k at k - 1, set as the row is listed. Rows beyond the row count are
+    // left from a longer list.
+    std::vector<Row> listed_;
     bool backUpRemoval(BackupSet& backup, const std::vector<ViewedName>& ticked);
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;

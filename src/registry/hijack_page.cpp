@@ -64,19 +64,24 @@ void HijackPage::scanView(View view) {
         tk.keepAnswering();
         if (name == kProtectedSubkey) return true;
         // The tip is read anew after every refill.
-        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name, {},
+        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name,
                      std::to_string(rows->fills()) + '|' + std::to_string(rows->count() + 1));
         const auto k = static_cast<std::size_t>(rows->count());
-        if (hijackEntries.size() <= k) hijackEntries.resize(k + 1);
-        hijackEntries[k] = {name, view};
+        if (entries_.size() < k) entries_.resize(k);
+        entries_[k - 1] = {name, view};
         return true;
     });
 }
 
-std::string HijackPage::toolTipOf(int row) {
+const ViewedName* HijackPage::entry(int row) const {
     const auto k = static_cast<std::size_t>(row);
-    if (!rows->hasRow(row) || k >= hijackEntries.size()) return {};
-    const ViewedName& entry = hijackEntries[k];
+    return rows->hasRow(row) && k <= entries_.size() ? &entries_[k - 1] : nullptr;
+}
+
+std::string HijackPage::toolTipOf(int row) {
+    const ViewedName* found = entry(row);
+    if (!found) return {};
+    const ViewedName& entry = *found;
     platform::Registry& reg = form_.platform.registry;
     platform::Text& text = form_.platform.text;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, entry.view);
@@ -133,8 +138,7 @@ void HijackPage::Command3_Click() {
     Platform& p = form_.platform;
     std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->ticked(k) && static_cast<std::size_t>(k) < hijackEntries.size())
-            ticked.push_back(hijackEntries[static_cast<std::size_t>(k)]);
+        if (const ViewedName* e = entry(k); e && rows->ticked(k)) ticked.push_back(*e);
 
     if (!ticked.empty()) {
         // Everything about to go is written to a backup first; without one,

@@ -56,15 +56,18 @@ public:
     std::unique_ptr<ui::Button> Command3;
     std::unique_ptr<app::RowBoxList> rows;
 
-    // Entry k is the subkey of row k and the view it was found in (1-based;
-    // [0] unused). Entries beyond the row count are left from a longer list.
-    std::vector<ViewedName> hijackEntries{ViewedName{}};
+    // The subkey that row k stands for and the view it was found in; null for
+    // a row that stands for none.
+    const ViewedName* entry(int row) const;
 
 private:
     void scanView(View view);
     // Row k's tool tip: the values of its key.
     std::string toolTipOf(int row);
     app::Form& form_;
+    // The entry of row k at k - 1, set as the row is listed. Entries beyond
+    // the row count are left from a longer list.
+    std::vector<ViewedName> entries_;
     // During a click: what its backup holds, and so what may be deleted.
     const BackupSet* backup_ = nullptr;
     bool working_ = false;  // "清除劫持" is under way

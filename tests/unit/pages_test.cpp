@@ -105,7 +105,7 @@ TEST(SelectPage, ProcessPageIsRebuiltOnEverySelection) {
     App app;
     auto& rows = *app.form.processPage().rows;
     app.pageButton(L::kProcess).click();
-    rows.append("a.exe", "C:\\a.exe");
+    rows.append("a.exe");
     app.pageButton(L::kProcess).click();
     EXPECT_EQ(rows.count(), 0);  // old rows removed before listing anew
     EXPECT_EQ(app.form.processPage().rows->count(), 0);

@@ -44,12 +44,12 @@ TEST(ProcessList, RowsFollowTheSnapshotWithLowerCaseNamesAndPaths) {
     EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"system", "dummy.exe", "copy.exe", "copy.exe", "copy.exe",
                                                               "locked.exe", "процесс.exe", "cut.exe"}));
     EXPECT_EQ(app.form.processPage().rows->count(), 8);
-    EXPECT_EQ(app.row(2).tag(), "G:\\x\\Dummy.EXE");
+    EXPECT_EQ(app.page().pathOf(2), "G:\\x\\Dummy.EXE");
     EXPECT_EQ(app.row(2).toolTipText(), "G:\\x\\Dummy.EXE\n签名：无");
-    EXPECT_EQ(app.row(3).tag(), "G:\\x\\copy.exe");
-    EXPECT_EQ(app.row(6).tag(), "");  // access refused, the row before has a path
+    EXPECT_EQ(app.page().pathOf(3), "G:\\x\\copy.exe");
+    EXPECT_EQ(app.page().pathOf(6), "");  // access refused, the row before has a path
     EXPECT_EQ(app.row(6).toolTipText(), "");
-    EXPECT_EQ(app.row(7).tag(), "C:\\Программы\\ПРОЦЕСС.EXE");
+    EXPECT_EQ(app.page().pathOf(7), "C:\\Программы\\ПРОЦЕСС.EXE");
 }
 
 TEST(ProcessList, OwnNameKeyFoldsOnlyAsciiCapitals) {
@@ -135,7 +135,7 @@ TEST(AutoRefresh, ReadsThePathOfNewProcessesOnly) {
     app.timer(3).fire();
     EXPECT_EQ(app.processes.pathReads, 4);
     EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"a.exe", "b2.exe", "c.exe"}));
-    EXPECT_EQ(app.row(2).tag(), "D:\\new\\b2.exe");
+    EXPECT_EQ(app.page().pathOf(2), "D:\\new\\b2.exe");
 }
 
 TEST(ProcessList, ToolTipsTellWhoSignedTheFileWhenTheyShow) {
@@ -523,7 +523,7 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
     const auto first = app.processes.start("twin.exe", "C:\\a\\twin.exe");
     const auto second = app.processes.start("twin.exe", "G:\\b\\twin.exe");
     app.timer(3).fire();
-    ASSERT_EQ(app.row(8).tag(), "G:\\b\\twin.exe");
+    ASSERT_EQ(app.page().pathOf(8), "G:\\b\\twin.exe");
     app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(8).mouseDown(ui::MouseButton::Right);
     EXPECT_TRUE(app.processes.running(first));

@@ -40,7 +40,7 @@ protected:
     Strings entryNames() {
         Strings out;
         for (int k = 1; k <= count(); ++k)
-            out.push_back(page().browserEntryNames.at(static_cast<std::size_t>(k)).name);
+            out.push_back(page().entry(k)->name);
         return out;
     }
     void tick(int k) { row(k).setValue(1); }
@@ -85,7 +85,7 @@ TEST_P(ExtensionCaption, ComesFromTheFirstMenuTextOrButtonTextWithData) {
     open();
     ASSERT_EQ(count(), 1);
     EXPECT_EQ(row(1).caption(), GetParam().caption);
-    EXPECT_EQ(page().browserEntryNames.at(1).name, "{EXT}");
+    EXPECT_EQ(page().entry(1)->name, "{EXT}");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -492,7 +492,7 @@ protected:
     }
     std::vector<registry::View> views() {
         std::vector<registry::View> out;
-        for (int k = 1; k <= count(); ++k) out.push_back(page().browserEntryNames.at(static_cast<std::size_t>(k)).view);
+        for (int k = 1; k <= count(); ++k) out.push_back(page().entry(k)->view);
         return out;
     }
     void seedBothViews() {
