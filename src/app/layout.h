@@ -29,7 +29,6 @@ inline constexpr int kProcessWidth = 7995;
 inline constexpr Layout kPicture5{"Picture5", 101, {240, 0, 7305, 930}, ""};
 inline constexpr Layout kPicture7{"Picture7", 102, {1800, 930, 5625, 30}, ""};
 inline constexpr Layout kPicture6{"Picture6", 103, {2040, 840, 45, 4230}, ""};
-inline constexpr Layout kPicico{"Picico", 104, {2160, 6360, 615, 495}, ""};
 
 // The page bar, element n selects page n. Order from the top is not index order.
 inline constexpr Layout kCommand2[6] = {

@@ -62,9 +62,9 @@ void MainWindow::applyColours() {
     coloured_ = true;
 }
 
-// Like the pages, the containers of the pages not shown at start, and the
-// hidden tray picture, are made when first needed: each is a window, and
-// windows are what start-up spends its time on. A container comes hidden, in
+// Like the pages, the containers of the pages not shown at start are made
+// when first needed: each is a window, and windows are what start-up spends
+// its time on. A container comes hidden, in
 // the window's colour; selectPage places and shows it.
 ui::Picture& MainWindow::container(int page) {
     auto& c = containers_.at(static_cast<std::size_t>(page));
@@ -74,15 +74,6 @@ ui::Picture& MainWindow::container(int page) {
         if (coloured_) c->setBackColor(window_->backColor());
     }
     return *c;
-}
-
-ui::Picture& MainWindow::picico() {
-    if (!picico_) {
-        picico_ = tk_.picture(*window_, L::kPicico, false);
-        picico_->setVisible(false);
-        picico_->setImage(ui::Image::TrayIcon);
-    }
-    return *picico_;
 }
 
 namespace {

@@ -41,7 +41,6 @@ public:
     // A page's container (Picture1), made hidden the first time it is needed.
     ui::Picture& container(int page);
     ui::Button& pageButton(int index) { return *pageBar_.at(static_cast<std::size_t>(index)); }
-    ui::Picture& picico();
 
     // Page `index`. Only the Drive page is made at start-up; the others are
     // made when first needed (shown, or asked for here), with their
@@ -69,7 +68,7 @@ private:
     // Declared parent first: members are destroyed in reverse order.
     std::unique_ptr<ui::Window> window_;
     std::unique_ptr<CloseRequests> closing_;
-    std::unique_ptr<ui::Picture> picture5_, picture7_, picture6_, picico_;
+    std::unique_ptr<ui::Picture> picture5_, picture7_, picture6_;
     std::vector<std::unique_ptr<ui::Button>> pageBar_;      // Command2
     std::array<std::unique_ptr<ui::Picture>, layout::kPageCount> containers_;  // Picture1
     std::unique_ptr<ui::Timer> timer1_, timer2_, timer3_, timer4_;

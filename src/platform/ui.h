@@ -44,7 +44,7 @@ struct Layout {
 };
 
 // Pictures drawn by us and compiled into the executable.
-enum class Image { None, Banner, HSeparator, VSeparator, TrayIcon, ExitBanner };
+enum class Image { None, Banner, HSeparator, VSeparator, ExitBanner };
 
 class Control {
 public:
@@ -60,8 +60,6 @@ public:
     virtual void setRect(const Rect& r) = 0;
     void setLeft(int v) { Rect r = rect(); r.left = v; setRect(r); }
     void setTop(int v) { Rect r = rect(); r.top = v; setRect(r); }
-    void setWidth(int v) { Rect r = rect(); r.width = v; setRect(r); }
-    void setHeight(int v) { Rect r = rect(); r.height = v; setRect(r); }
 
     virtual bool visible() const = 0;
     virtual void setVisible(bool v) = 0;

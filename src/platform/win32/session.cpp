@@ -47,14 +47,6 @@ void Art::draw(HDC dc, ui::Image image, const RECT& area, UINT dpi) {
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0 || image == ui::Image::None) return;
 
-    if (image == ui::Image::TrayIcon) {
-        // An icon keeps its own size, at the top left as a picture box shows it.
-        const int size = ::MulDiv(16, static_cast<int>(dpi), 96);
-        const UniqueIcon tray = icon(WD_ICON_TRAY, size);
-        if (tray) ::DrawIconEx(dc, area.left, area.top, tray.get(), size, size, 0, nullptr, DI_NORMAL);
-        return;
-    }
-
     const auto* entry = std::find_if(std::begin(kImageResources), std::end(kImageResources),
                                      [image](const ImageResources& r) { return r.image == image; });
     if (entry == std::end(kImageResources)) return;

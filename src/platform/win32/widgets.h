@@ -401,7 +401,6 @@ public:
     void removeTimer(UINT_PTR id) { timers_.erase(id); }
     // Moves the focus to the next (or previous) control in creation order.
     void tabFrom(HWND focus, bool backwards);
-    bool inModal() const { return inModal_; }
 
     static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 
