@@ -1,7 +1,8 @@
 #include "registry/browser_page.h"
 
 #include "app/layout.h"
-#include "registry/reg_backup.h"
+#include "registry/backup_file.h"
+#include "registry/backup_set.h"
 #include "registry/registry_access.h"
 #include "registry/row_tips.h"
 

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "app/layout.h"
-#include "registry/reg_backup.h"
+#include "registry/backup_file.h"
+#include "registry/backup_set.h"
 #include "registry/registry_access.h"
 #include "registry/row_tips.h"
 

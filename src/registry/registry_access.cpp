@@ -233,12 +233,9 @@ platform::RegStatus DeleteSubkey(platform::Registry& reg, platform::RegKey& key,
 
 namespace {
 
-// The registry nests keys at most 512 levels deep; deeper means a loop.
-constexpr int kMaxTreeDepth = 512;
-
 platform::RegStatus deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_view name, const std::string& path,
                 const std::function<bool(const std::string& path)>& mayDelete, int depth) {
-    if (depth > kMaxTreeDepth) return platform::RegStatus::AccessDenied;
+    if (depth > kMaxKeyDepth) return platform::RegStatus::AccessDenied;
     OpenResult key = OpenSubkey(reg, parent, name);
     if (key.status != platform::RegStatus::Success) return key.status;
     if (mayDelete && !mayDelete(path)) return platform::RegStatus::AccessDenied;

@@ -124,6 +124,9 @@ platform::RegStatus DeleteValue(platform::Registry& reg, platform::RegKey& key, 
 // Writes `text` as REG_SZ: UTF-16LE with its terminating NUL.
 platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text);
 
+// The registry nests keys at most this deep; deeper means a loop.
+inline constexpr int kMaxKeyDepth = 512;
+
 // True when a name or path holds a NUL.
 bool HoldsNul(std::string_view text);
 

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "registry/reg_backup.h"
+#include "registry/reg_file.h"
 
 namespace wd::test {
 

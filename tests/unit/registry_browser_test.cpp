@@ -6,8 +6,9 @@
 
 #include "app/layout.h"
 #include "registry/browser_page.h"
-#include "registry/reg_backup.h"
+#include "registry/reg_file.h"
 #include "support/fixture.h"
+#include "support/reg_file_reader.h"
 
 namespace wd::test {
 namespace {
@@ -49,7 +50,7 @@ protected:
     std::optional<registry::RegFile> backup() {
         auto* f = app.files.find(kBackup);
         if (!f) return std::nullopt;
-        return registry::ParseRegFile(f->data);
+        return ParseRegFile(f->data);
     }
     // Two URL search hooks and two browser helper objects, one of them with a
     // subkey of its own; the same paths under the other root must not be touched.

@@ -5,8 +5,9 @@
 
 #include "app/layout.h"
 #include "registry/hijack_page.h"
-#include "registry/reg_backup.h"
+#include "registry/reg_file.h"
 #include "support/fixture.h"
+#include "support/reg_file_reader.h"
 
 namespace wd::test {
 namespace {
@@ -53,7 +54,7 @@ protected:
     std::optional<registry::RegFile> backup(const char* path = kBackup) {
         auto* f = app.files.find(path);
         if (!f) return std::nullopt;
-        return registry::ParseRegFile(f->data);
+        return ParseRegFile(f->data);
     }
 
     App app;
@@ -309,7 +310,7 @@ TEST_F(HijackPage, ASharedKeyIsListedOnceAndARedirectedOneInBothViews) {
     old.byId<HButton>(L::kCommand3.id).click();
     EXPECT_TRUE(old.registry.hasKey(HKLM, ifeo("a.exe")));
     EXPECT_FALSE(old.registry.hasKey(HKLM, wowIfeo + "\\a.exe"));
-    const auto file = registry::ParseRegFile(old.files.find(kBackup)->data);
+    const auto file = ParseRegFile(old.files.find(kBackup)->data);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->keys.at(0).path, "HKEY_LOCAL_MACHINE\\" + wowIfeo + "\\a.exe");
 }
