@@ -29,6 +29,12 @@ public:
     Unique& operator=(const Unique&) = delete;
 
     Handle get() const noexcept { return h_; }
+    // For a call that hands back a new handle through a pointer: the old one
+    // is closed, and the new one is owned from the moment it exists.
+    Handle* put() noexcept {
+        reset();
+        return &h_;
+    }
     explicit operator bool() const noexcept { return !(h_ == Policy::empty()); }
 
     // Gives up ownership without closing (the handle is gone already or
