@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/functions.h"
+#include "platform/win32/nt_status.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -30,7 +32,8 @@ constexpr ULONG kMaxKernelNameBytes = 64u * 1024u + 16u;
 
 class Key final : public platform::RegKey {
 public:
-    Key(HKEY key, platform::RootKey root, platform::View view) noexcept : key_(key), root_(root), view_(view) {}
+    Key(UniqueKey key, platform::RootKey root, platform::View view) noexcept
+        : key_(std::move(key)), root_(root), view_(view) {}
     HKEY get() const noexcept { return key_.get(); }
     platform::RootKey root() const noexcept { return root_; }
     platform::View view() const noexcept { return view_; }
@@ -79,8 +82,7 @@ using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
 // The kernel's name of an open key ("\REGISTRY\MACHINE\SOFTWARE\..."), empty
 // when the system does not tell.
 std::wstring kernelName(HKEY key) {
-    static const auto query = reinterpret_cast<NtQueryKeyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+    static const auto query = ntdllFunction<NtQueryKeyFn>("NtQueryKey");
     if (!query || !key) return {};
     std::vector<std::uint8_t> buffer(kFirstKernelNameBytes);
     for (;;) {
@@ -94,28 +96,21 @@ std::wstring kernelName(HKEY key) {
             std::memcpy(name.data(), buffer.data() + sizeof bytes, name.size() * sizeof(wchar_t));
             return name;
         }
-        // STATUS_BUFFER_OVERFLOW or STATUS_BUFFER_TOO_SMALL: grow, to the limit.
-        constexpr LONG kOverflow = static_cast<LONG>(0x80000005L), kTooSmall = static_cast<LONG>(0xC0000023L);
-        if ((status != kOverflow && status != kTooSmall) || buffer.size() >= kMaxKernelNameBytes) return {};
+        // Too small: grow, to the limit.
+        if ((status != nt::kBufferOverflow && status != nt::kBufferTooSmall) || buffer.size() >= kMaxKernelNameBytes)
+            return {};
         const std::size_t next = std::max<std::size_t>(buffer.size() * 2, needed);
         buffer.assign(std::min<std::size_t>(next, kMaxKernelNameBytes), 0);
     }
-}
-
-bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-    return text.size() >= prefix.size() &&
-           ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
-                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
 // The kernel's name of a root key.
 std::wstring rootKernelName(platform::RootKey root) {
     if (root == platform::RootKey::LocalMachine) return L"\\REGISTRY\\MACHINE";
     // HKEY_CURRENT_USER is a stand-in handle; the user's own key has a name.
-    HKEY user = nullptr;
-    if (::RegOpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS) return {};
-    const UniqueKey owned(user);
-    return kernelName(owned.get());
+    UniqueKey user;
+    if (::RegOpenCurrentUser(KEY_READ, user.put()) != ERROR_SUCCESS) return {};
+    return kernelName(user.get());
 }
 
 DWORD grown(DWORD size, DWORD cap) { return size >= cap / 2 ? cap : size * 2; }
@@ -149,10 +144,11 @@ std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::st
         status = platform::RegStatus::Invalid;
         return nullptr;
     }
-    HKEY key = nullptr;
-    status = statusOf(::RegOpenKeyExW(rootKey(root), widen(path).c_str(), 0, MAXIMUM_ALLOWED | viewFlag(view), &key));
+    UniqueKey key;
+    status = statusOf(
+        ::RegOpenKeyExW(rootKey(root), widen(path).c_str(), 0, MAXIMUM_ALLOWED | viewFlag(view), key.put()));
     if (status != platform::RegStatus::Success) return nullptr;
-    return std::make_unique<Key>(key, root, view);
+    return std::make_unique<Key>(std::move(key), root, view);
 }
 
 std::unique_ptr<platform::RegKey> Registry::create(platform::RootKey root, std::string_view path,
@@ -161,11 +157,11 @@ std::unique_ptr<platform::RegKey> Registry::create(platform::RootKey root, std::
         status = platform::RegStatus::Invalid;
         return nullptr;
     }
-    HKEY key = nullptr;
+    UniqueKey key;
     status = statusOf(::RegCreateKeyExW(rootKey(root), widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        MAXIMUM_ALLOWED | viewFlag(view), nullptr, &key, nullptr));
+                                        MAXIMUM_ALLOWED | viewFlag(view), nullptr, key.put(), nullptr));
     if (status != platform::RegStatus::Success) return nullptr;
-    return std::make_unique<Key>(key, root, view);
+    return std::make_unique<Key>(std::move(key), root, view);
 }
 
 platform::RegStatus Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
@@ -205,10 +201,6 @@ struct ValuePartial {
 };
 constexpr std::size_t kValueFullNameOffset = sizeof(ValueFull);
 constexpr std::size_t kValuePartialDataOffset = sizeof(ValuePartial);
-constexpr LONG kNoMoreEntries = static_cast<LONG>(0x8000001AL);
-constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005L);
-constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023L);
-constexpr LONG kObjectNameNotFound = static_cast<LONG>(0xC0000034L);
 // Room for the longest value name (16,383 characters) and the fixed part.
 constexpr std::size_t kFirstValueBuffer = 4096;
 constexpr std::size_t kMaxNameBytes = 16384 * sizeof(wchar_t);
@@ -216,14 +208,9 @@ constexpr std::size_t kMaxNameBytes = 16384 * sizeof(wchar_t);
 using NtEnumerateValueKeyFn = LONG(NTAPI*)(HANDLE, ULONG, int, void*, ULONG, ULONG*);
 using NtQueryValueKeyFn = LONG(NTAPI*)(HANDLE, UNICODE_STRING*, int, void*, ULONG, ULONG*);
 
-template <typename Fn>
-Fn ntdll(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
-}
-
 platform::RegStatus errorOf(LONG status) {
-    if (status == kNoMoreEntries) return platform::RegStatus::NoMoreItems;
-    if (status == kObjectNameNotFound) return platform::RegStatus::NotFound;
+    if (status == nt::kNoMoreEntries) return platform::RegStatus::NoMoreItems;
+    if (status == nt::kNameNotFound) return platform::RegStatus::NotFound;
     const ULONG error = ::RtlNtStatusToDosError(status);
     return error == ERROR_SUCCESS ? platform::RegStatus::Failed : statusOf(static_cast<LONG>(error));
 }
@@ -244,26 +231,26 @@ LONG readValue(Key& key, std::size_t dataOffsetLimit, std::size_t maxBytes, std:
             filled = std::min<std::size_t>(needed, want);
             return status;
         }
-        if (status != kBufferOverflow && status != kBufferTooSmall) return status;
+        if (status != nt::kBufferOverflow && status != nt::kBufferTooSmall) return status;
         // All of it fits within the limits: make room and ask again.
         const std::size_t limit = dataOffsetLimit + maxBytes;
         if (needed > want && needed <= limit) {
             want = needed;
             continue;
         }
-        if (want >= limit && status == kBufferOverflow) {
+        if (want >= limit && status == nt::kBufferOverflow) {
             filled = want;  // the value is cut at the limit
             return status;
         }
         want = std::max(want, std::min<std::size_t>(limit, std::max<std::size_t>(needed, want * 2)));
     }
-    return kBufferOverflow;
+    return nt::kBufferOverflow;
 }
 
 }  // namespace
 
 platform::RegStatus Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value, std::size_t maxBytes) {
-    static const auto enumerate = ntdll<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
+    static const auto enumerate = ntdllFunction<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
     value.name.clear();
     value.type = REG_NONE;
     value.data.clear();
@@ -276,7 +263,7 @@ platform::RegStatus Registry::enumValue(platform::RegKey& key, std::uint32_t ind
                                   [&](std::byte* buffer, ULONG size, ULONG& needed) {
                                       return enumerate(own->get(), index, kValueFull, buffer, size, &needed);
                                   });
-    if (status < 0 && status != kBufferOverflow) return errorOf(status);
+    if (status < 0 && status != nt::kBufferOverflow) return errorOf(status);
     ValueFull info{};
     if (filled < sizeof info) return platform::RegStatus::MoreData;
     const std::byte* buffer = own->buffer(0);
@@ -295,7 +282,7 @@ platform::RegStatus Registry::enumValue(platform::RegKey& key, std::uint32_t ind
 }
 
 platform::RegStatus Registry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
-    static const auto enumerate = ntdll<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
+    static const auto enumerate = ntdllFunction<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
     name.clear();
     auto* own = dynamic_cast<Key*>(&key);
     if (!own || !enumerate) return platform::RegStatus::Failed;
@@ -316,7 +303,7 @@ platform::RegStatus Registry::enumValueName(platform::RegKey& key, std::uint32_t
 
 platform::RegStatus Registry::queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
                           std::size_t maxBytes) {
-    static const auto query = ntdll<NtQueryValueKeyFn>("NtQueryValueKey");
+    static const auto query = ntdllFunction<NtQueryValueKeyFn>("NtQueryValueKey");
     value.name = std::string(name);
     value.type = REG_NONE;
     value.data.clear();
@@ -334,7 +321,7 @@ platform::RegStatus Registry::queryValue(platform::RegKey& key, std::string_view
                                   [&](std::byte* buffer, ULONG size, ULONG& needed) {
                                       return query(own->get(), &counted, kValuePartial, buffer, size, &needed);
                                   });
-    if (status < 0 && status != kBufferOverflow) return errorOf(status);
+    if (status < 0 && status != nt::kBufferOverflow) return errorOf(status);
     ValuePartial info{};
     if (filled < sizeof info) return platform::RegStatus::MoreData;
     const std::byte* buffer = own->buffer(0);
@@ -373,24 +360,22 @@ std::unique_ptr<platform::RegKey> Registry::openSubkey(platform::RegKey& parent,
     }
     // REG_OPTION_OPEN_LINK opens a link key as itself instead of the key it
     // leads to; what marks it a link is its SymbolicLinkValue of type REG_LINK.
-    HKEY key = nullptr;
+    UniqueKey key;
     status = statusOf(::RegOpenKeyExW(own->get(), widen(name).c_str(), REG_OPTION_OPEN_LINK,
-                                      MAXIMUM_ALLOWED | viewFlag(own->view()), &key));
+                                      MAXIMUM_ALLOWED | viewFlag(own->view()), key.put()));
     if (status != platform::RegStatus::Success) return nullptr;
-    auto opened = std::make_unique<Key>(key, own->root(), own->view());
     DWORD type = REG_NONE;
-    if (::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+    if (::RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
         type == REG_LINK) {
         status = platform::RegStatus::LinkRefused;
         return nullptr;
     }
-    return opened;
+    return std::make_unique<Key>(std::move(key), own->root(), own->view());
 }
 
 platform::RegStatus Registry::deleteKey(platform::RegKey& key) {
     using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
-    static const auto deleteKeyByHandle = reinterpret_cast<NtDeleteKeyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    static const auto deleteKeyByHandle = ntdllFunction<NtDeleteKeyFn>("NtDeleteKey");
     const HKEY hkey = handleOf(key);
     if (!hkey || !deleteKeyByHandle) return platform::RegStatus::Failed;
     // By the handle, not by a name looked up again: the key that was opened
@@ -423,7 +408,7 @@ std::optional<std::string> Registry::storedPath(platform::RegKey& key) {
     if (!own) return std::nullopt;
     const std::wstring name = kernelName(own->get());
     const std::wstring root = rootKernelName(own->root());
-    if (name.empty() || root.empty() || name.size() <= root.size() + 1 || !startsWithIgnoringCase(name, root) ||
+    if (name.empty() || root.empty() || name.size() <= root.size() + 1 || !startsWithName(name, root) ||
         name[root.size()] != L'\\')
         return std::nullopt;
     return narrow(std::wstring_view(name).substr(root.size() + 1));

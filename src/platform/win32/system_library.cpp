@@ -2,7 +2,11 @@
 
 #include <objbase.h>
 
+#include <optional>
 #include <string>
+
+#include "platform/win32/functions.h"
+#include "platform/win32/system_folders.h"
 
 namespace wd::win32 {
 namespace {
@@ -31,12 +35,9 @@ void enterComApartment() {
 }  // namespace
 
 HMODULE systemLibrary(const wchar_t* name) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT len = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH) return nullptr;
-    std::wstring path(folder, len);
-    path += L'\\';
-    path += name;
+    const std::optional<std::wstring> folder = systemDirectory();
+    if (!folder) return nullptr;
+    const std::wstring path = *folder + L'\\' + name;
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
