@@ -89,14 +89,11 @@ std::string_view RootKeyName(RootKey root) {
     return root == RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
-OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+namespace {
+
+// What an opening gave: a key only with Success, and no Success without a key.
+OpenResult opened(platform::RegStatus status, KeyHandle key) {
     OpenResult r;
-    if (HoldsNul(path)) {
-        r.status = platform::RegStatus::Invalid;
-        return r;
-    }
-    platform::RegStatus status = platform::RegStatus::NotFound;
-    KeyHandle key = reg.open(root, path, view, status);
     if (status == platform::RegStatus::Success && key) {
         r.status = platform::RegStatus::Success;
         r.key = std::move(key);
@@ -106,21 +103,21 @@ OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path,
     return r;
 }
 
+}  // namespace
+
+OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+    if (HoldsNul(path)) return opened(platform::RegStatus::Invalid, nullptr);
+    platform::RegStatus status = platform::RegStatus::NotFound;
+    KeyHandle key = reg.open(root, path, view, status);
+    return opened(status, std::move(key));
+}
+
 OpenResult OpenSubkey(platform::Registry& reg, platform::RegKey& parent, std::string_view name) {
-    OpenResult r;
-    if (name.empty() || name.find('\\') != std::string_view::npos || HoldsNul(name)) {
-        r.status = platform::RegStatus::NotFound;
-        return r;
-    }
+    if (name.empty() || name.find('\\') != std::string_view::npos || HoldsNul(name))
+        return opened(platform::RegStatus::NotFound, nullptr);
     platform::RegStatus status = platform::RegStatus::NotFound;
     KeyHandle key = reg.openSubkey(parent, name, status);
-    if (status == platform::RegStatus::Success && key) {
-        r.status = platform::RegStatus::Success;
-        r.key = std::move(key);
-    } else {
-        r.status = status == platform::RegStatus::Success ? platform::RegStatus::NotFound : status;
-    }
-    return r;
+    return opened(status, std::move(key));
 }
 
 OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_view path, View view) {

@@ -234,13 +234,7 @@ bool DrivePathWin32::moveInto(platform::DrivePath& to, const std::string& name) 
     if (!attributes || (*attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
     if (!nt::setNormal(from.handle.get())) return false;
 
-    const std::size_t bytes = wide.size() * sizeof(wchar_t);
-    std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t), 0);
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    info->ReplaceIfExists = TRUE;
-    info->RootDirectory = target;
-    info->FileNameLength = static_cast<DWORD>(bytes);
-    std::memcpy(info->FileName, wide.data(), bytes);
+    std::vector<unsigned char> buffer = renameInfo(wide, target, true);
     IO_STATUS_BLOCK io{};
     return ::NtSetInformationFile(from.handle.get(), &io, buffer.data(), static_cast<ULONG>(buffer.size()),
                                   nt::kFileRenameInformation) >= 0;

@@ -1,6 +1,8 @@
 #include "platform/win32/file_io.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 namespace wd::win32 {
 namespace {
@@ -33,6 +35,17 @@ bool writeWhole(HANDLE file, std::string_view bytes) {
         done += wrote;
     }
     return true;
+}
+
+std::vector<unsigned char> renameInfo(std::wstring_view target, HANDLE folder, bool replaceIfExists) {
+    const std::size_t bytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t), 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replaceIfExists ? TRUE : FALSE;
+    info->RootDirectory = folder;
+    info->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(info->FileName, target.data(), bytes);
+    return buffer;
 }
 
 }  // namespace wd::win32

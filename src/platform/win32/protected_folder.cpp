@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/file_io.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -172,14 +173,9 @@ bool setAside(HANDLE entry, const std::wstring& path) {
     for (int n = 1; n <= kMaxAsideTries; ++n) {
         std::wstring target = path + L".set-aside";
         if (n > 1) target += L"-" + std::to_wstring(n);
-        const std::size_t bytes = target.size() * sizeof(wchar_t);
-        std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t), 0);
-        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-        info->ReplaceIfExists = FALSE;
-        info->RootDirectory = nullptr;
-        info->FileNameLength = static_cast<DWORD>(bytes);
-        std::copy(target.begin(), target.end(), info->FileName);
-        if (::SetFileInformationByHandle(entry, FileRenameInfo, info, static_cast<DWORD>(buffer.size()))) return true;
+        std::vector<unsigned char> buffer = renameInfo(target, nullptr, false);
+        if (::SetFileInformationByHandle(entry, FileRenameInfo, buffer.data(), static_cast<DWORD>(buffer.size())))
+            return true;
         const DWORD error = ::GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
     }

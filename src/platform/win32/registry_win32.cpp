@@ -131,37 +131,39 @@ platform::RegStatus statusOf(LONG error) {
     }
 }
 
-}  // namespace
-
-// MAXIMUM_ALLOWED rather than a fixed KEY_READ | KEY_WRITE: for a user
+// A key of ours at `path` below the root, from `call` (which opens or makes
+// it). MAXIMUM_ALLOWED rather than a fixed KEY_READ | KEY_WRITE: for a user
 // without rights to change HKLM the fixed request fails outright, while this
 // one opens the key with the read access the user does have. The view is
 // always named, so that the program reads the same keys whatever its own
 // bitness.
-std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::string_view path,
-                                                 platform::View view, platform::RegStatus& status) {
+template <typename Call>
+std::unique_ptr<platform::RegKey> keyAt(platform::RootKey root, std::string_view path, platform::View view,
+                                        platform::RegStatus& status, Call call) {
     if (holdsNul(path)) {
         status = platform::RegStatus::Invalid;
         return nullptr;
     }
     UniqueKey key;
-    status = statusOf(
-        ::RegOpenKeyExW(rootKey(root), widen(path).c_str(), 0, MAXIMUM_ALLOWED | viewFlag(view), key.put()));
+    status = statusOf(call(rootKey(root), widen(path).c_str(), MAXIMUM_ALLOWED | viewFlag(view), key.put()));
     if (status != platform::RegStatus::Success) return nullptr;
     return std::make_unique<Key>(std::move(key), root, view);
 }
 
+}  // namespace
+
+std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::string_view path,
+                                                 platform::View view, platform::RegStatus& status) {
+    return keyAt(root, path, view, status, [](HKEY under, const wchar_t* name, REGSAM access, HKEY* key) {
+        return ::RegOpenKeyExW(under, name, 0, access, key);
+    });
+}
+
 std::unique_ptr<platform::RegKey> Registry::create(platform::RootKey root, std::string_view path,
                                                    platform::View view, platform::RegStatus& status) {
-    if (holdsNul(path)) {
-        status = platform::RegStatus::Invalid;
-        return nullptr;
-    }
-    UniqueKey key;
-    status = statusOf(::RegCreateKeyExW(rootKey(root), widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        MAXIMUM_ALLOWED | viewFlag(view), nullptr, key.put(), nullptr));
-    if (status != platform::RegStatus::Success) return nullptr;
-    return std::make_unique<Key>(std::move(key), root, view);
+    return keyAt(root, path, view, status, [](HKEY under, const wchar_t* name, REGSAM access, HKEY* key) {
+        return ::RegCreateKeyExW(under, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key, nullptr);
+    });
 }
 
 platform::RegStatus Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
