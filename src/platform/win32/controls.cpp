@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
@@ -526,13 +527,11 @@ void VScrollBarImpl::scroll(WORD code) {
 PictureImpl::PictureImpl(ContainerImpl& parent, const ui::Layout& l, bool bordered)
     : ControlImpl(parent.containerTop(), l), session_(parent.containerTop()->session()), bordered_(bordered) {
     create(parent, kPictureClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT | (bordered ? WS_EX_CLIENTEDGE : 0), L"");
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, reinterpret_cast<LONG_PTR>(static_cast<ContainerImpl*>(this)));
 }
 
 PictureImpl::~PictureImpl() {
     // Rows waiting to be destroyed may sit on this box: done with them first.
     session_.flushShows();
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
 }
 
 void PictureImpl::setImage(ui::Image img) {
@@ -550,9 +549,9 @@ void PictureImpl::paint() {
 
 LRESULT CALLBACK PictureImpl::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch::run(L"picture box", msg, [&]() -> LRESULT {
-        auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
-        if (container) {
-            auto* self = static_cast<PictureImpl*>(container);
+        // The box is bound as the control it also is (see Widget::create).
+        if (auto* control = boundObject<Widget>(h)) {
+            auto* self = static_cast<PictureImpl*>(control);
             LRESULT result = 0;
             if (routeChildMessage(h, msg, wp, lp, result)) return result;
             switch (msg) {

@@ -93,7 +93,6 @@ ATOM registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT c
     wc.cbSize = sizeof(wc);
     wc.style = classStyle;
     wc.lpfnWndProc = proc;
-    wc.cbWndExtra = sizeof(LONG_PTR);
     wc.hInstance = instance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = name;

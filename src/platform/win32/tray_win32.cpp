@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/services.h"
@@ -81,7 +82,7 @@ Tray::~Tray() {
     if (added_) remove();
     if (window_) {
         // No more calls into this object while the window goes.
-        ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+        unbindWindow(window_.get());
         window_.reset();
     }
 }
@@ -128,11 +129,8 @@ void Tray::setForeground() {
 
 LRESULT CALLBACK Tray::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return Dispatch::run(L"tray icon", msg, [&]() -> LRESULT {
-        if (msg == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        if (auto* self = reinterpret_cast<Tray*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+        bindAtCreation<Tray>(hwnd, msg, lParam);
+        if (auto* self = boundObject<Tray>(hwnd)) {
             if (msg == kCallbackMessage) {
                 self->onIconMessage(wParam, lParam);
                 return 0;

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
@@ -28,9 +29,14 @@ ContainerImpl& ContainerImpl::from(ui::Container& c) {
 
 ContainerImpl* ContainerImpl::fromHwnd(HWND hwnd) {
     if (!hwnd) return nullptr;
+    // The class tells what the window is bound to.
     const auto proc = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC));
-    if (proc != &WindowImpl::proc && proc != &PictureImpl::proc) return nullptr;
-    return reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(hwnd, 0));
+    if (proc == &WindowImpl::proc) return boundObject<WindowImpl>(hwnd);
+    if (proc == &PictureImpl::proc) {
+        Widget* control = boundObject<Widget>(hwnd);
+        return control ? static_cast<PictureImpl*>(control) : nullptr;
+    }
+    return nullptr;
 }
 
 bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -111,7 +117,7 @@ Widget::~Widget() {
 void Widget::unhook() {
     if (HWND h = hwnd_.get()) {
         if (original_) ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+        unbindWindow(h);
     }
 }
 
@@ -131,7 +137,7 @@ void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWOR
     if (!h) return;
     hwnd_.reset(h);
     placed_ = px;
-    ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    bindWindow(h, this);
     original_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Widget::controlProc)));
     if (top_) applyFont(top_->font(), false);
@@ -147,14 +153,14 @@ LRESULT Widget::callOriginal(WNDPROC original, HWND h, UINT msg, WPARAM wp, LPAR
 
 LRESULT CALLBACK Widget::controlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch::run(L"control", msg, [&]() -> LRESULT {
-        auto* self = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+        auto* self = boundObject<Widget>(h);
         if (!self || self->hwnd_.get() != h) return callOriginal(nullptr, h, msg, wp, lp);
         const WNDPROC original = self->original_;
         if (msg == WM_NCDESTROY) {
             // Destroyed by Windows along with its parent: the object stays,
             // without a window, until its owner lets it go.
             ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-            ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+            unbindWindow(h);
             self->hwnd_.release();
             return callOriginal(original, h, msg, wp, lp);
         }
@@ -169,7 +175,7 @@ Widget* Widget::fromChild(HWND container, HWND h) {
         const HWND parent = ::GetParent(h);
         if (parent == container) {
             if (!(::GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) return nullptr;
-            return reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+            return boundObject<Widget>(h);
         }
         h = parent;
     }

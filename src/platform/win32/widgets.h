@@ -6,8 +6,8 @@
 // top-level window are kept in a list in creation order: for re-layout, for
 // the font, and for the Tab order.
 //
-// A child control carries a pointer to its C++ object in GWLP_USERDATA; the
-// container it sits on (a top-level window or a picture box) routes
+// Every window is bound to its C++ object one way (binding.h); the
+// container a control sits on (a top-level window or a picture box) routes
 // WM_COMMAND, WM_CTLCOLOR*, WM_VSCROLL and WM_NOTIFY to that object. The
 // control's window procedure is replaced by ours (plain GWLP_WNDPROC
 // subclassing: SetWindowSubclass looks up a window property on every message,
@@ -41,8 +41,7 @@ ui::Rgb systemColor(int index);
 
 // ---- containers ------------------------------------------------------------
 
-// A window that holds controls: a top-level window or a picture box. Both
-// window classes keep a ContainerImpl* in their first extra window bytes.
+// A window that holds controls: a top-level window or a picture box.
 class ContainerImpl {
 public:
     virtual ~ContainerImpl() = default;

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/resource_ids.h"
@@ -26,7 +27,7 @@ WindowImpl::WindowImpl(Session& session, std::string_view name, const ui::Window
     const HWND owner = style.showInTaskbar ? nullptr : session.parking();
     // WM_NCCREATE binds the window to this object and fills hwnd_.
     ::CreateWindowExW(wsExStyle_, kWindowClass, L"", wsStyle_, 0, 0, 100, 100, owner, nullptr, session.instance(),
-                      static_cast<ContainerImpl*>(this));
+                      this);
     session_.addWindow(this);
     if (!hwnd()) return;
     dpi_ = dpi::forWindow(hwnd());
@@ -53,23 +54,20 @@ WindowImpl::~WindowImpl() {
     }
     timers_.clear();
     toolTip_.reset();
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
+    if (hwnd()) unbindWindow(hwnd());
     hwnd_.reset();
 }
 
 LRESULT CALLBACK WindowImpl::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch::run(L"window", msg, [&]() -> LRESULT {
         if (msg == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-            auto* container = static_cast<ContainerImpl*>(create->lpCreateParams);
-            ::SetWindowLongPtrW(h, 0, reinterpret_cast<LONG_PTR>(container));
-            static_cast<WindowImpl*>(container)->hwnd_.reset(h);
+            bindAtCreation<WindowImpl>(h, msg, lp);
+            if (auto* self = boundObject<WindowImpl>(h)) self->hwnd_.reset(h);
         }
-        auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
-        if (!container) return ::DefWindowProcW(h, msg, wp, lp);
-        auto* self = static_cast<WindowImpl*>(container);
+        auto* self = boundObject<WindowImpl>(h);
+        if (!self) return ::DefWindowProcW(h, msg, wp, lp);
         if (msg == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(h, 0, 0);
+            unbindWindow(h);
             if (self->hwnd_.get() == h) self->hwnd_.release();
             return ::DefWindowProcW(h, msg, wp, lp);
         }
