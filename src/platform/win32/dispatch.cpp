@@ -16,7 +16,7 @@ int loopDepth = 0;
 
 void showPendingRows() noexcept {
     try {
-        if (Session* s = Session::current()) s->flushShows();
+        if (Session* s = Session::current()) s->rows().flush();
     } catch (...) {
         // Out of memory while placing rows: they are placed at the next flush.
     }

@@ -19,6 +19,41 @@ ui::Rgb systemColor(int index) {
     return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
+// ---- what the controls share ----------------------------------------------------
+
+std::string windowText(HWND h) {
+    if (!h) return {};
+    const int length = ::GetWindowTextLengthW(h);
+    if (length <= 0) return {};
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(h, buffer.data(), length + 1);
+    buffer.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return narrow(buffer);
+}
+
+void setWindowText(HWND h, std::string_view text) {
+    if (h) ::SetWindowTextW(h, widen(text).c_str());
+}
+
+bool mouseButton(UINT msg, ui::MouseButton& button) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: button = ui::MouseButton::Left; return true;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK: button = ui::MouseButton::Right; return true;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK: button = ui::MouseButton::Middle; return true;
+        default: return false;
+    }
+}
+
+HBRUSH paintWith(HDC dc, HBRUSH brush, ui::Rgb back, COLORREF text) {
+    ::SetBkMode(dc, OPAQUE);
+    ::SetBkColor(dc, colorRef(back));
+    ::SetTextColor(dc, text);
+    return brush;
+}
+
 // ---- containers ------------------------------------------------------------------
 
 ContainerImpl& ContainerImpl::from(ui::Container& c) {
@@ -104,14 +139,14 @@ Widget::Widget(WindowImpl* top, const ui::Layout& l)
 }
 
 Widget::~Widget() {
-    Session* session = Session::current();
-    if (syncQueued_ && session) session->forgetSync(this);
     unhook();
-    if (bulkRow_ && hwnd_ && session)
-        session->deferDestroy(std::move(hwnd_));
-    else
-        hwnd_.reset();
+    hwnd_.reset();
     if (top_) top_->removeWidget(this);
+}
+
+UniqueWindow Widget::releaseWindow() {
+    unhook();
+    return std::move(hwnd_);
 }
 
 void Widget::unhook() {
@@ -204,66 +239,16 @@ void Widget::applyFont(HFONT font, bool redraw) {
     if (hwnd() && font) ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
 }
 
-bool Widget::queueSync() {
-    if (!bulkRow_ || (!hwnd() && !lazyParent_) || !top_) return false;
-    Session* session = Session::current();
-    if (!session) return false;
-    if (!syncQueued_) {
-        syncQueued_ = true;
-        session->deferSync(this);
-    }
-    return true;
-}
-
-HWND Widget::syncParent() const { return hwnd() ? ::GetParent(hwnd()) : lazyParent_; }
-
-bool Widget::queueText(std::string_view text) {
-    if (!queueSync()) return false;
-    pendingText_ = widen(text);
-    return true;
-}
-
-Widget::Sync Widget::syncQuietly() {
-    syncQueued_ = false;
-    if (!top_) return Sync::Nothing;
-    if (!hwnd()) {
-        // A row's window is made here, once, as it is to be: in its place,
-        // with its caption, shown or not.
-        pendingText_.reset();
-        return materialize() && visible_ ? Sync::Repaint : Sync::Nothing;
-    }
-    const bool shown = (::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
-    bool changed = false;
-    if (pendingText_) {
-        ::SetWindowTextW(hwnd(), pendingText_->c_str());
-        pendingText_.reset();
-        changed = true;
-    }
-    const RECT px = pixelRect(dpi());
-    const bool moved = !::EqualRect(&px, &placed_);
-    if (moved || shown != visible_) {
-        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
-        if (!moved) flags |= SWP_NOMOVE | SWP_NOSIZE;
-        if (visible_ && !shown) flags |= SWP_SHOWWINDOW;
-        if (!visible_ && shown) flags |= SWP_HIDEWINDOW;
-        ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, flags);
-        placed_ = px;
-        changed = true;
-    }
-    // A row that was and stays hidden changes nothing on screen.
-    return changed && (shown || visible_) ? Sync::Repaint : Sync::Nothing;
-}
-
 void Widget::doSetRect(const ui::Rect& r) {
     if (r == rect_) return;
     rect_ = r;
-    if (!queueSync()) place();
+    if (!queueChange()) place();
 }
 
 void Widget::doSetVisible(bool v) {
     if (v == visible_) return;
     visible_ = v;
-    if (!hwnd() || queueSync()) return;
+    if (!hwnd() || queueChange()) return;
     ::ShowWindow(hwnd(), v ? SW_SHOWNA : SW_HIDE);
 }
 

@@ -38,7 +38,7 @@ WindowImpl::WindowImpl(Session& session, std::string_view name, const ui::Window
 
 WindowImpl::~WindowImpl() {
     *alive_ = false;
-    session_.flushShows();
+    session_.rows().flush();
     session_.removeWindow(this);
     // Controls and timers that outlive the window no longer refer to it.
     for (Widget* w = first_; w;) {
