@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,11 +104,10 @@ UniqueFileHandle openEntry(const std::wstring& path);
 // Whether the file system keeps the owner a folder is made with: NTFS does.
 // Wine keeps no file security: every file there is its one user's, with an
 // access list made from the Unix mode, and no program of another user can
-// run beside us. Found once, with a folder made (and removed again) in
-// `parent`.
-bool keepsOwners(const std::wstring& parent) {
-    static int known = -1;
-    if (known >= 0) return known == 1;
+// run beside us. Found once (`known`), with a folder made (and removed
+// again) in `parent`.
+bool keepsOwners(const std::wstring& parent, std::optional<bool>& known) {
+    if (known) return *known;
     const std::wstring probe = parent + L"\\.wardeck-probe-" + std::to_wstring(::GetCurrentProcessId());
     ProtectedSecurity security;
     if (!security.get() || !::CreateDirectoryW(probe.c_str(), security.get())) return true;  // assume it does
@@ -118,7 +118,7 @@ bool keepsOwners(const std::wstring& parent) {
             keeps = isWellKnown(made.owner, WinBuiltinAdministratorsSid);
     }
     ::RemoveDirectoryW(probe.c_str());
-    known = keeps ? 1 : 0;
+    known = keeps;
     return keeps;
 }
 
@@ -133,7 +133,7 @@ bool isAdministrative(PSID sid, const std::vector<BYTE>& alsoUser) {
 // Whether the open entry is a real folder (no link, no mount point) owned
 // by Administrators or SYSTEM, with no allowing entry of its access list
 // that lets anyone else change it or what it will hold.
-bool isProtectedFolder(HANDLE entry, const std::wstring& parent) {
+bool isProtectedFolder(HANDLE entry, const std::wstring& parent, std::optional<bool>& ownersKept) {
     FILE_BASIC_INFO basic{};
     if (!::GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic)) return false;
     if (!(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -143,7 +143,7 @@ bool isProtectedFolder(HANDLE entry, const std::wstring& parent) {
     // Only a folder owned by this program's own user asks whether owners are
     // kept: where they are, that user's unelevated programs could change it.
     std::vector<BYTE> user = ownUser();
-    if (!sameSid(security.owner, user) || keepsOwners(parent)) user.clear();
+    if (!sameSid(security.owner, user) || keepsOwners(parent, ownersKept)) user.clear();
     // No access list at all lets everyone do everything.
     if (!isAdministrative(security.owner, user) || !security.dacl) return false;
     for (DWORD i = 0; i < security.dacl->AceCount; ++i) {
@@ -194,7 +194,7 @@ bool Files::makeProtectedFolder(std::string_view path) {
     if (!security.get()) return false;
     for (int attempt = 0; attempt < kMaxMakeTries; ++attempt) {
         if (const UniqueFileHandle entry = openEntry(wide)) {
-            if (isProtectedFolder(entry.get(), parent)) return true;
+            if (isProtectedFolder(entry.get(), parent, keepsOwners_)) return true;
             if (!setAside(entry.get(), wide)) return false;
         } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
             return false;
@@ -204,7 +204,7 @@ bool Files::makeProtectedFolder(std::string_view path) {
         ::CreateDirectoryW(wide.c_str(), security.get());
     }
     const UniqueFileHandle entry = openEntry(wide);
-    return entry && isProtectedFolder(entry.get(), parent);
+    return entry && isProtectedFolder(entry.get(), parent, keepsOwners_);
 }
 
 }  // namespace wd::win32

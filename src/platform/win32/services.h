@@ -70,6 +70,10 @@ public:
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
     // CREATE_NEW, so that two programs never write one file.
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
+
+private:
+    // Whether the file system keeps the owners of folders (protected_folder.cpp), once found.
+    std::optional<bool> keepsOwners_;
 };
 
 // Keys are opened with MAXIMUM_ALLOWED: the handle carries whatever the

@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/ui_thread.h"
 #include "platform/win32/widgets.h"
 
 namespace wd::win32 {
 
 namespace {
 
-Session* currentSession = nullptr;
 
 // The hidden owner window. Its one message of its own only has to arrive: the
 // dispatch scope shows the pending rows as it leaves.
@@ -37,7 +37,7 @@ Session::Session(HINSTANCE instance) : instance_(instance), art_(instance), rows
     windowAtom_ = registerClass(instance, kWindowClass, &WindowImpl::proc, 0);
     pictureAtom_ = registerClass(instance, kPictureClass, &PictureImpl::proc, CS_DBLCLKS);
     ownerAtom_ = registerClass(instance, kOwnerClass, &parkingProc, 0);
-    currentSession = this;
+    uiThread().session = this;
 }
 
 HWND Session::parking() {
@@ -49,7 +49,7 @@ HWND Session::parking() {
 
 Session::~Session() {
     rows_.clear();
-    if (currentSession == this) currentSession = nullptr;
+    if (uiThread().session == this) uiThread().session = nullptr;
     parking_.reset();
     brushes_.clear();
     if (windowAtom_) ::UnregisterClassW(kWindowClass, instance_);
@@ -99,7 +99,7 @@ void Session::updateEnabling() {
     }
 }
 
-Session* Session::current() { return currentSession; }
+Session* Session::current() { return uiThread().session; }
 
 bool Session::preTranslate(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !msg.hwnd) return false;

@@ -7,12 +7,10 @@
 
 #include "platform/win32/functions.h"
 #include "platform/win32/system_folders.h"
+#include "platform/win32/ui_thread.h"
 
 namespace wd::win32 {
 namespace {
-
-bool comEntered = false;
-bool comTried = false;
 
 HMODULE shell32() {
     static const HMODULE module = systemLibrary(L"shell32.dll");
@@ -25,11 +23,12 @@ HMODULE ole32() {
 }
 
 void enterComApartment() {
-    if (comTried) return;
-    comTried = true;
+    UiThread& thread = uiThread();
+    if (thread.comTried) return;
+    thread.comTried = true;
     using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
     const auto init = lookUp<CoInitializeExFn>(ole32(), "CoInitializeEx");
-    comEntered = init && SUCCEEDED(init(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    thread.comEntered = init && SUCCEEDED(init(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 }
 
 }  // namespace
@@ -70,11 +69,12 @@ void taskMemFree(void* memory) {
 }
 
 ComApartmentScope::~ComApartmentScope() {
-    if (!comEntered) return;
+    UiThread& thread = uiThread();
+    if (!thread.comEntered) return;
     using CoUninitializeFn = void(WINAPI*)();
     const auto leave = lookUp<CoUninitializeFn>(ole32(), "CoUninitialize");
     if (leave) leave();
-    comEntered = false;
+    thread.comEntered = false;
 }
 
 }  // namespace wd::win32
