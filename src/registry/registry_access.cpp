@@ -207,31 +207,13 @@ std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegK
     return names;
 }
 
-std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& key) {
-    std::vector<ValueEntry> entries;
-    WalkValues(reg, key, [&](const ValueEntry& e) {
-        entries.push_back(e);
-        return true;
-    });
-    return entries;
-}
-
 bool HoldsNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
-
-platform::RegStatus DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
-    // An empty name would make the system delete the open key itself, and a
-    // path a key further down: neither is a direct subkey.
-    if (name.empty() || name.find('\\') != std::string_view::npos) return platform::RegStatus::NotFound;
-    if (HoldsNul(name)) return platform::RegStatus::Invalid;
-    OpenResult sub = OpenSubkey(reg, key, name);
-    if (sub.status != platform::RegStatus::Success) return sub.status;
-    return reg.deleteKey(*sub.key);
-}
 
 namespace {
 
-platform::RegStatus deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_view name, const std::string& path,
-                const std::function<bool(const std::string& path)>& mayDelete, int depth) {
+platform::RegStatus deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_view name,
+                               const std::string& path, const std::function<bool(const std::string& path)>& mayDelete,
+                               int depth) {
     if (depth > kMaxKeyDepth) return platform::RegStatus::AccessDenied;
     OpenResult key = OpenSubkey(reg, parent, name);
     if (key.status != platform::RegStatus::Success) return key.status;
@@ -249,7 +231,7 @@ platform::RegStatus deleteTree(platform::Registry& reg, platform::RegKey& parent
 }  // namespace
 
 platform::RegStatus DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
-                   const std::function<bool(const std::string& path)>& mayDelete) {
+                                  const std::function<bool(const std::string& path)>& mayDelete) {
     if (name.empty() || name.find('\\') != std::string_view::npos) return platform::RegStatus::NotFound;
     if (HoldsNul(name)) return platform::RegStatus::Invalid;
     return deleteTree(reg, key, name, std::string(name), mayDelete, 0);
@@ -260,7 +242,8 @@ platform::RegStatus DeleteValue(platform::Registry& reg, platform::RegKey& key, 
     return reg.deleteValue(key, name);
 }
 
-platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text) {
+platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                                   std::string_view text) {
     if (HoldsNul(name)) return platform::RegStatus::Invalid;
     platform::RegValue v;
     v.name = std::string(name);

@@ -102,27 +102,24 @@ WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
 // WalkValues shows it; nothing when there is none.
 std::optional<ValueEntry> QueryValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 
-// Collecting enumerations: the whole list first, for callers that delete.
+// A collecting enumeration: the whole list first, for callers that delete.
 std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegKey& key);
-std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& key);
 
-// Deletes a direct subkey that has no subkeys of its own; the system refuses
-// any other. An empty name or one with a backslash names no direct subkey and
-// is refused here, and so is a name with a NUL (the system would read a
-// shorter name), in DeleteValue and SetStringValue too. A subkey that is a
-// registry link is not deleted (LinkRefused), nor is anything it leads to.
-platform::RegStatus DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 // Deletes the direct subkey `name` with everything below it, each key from
 // the bottom up through its own handle, never through a registry link (a
-// link inside keeps its parents, and the subkey stays). `mayDelete` is asked
-// for each key with its path below `key` ("name", "name\sub", ...); a key
-// it refuses stays, and so do the keys above it. Success when the subkey is
-// gone.
+// link inside keeps its parents, and the subkey stays; LinkRefused when the
+// subkey is one). `mayDelete` is asked for each key with its path below
+// `key` ("name", "name\sub", ...); a key it refuses stays, and so do the
+// keys above it. Success when the subkey is gone. An empty name or one with
+// a backslash names no direct subkey and is refused, and so is a name with a
+// NUL (the system would read a shorter name), in DeleteValue and
+// SetStringValue too.
 platform::RegStatus DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
-                   const std::function<bool(const std::string& path)>& mayDelete = {});
+                                  const std::function<bool(const std::string& path)>& mayDelete = {});
 platform::RegStatus DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 // Writes `text` as REG_SZ: UTF-16LE with its terminating NUL.
-platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text);
+platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                                   std::string_view text);
 
 // The registry nests keys at most this deep; deeper means a loop.
 inline constexpr int kMaxKeyDepth = 512;

@@ -7,6 +7,7 @@
 #include "common/unicode.h"
 #include "registry/registry_access.h"
 #include "support/memory_registry.h"
+#include "support/registry_extras.h"
 
 namespace wd::test {
 namespace {
