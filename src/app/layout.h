@@ -164,6 +164,7 @@ inline constexpr Layout kHelpLabels[4] = {
 
 // Row box lists: geometry shared by the three lists.
 inline constexpr int kRowGap = 30;          // between rows of the scrolling lists
+inline constexpr int kRowWidthLess = 60;    // a scrolling list's rows: their page's width less this
 inline constexpr int kRowStep = 180;        // twips per scroll unit
 inline constexpr int kScrollPageStep = 11;  // units per page step
 inline constexpr int kProcessColumnRows = 16;

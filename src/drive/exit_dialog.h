@@ -11,6 +11,9 @@ namespace wd::drive {
 // The Exit dialog's answer (exitChoice): quit, background mode, or none yet.
 enum class ExitChoice { Quit, Background, None };
 
+// The buttons of the dialog, by their index in Command1.
+enum ExitButton : int { kQuitButton = 0, kBackgroundButton = 1, kStayButton = 2 };
+
 class ExitDialog {
 public:
     // `exitChoice` is the program-wide answer; `quit` ends the program;

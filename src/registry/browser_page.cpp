@@ -22,7 +22,7 @@ BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command9 = tk.button(c, L::kCommand9);
     Command10 = tk.button(c, L::kCommand10);
 
-    const int rowWidth = L::kPicture1[L::kBrowser].rect.width - 60;
+    const int rowWidth = L::kPicture1[L::kBrowser].rect.width - L::kRowWidthLess;
     rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, VScroll1.get(), app::RowBoxList::Columns::One,
                                              rowWidth);
 

@@ -25,7 +25,7 @@ HijackPage::HijackPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command4 = tk.button(c, L::kCommand4);
     Command3 = tk.button(c, L::kCommand3);
 
-    const int rowWidth = L::kPicture1[L::kHijack].rect.width - 60;
+    const int rowWidth = L::kPicture1[L::kHijack].rect.width - L::kRowWidthLess;
     rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, VScroll2.get(), app::RowBoxList::Columns::One,
                                              rowWidth);
 
