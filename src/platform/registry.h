@@ -22,7 +22,9 @@ enum class RootKey { CurrentUser, LocalMachine };
 // with the 64-bit view.
 enum class View : std::uint8_t { Bit64, Bit32 };
 
-// Registry value types with the numbers Windows gives them.
+// Registry value types. A value's type is data like its bytes: the registry
+// stores it as this number, a backup file writes it as hex(N), and a type
+// with no name here is kept as its number all the same (RegValue::type).
 enum class ValueType : std::uint32_t {
     None = 0,
     String = 1,

@@ -38,9 +38,7 @@ constexpr ACCESS_MASK kChangeRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FI
                                       FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
                                       GENERIC_ALL | MAXIMUM_ALLOWED;
 
-struct LocalMemoryPolicy {
-    using Handle = HLOCAL;
-    static constexpr Handle empty() noexcept { return nullptr; }
+struct LocalMemoryPolicy : NullIsEmpty<HLOCAL> {
     static void close(Handle h) noexcept { ::LocalFree(h); }
 };
 using UniqueLocalMemory = Unique<LocalMemoryPolicy>;
