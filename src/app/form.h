@@ -18,7 +18,7 @@ namespace wd::app {
 
 // Marks work under way for as long as it lives: work that lets the window
 // answer as it goes (ui::Toolkit::keepAnswering) refuses to be started again
-// meanwhile.
+// meanwhile, and start-up's setting of a box is told from a user's click.
 class Working {
 public:
     explicit Working(bool& flag) : flag_(flag) { flag_ = true; }

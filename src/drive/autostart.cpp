@@ -53,13 +53,7 @@ void Autostart::RefreshAutostartBox(const std::string& keyPath, const std::strin
 }
 
 void Autostart::LoadAutostartBox(const std::string& keyPath, const std::string& valueName) {
-    struct Loading {
-        bool& flag;
-        explicit Loading(bool& f) : flag(f) { flag = true; }
-        ~Loading() { flag = false; }
-        Loading(const Loading&) = delete;
-        Loading& operator=(const Loading&) = delete;
-    } loading(loading_);
+    const app::Working loading(loading_);
     RefreshAutostartBox(keyPath, valueName);
 }
 
