@@ -75,16 +75,20 @@ ContainerImpl* ContainerImpl::fromHwnd(HWND hwnd) {
 }
 
 bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    // The object of the child control that sent the message, if it is one of ours.
+    const auto sender = [self](HWND child) { return child ? Widget::fromChild(self, child) : nullptr; };
     switch (msg) {
         case WM_COMMAND:
-            if (lp) {
-                if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
-                    w->command(HIWORD(wp));
-                    result = 0;
-                    return true;
-                }
-            }
-            return false;
+        case WM_VSCROLL: {
+            Widget* w = sender(reinterpret_cast<HWND>(lp));
+            if (!w) return false;
+            if (msg == WM_COMMAND)
+                w->command(HIWORD(wp));
+            else
+                w->scroll(LOWORD(wp));
+            result = 0;
+            return true;
+        }
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLOREDIT:
@@ -97,35 +101,23 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
                 }
             }
             return false;
-        case WM_VSCROLL:
-            if (lp) {
-                if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
-                    w->scroll(LOWORD(wp));
-                    result = 0;
-                    return true;
-                }
-            }
-            return false;
-        case WM_NOTIFY:
-            if (lp && reinterpret_cast<const NMHDR*>(lp)->code == TTN_GETDISPINFOW) {
+        case WM_NOTIFY: {
+            if (!lp) return false;
+            const auto* header = reinterpret_cast<const NMHDR*>(lp);
+            if (header->code == TTN_GETDISPINFOW) {
                 // A tool tip asks for the text of one of our boxes (its id is the box).
                 auto* request = reinterpret_cast<NMTTDISPINFOW*>(lp);
-                const auto box = reinterpret_cast<HWND>(request->hdr.idFrom);
-                if (auto* w = dynamic_cast<CheckBoxImpl*>(Widget::fromChild(self, box))) {
-                    w->giveToolTipText(*request);
-                    result = 0;
-                    return true;
-                }
-                return false;
+                auto* box = dynamic_cast<CheckBoxImpl*>(sender(reinterpret_cast<HWND>(request->hdr.idFrom)));
+                if (!box) return false;
+                box->giveToolTipText(*request);
+                result = 0;
+                return true;
             }
-            if (lp) {
-                const auto* header = reinterpret_cast<const NMHDR*>(lp);
-                if (Widget* w = Widget::fromChild(self, header->hwndFrom)) {
-                    result = w->notify(*header);
-                    return true;
-                }
-            }
-            return false;
+            Widget* w = sender(header->hwndFrom);
+            if (!w) return false;
+            result = w->notify(*header);
+            return true;
+        }
         default:
             return false;
     }
