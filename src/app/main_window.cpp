@@ -64,8 +64,8 @@ void MainWindow::applyColours() {
 
 // Like the pages, the containers of the pages not shown at start are made
 // when first needed: each is a window, and windows are what start-up spends
-// its time on. A container comes hidden, in
-// the window's colour; selectPage places and shows it.
+// its time on. A container comes hidden, in the window's colour; selectPage
+// places and shows it.
 ui::Picture& MainWindow::container(int page) {
     auto& c = containers_.at(static_cast<std::size_t>(page));
     if (!c) {
@@ -86,8 +86,11 @@ std::unique_ptr<Page> makePage(Form& form, ui::Picture& container) {
 // How each page is made, by page number.
 using PageMaker = std::unique_ptr<Page> (*)(Form&, ui::Picture&);
 constexpr PageMaker kPageMakers[L::kPageCount] = {
-    &makePage<drive::DrivePage>,   &makePage<registry::HijackPage>, &makePage<process::ProcessPage>,
-    &makePage<registry::BrowserPage>, &makePage<dll::DllPage>,
+    &makePage<drive::DrivePage>,      // kDrive
+    &makePage<registry::HijackPage>,  // kHijack
+    &makePage<process::ProcessPage>,  // kProcess
+    &makePage<registry::BrowserPage>, // kBrowser
+    &makePage<dll::DllPage>,          // kDll
 };
 
 }  // namespace
