@@ -470,7 +470,7 @@ int wmain(int argc, wchar_t** argv) {
             pump();
             long reads = 0;
             cold.push_back(rebuild(&reads));
-            const long rowsMade = form.state().processCount;
+            const long rowsMade = page.rows->count();
             if (reads < rowsMade) {
                 readError = "a rebuild from an emptied cache read " + std::to_string(reads) + " paths for " +
                             std::to_string(rowsMade) + " rows";

@@ -7,6 +7,7 @@
 #include "app/elevation.h"
 #include "app/main_window.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/grown_text.h"
 #include "platform/win32/library_search.h"
 #include "platform/win32/rights_win32.h"
 #include "platform/win32/system_library.h"
@@ -17,17 +18,10 @@ namespace {
 
 // The full path of this executable, however long.
 std::string executablePath() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (DWORD size = MAX_PATH; size <= 32768 * 2; size *= 2) {
-        buffer.assign(size, L'\0');
-        const DWORD got = ::GetModuleFileNameW(nullptr, buffer.data(), size);
-        if (got == 0) return {};
-        if (got < size) {
-            buffer.resize(got);
-            return wd::win32::narrow(buffer);
-        }
-    }
-    return {};
+    using wd::win32::TooSmall;
+    const auto path = wd::win32::grownText(
+        TooSmall::CutsText, [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
+    return path ? wd::win32::narrow(*path) : std::string();
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ std::string argumentFromCommandLine(std::string_view commandLine) {
 
 WatchRequest parseWatchArgument(std::string_view argument) {
     WatchRequest r;
-    if (argument.substr(0, 5) != "watch") return r;
+    constexpr std::string_view kWatch = "watch";
+    if (argument.substr(0, kWatch.size()) != kWatch) return r;
     r.watch = true;
     r.driveText = common::lastCharacter(argument) + ":";
     return r;

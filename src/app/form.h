@@ -1,38 +1,24 @@
 // What the main window (Form1) hands to each of its pages: the platform, the
-// window itself, the state several pages share, and the window's four
+// window itself and the owner of its close requests, and the window's four
 // timers. A page wires its own controls, timers and menus to its own
 // handlers, so an event runs down one path: toolkit control -> page handler
 // -> subsystem logic -> platform. Nothing here includes a page.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
 
-#include "app/layout.h"
+#include "app/close_requests.h"
 #include "platform/platform.h"
 #include "platform/ui.h"
 
 namespace wd::app {
 
-// The per-window state that several pages share.
-struct WindowState {
-    std::int32_t hijackCount = 0;
-    std::int32_t browserCount = 0;
-    std::int32_t processCount = 0;
-    std::int32_t baselineCount = 0;
-    bool hijackSelectAllNext = true;
-    bool browserSelectAllNext = true;
-    std::int16_t currentRow = 0;
-    std::array<bool, layout::kPageCount> pageNeedsRefill{true, true, true, true, true};
-};
-
 // Marks work under way for as long as it lives: work that lets the window
 // answer as it goes (ui::Toolkit::keepAnswering) refuses to be started again
-// meanwhile.
+// meanwhile, and start-up's setting of a box is told from a user's click.
 class Working {
 public:
     explicit Working(bool& flag) : flag_(flag) { flag_ = true; }
@@ -48,12 +34,13 @@ struct Form {
     Platform& platform;
     const StartInfo& start;
     ui::Window& window;
-    WindowState& state;
+    // The owner of the window's close requests.
+    CloseRequests& closing;
     // The window's interval timers; each is wired by the page that switches it.
-    ui::Timer& Timer1;  // 100 ms: the drive monitor
-    ui::Timer& Timer2;  // 50 ms: loop kill
-    ui::Timer& Timer3;  // 200 ms: auto refresh of the process list
-    ui::Timer& Timer4;  // 200 ms: suspect search
+    ui::Timer& Timer1;  // the drive monitor
+    ui::Timer& Timer2;  // loop kill
+    ui::Timer& Timer3;  // auto refresh of the process list
+    ui::Timer& Timer4;  // suspect search
     // Closes the Help window if it is open.
     std::function<void()> closeHelp;
 

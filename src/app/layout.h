@@ -29,7 +29,6 @@ inline constexpr int kProcessWidth = 7995;
 inline constexpr Layout kPicture5{"Picture5", 101, {240, 0, 7305, 930}, ""};
 inline constexpr Layout kPicture7{"Picture7", 102, {1800, 930, 5625, 30}, ""};
 inline constexpr Layout kPicture6{"Picture6", 103, {2040, 840, 45, 4230}, ""};
-inline constexpr Layout kPicico{"Picico", 104, {2160, 6360, 615, 495}, ""};
 
 // The page bar, element n selects page n. Order from the top is not index order.
 inline constexpr Layout kCommand2[6] = {
@@ -64,6 +63,12 @@ inline constexpr PagePlacement kPagePlacement[kPageCount] = {
     {kMainHeight, kMainWidth, 1200, 2200},
     {kMainHeight, kMainWidth, 1010, 1920},
 };
+
+// The window's interval timers, in milliseconds.
+inline constexpr int kTimer1Ms = 100;  // the drive monitor
+inline constexpr int kTimer2Ms = 50;   // loop kill
+inline constexpr int kTimer3Ms = 200;  // auto refresh of the process list
+inline constexpr int kTimer4Ms = 200;  // suspect search
 
 // ---- Drive page (Picture1 element 0) -----------------------------------------
 inline constexpr Layout kText3{"Text3", 205, {480, 0, 3975, 1095}, ""};
@@ -159,6 +164,7 @@ inline constexpr Layout kHelpLabels[4] = {
 
 // Row box lists: geometry shared by the three lists.
 inline constexpr int kRowGap = 30;          // between rows of the scrolling lists
+inline constexpr int kRowWidthLess = 60;    // a scrolling list's rows: their page's width less this
 inline constexpr int kRowStep = 180;        // twips per scroll unit
 inline constexpr int kScrollPageStep = 11;  // units per page step
 inline constexpr int kProcessColumnRows = 16;

@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include <iterator>
+
+#include "app/close_requests.h"
 #include "app/command_line.h"
 #include "app/help_window.h"
 #include "dll/dll_page.h"
@@ -23,6 +26,7 @@ void MainWindow::createControls() {
                                    .showInTaskbar = true,
                                    .hasIcon = true});
     window_->setCaption(L::kMainCaption);
+    closing_ = std::make_unique<CloseRequests>(*window_);
 
     picture5_ = tk_.picture(*window_, L::kPicture5, false);
     picture5_->setImage(ui::Image::Banner);
@@ -31,21 +35,21 @@ void MainWindow::createControls() {
     picture6_ = tk_.picture(*window_, L::kPicture6, false);
     picture6_->setImage(ui::Image::VSeparator);
 
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(L::kCommand2)); ++i) {
         pageBar_.push_back(tk_.button(*window_, L::kCommand2[i]));
         pageBar_.back()->onClick = [this, i] { selectPage(i); };
     }
 
-    timer1_ = tk_.timer(*window_, 100);
-    timer2_ = tk_.timer(*window_, 50);
-    timer3_ = tk_.timer(*window_, 200);
-    timer4_ = tk_.timer(*window_, 200);
+    timer1_ = tk_.timer(*window_, L::kTimer1Ms);
+    timer2_ = tk_.timer(*window_, L::kTimer2Ms);
+    timer3_ = tk_.timer(*window_, L::kTimer3Ms);
+    timer4_ = tk_.timer(*window_, L::kTimer4Ms);
 
-    form_ = std::make_unique<Form>(Form{platform_, start_, *window_, state_, *timer1_, *timer2_, *timer3_, *timer4_,
+    form_ = std::make_unique<Form>(Form{platform_, start_, *window_, *closing_, *timer1_, *timer2_, *timer3_, *timer4_,
                                         [this] {
                                             if (help_) help_->window->close();
                                         }});
-    drivePage_ = std::make_unique<drive::DrivePage>(*form_, container(L::kDrive));
+    page(L::kDrive);
 }
 
 void MainWindow::applyColours() {
@@ -53,14 +57,15 @@ void MainWindow::applyColours() {
     const ui::Rgb face = window_->backColor();
     for (auto& c : containers_)
         if (c) c->setBackColor(face);
-    drivePage_->Check4->setBackColor(face);
+    for (auto& p : pages_)
+        if (p) p->applyColours(face);
     coloured_ = true;
 }
 
-// Like the pages, the containers of the pages not shown at start, and the
-// hidden tray picture, are made when first needed: each is a window, and
-// windows are what start-up spends its time on. A container comes hidden, in
-// the window's colour; selectPage places and shows it.
+// Like the pages, the containers of the pages not shown at start are made
+// when first needed: each is a window, and windows are what start-up spends
+// its time on. A container comes hidden, in the window's colour; selectPage
+// places and shows it.
 ui::Picture& MainWindow::container(int page) {
     auto& c = containers_.at(static_cast<std::size_t>(page));
     if (!c) {
@@ -71,71 +76,51 @@ ui::Picture& MainWindow::container(int page) {
     return *c;
 }
 
-ui::Picture& MainWindow::picico() {
-    if (!picico_) {
-        picico_ = tk_.picture(*window_, L::kPicico, false);
-        picico_->setVisible(false);
-        picico_->setImage(ui::Image::TrayIcon);
-    }
-    return *picico_;
+namespace {
+
+template <class P>
+std::unique_ptr<Page> makePage(Form& form, ui::Picture& container) {
+    return std::make_unique<P>(form, container);
 }
 
-// Each of the other pages is made, and given its colours, the first time it
-// is needed (its container with it, see container()): under Wine every
-// control window costs about a millisecond to make, and most starts never
-// open most pages.
-registry::HijackPage& MainWindow::hijackPage() {
-    if (!hijackPage_) {
-        hijackPage_ = std::make_unique<registry::HijackPage>(*form_, container(L::kHijack));
-        hijackPage_->Picture2->setBackColor(ui::kWhite);
-        hijackPage_->Check1->setBackColor(window_->backColor());
+// How each page is made, by page number.
+using PageMaker = std::unique_ptr<Page> (*)(Form&, ui::Picture&);
+constexpr PageMaker kPageMakers[L::kPageCount] = {
+    &makePage<drive::DrivePage>,      // kDrive
+    &makePage<registry::HijackPage>,  // kHijack
+    &makePage<process::ProcessPage>,  // kProcess
+    &makePage<registry::BrowserPage>, // kBrowser
+    &makePage<dll::DllPage>,          // kDll
+};
+
+}  // namespace
+
+Page& MainWindow::page(int index) {
+    auto& p = pages_.at(static_cast<std::size_t>(index));
+    if (!p) {
+        p = kPageMakers[index](*form_, container(index));
+        // A page made after the load step takes the colours the others got then.
+        if (coloured_) p->applyColours(window_->backColor());
     }
-    return *hijackPage_;
+    return *p;
 }
 
-process::ProcessPage& MainWindow::processPage() {
-    if (!processPage_) {
-        processPage_ = std::make_unique<process::ProcessPage>(*form_, container(L::kProcess));
-        const ui::Rgb face = window_->backColor();
-        processPage_->Check2->setBackColor(face);
-        processPage_->Picture3->setBackColor(face);
-        processPage_->List1->setBackColor(face);
-    }
-    return *processPage_;
-}
-
-registry::BrowserPage& MainWindow::browserPage() {
-    if (!browserPage_) {
-        browserPage_ = std::make_unique<registry::BrowserPage>(*form_, container(L::kBrowser));
-        browserPage_->Picture4->setBackColor(ui::kWhite);
-        browserPage_->Check3->setBackColor(window_->backColor());
-    }
-    return *browserPage_;
-}
-
-dll::DllPage& MainWindow::dllPage() {
-    if (!dllPage_) dllPage_ = std::make_unique<dll::DllPage>(*form_, container(L::kDll));
-    return *dllPage_;
-}
+drive::DrivePage& MainWindow::drivePage() { return static_cast<drive::DrivePage&>(page(L::kDrive)); }
+registry::HijackPage& MainWindow::hijackPage() { return static_cast<registry::HijackPage&>(page(L::kHijack)); }
+process::ProcessPage& MainWindow::processPage() { return static_cast<process::ProcessPage&>(page(L::kProcess)); }
+registry::BrowserPage& MainWindow::browserPage() { return static_cast<registry::BrowserPage&>(page(L::kBrowser)); }
+dll::DllPage& MainWindow::dllPage() { return static_cast<dll::DllPage&>(page(L::kDll)); }
 
 void MainWindow::formLoad() {
     applyColours();
     window_->setOuterSize(L::kMainWidth, L::kMainHeight);
     for (auto& c : containers_)
         if (c) c->setVisible(false);
-    state_.pageNeedsRefill.fill(true);
-    state_.hijackCount = 0;
-    state_.browserCount = 0;
-    state_.processCount = 0;
     for (ui::Timer* t : {timer1_.get(), timer2_.get(), timer3_.get(), timer4_.get()}) t->setEnabled(false);
-    state_.hijackSelectAllNext = true;
-    state_.browserSelectAllNext = true;
-    state_.currentRow = 0;
-    state_.baselineCount = 0;
 
     // The drive box, the `watch` argument and the autostart box.
     const WatchRequest watch = parseWatchArgument(start_.argument);
-    drivePage_->load(watch.watch, watch.driveText);
+    drivePage().load(watch.watch, watch.driveText);
 
     ui::Picture& drive = container(L::kDrive);
     drive.setTop(L::kPagePlacement[L::kDrive].top);
@@ -159,40 +144,11 @@ void MainWindow::selectPage(int index) {
     if (index < 0 || index >= L::kPageCount) return;
     const L::PagePlacement& place = L::kPagePlacement[index];
     window_->setOuterSize(place.windowWidth, place.windowHeight);
-    ui::Picture& page = container(index);
-    page.setTop(place.top);
-    page.setLeft(place.left);
-
-    auto& refill = state_.pageNeedsRefill;
-    switch (index) {
-        case L::kHijack:
-            if (refill[L::kHijack]) {
-                refill[L::kHijack] = false;
-                hijackPage().rows->clear();
-                hijackPage().ScanHijacks();
-                hijackPage().rows->recomputeScrollRange(2);
-            }
-            break;
-        case L::kProcess:
-            processPage().rows->clear();
-            processPage().ListProcesses();
-            break;
-        case L::kBrowser:
-            if (refill[L::kBrowser]) {
-                refill[L::kBrowser] = false;
-                browserPage().rows->clear();
-                browserPage().ScanAll();
-            }
-            browserPage().rows->recomputeScrollRange(2);
-            break;
-        case L::kDll:
-            dllPage();
-            break;
-        default:
-            break;
-    }
-
-    page.setVisible(true);
+    ui::Picture& shown = container(index);
+    shown.setTop(place.top);
+    shown.setLeft(place.left);
+    page(index).onShown();
+    shown.setVisible(true);
     for (std::size_t p = 0; p < containers_.size(); ++p)
         if (containers_[p] && static_cast<int>(p) != index) containers_[p]->setVisible(false);
 }

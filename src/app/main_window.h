@@ -8,6 +8,7 @@
 
 #include "app/form.h"
 #include "app/layout.h"
+#include "app/page.h"
 #include "platform/platform.h"
 #include "platform/ui.h"
 
@@ -18,6 +19,7 @@ namespace wd::dll { class DllPage; }
 
 namespace wd::app {
 
+class CloseRequests;
 class HelpWindow;
 
 class MainWindow {
@@ -36,15 +38,16 @@ public:
 
     ui::Window& window() { return *window_; }
     Form& form() { return *form_; }
-    WindowState& state() { return state_; }
     // A page's container (Picture1), made hidden the first time it is needed.
     ui::Picture& container(int page);
     ui::Button& pageButton(int index) { return *pageBar_.at(static_cast<std::size_t>(index)); }
-    ui::Picture& picico();
 
-    drive::DrivePage& drivePage() { return *drivePage_; }
-    // The other pages are made when first needed (shown, or asked for here):
-    // start-up makes only what the first view shows.
+    // Page `index`. Only the Drive page is made at start-up; the others are
+    // made when first needed (shown, or asked for here), with their
+    // containers: under Wine every control window costs about a millisecond
+    // to make, and most starts never open most pages.
+    Page& page(int index);
+    drive::DrivePage& drivePage();
     registry::HijackPage& hijackPage();
     process::ProcessPage& processPage();
     registry::BrowserPage& browserPage();
@@ -59,22 +62,18 @@ private:
     Platform& platform_;
     ui::Toolkit& tk_;
     StartInfo start_;
-    WindowState state_;
     HelpWindow* help_ = nullptr;  // while it is open
     bool coloured_ = false;       // the load step has given the window its colours
 
     // Declared parent first: members are destroyed in reverse order.
     std::unique_ptr<ui::Window> window_;
-    std::unique_ptr<ui::Picture> picture5_, picture7_, picture6_, picico_;
+    std::unique_ptr<CloseRequests> closing_;
+    std::unique_ptr<ui::Picture> picture5_, picture7_, picture6_;
     std::vector<std::unique_ptr<ui::Button>> pageBar_;      // Command2
     std::array<std::unique_ptr<ui::Picture>, layout::kPageCount> containers_;  // Picture1
     std::unique_ptr<ui::Timer> timer1_, timer2_, timer3_, timer4_;
     std::unique_ptr<Form> form_;
-    std::unique_ptr<drive::DrivePage> drivePage_;
-    std::unique_ptr<registry::HijackPage> hijackPage_;
-    std::unique_ptr<process::ProcessPage> processPage_;
-    std::unique_ptr<registry::BrowserPage> browserPage_;
-    std::unique_ptr<dll::DllPage> dllPage_;
+    std::array<std::unique_ptr<Page>, layout::kPageCount> pages_;  // by page number
 };
 
 }  // namespace wd::app

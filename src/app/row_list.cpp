@@ -1,7 +1,6 @@
 #include "app/row_list.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 
 #include "app/layout.h"
@@ -9,13 +8,6 @@
 namespace wd::app {
 
 namespace {
-
-// The number a Tag holds; a Tag that is not a number counts as 0.
-long long tagNumber(const std::string& tag) {
-    long long v = 0;
-    std::from_chars(tag.data(), tag.data() + tag.size(), v);
-    return v;
-}
 
 // Rounds towards minus infinity, where plain division rounds towards zero.
 long long floorDiv(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
@@ -41,11 +33,9 @@ std::optional<RowBoxList::Range> nearView(const Column& c, long long offset, lon
 
 }  // namespace
 
-RowBoxList::RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
-                       ui::VScrollBar* bar, Columns columns, int rowWidth)
-    : tk_(tk), box_(box), element0_(element0), count_(count), bar_(bar), columns_(columns), rowWidth_(rowWidth) {
-    count_ = 0;
-}
+RowBoxList::RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, ui::VScrollBar* bar,
+                       Columns columns, int rowWidth)
+    : tk_(tk), box_(box), element0_(element0), bar_(bar), columns_(columns), rowWidth_(rowWidth) {}
 
 long long RowBoxList::offset() const {
     if (columns_ == Columns::One) return oneColumnOffset_;
@@ -120,7 +110,7 @@ void RowBoxList::show(Shown& shown, int row) {
     b.setBackColor(element0_.backColor());
     b.setRect(rect(row));
     b.setCaption(r.caption);
-    b.setTag(columns_ == Columns::One ? std::to_string(static_cast<long long>(rect(row).top) + offset()) : r.tag);
+    if (columns_ == Columns::One) b.setTag(std::to_string(static_cast<long long>(rect(row).top) + offset()));
     b.setValue(r.ticked ? 1 : 0);
     b.setToolTip(r.toolTipKey, [this, slot = static_cast<std::size_t>(&shown - windows_.data())] {
         const int k = slot < windows_.size() ? windows_[slot].row : 0;
@@ -173,8 +163,8 @@ void RowBoxList::clear() {
     }
 }
 
-void RowBoxList::append(std::string_view caption, std::string_view tag, std::string_view toolTipKey) {
-    rows_.push_back({std::string(caption), std::string(tag), std::string(toolTipKey), false});
+void RowBoxList::append(std::string_view caption, std::string_view toolTipKey) {
+    rows_.push_back({std::string(caption), std::string(toolTipKey), false});
     count_ = static_cast<std::int32_t>(rows_.size());
     // Rows come in order: the new one gets a window only when it is near the
     // view, and then the next free one.
@@ -190,7 +180,8 @@ void RowBoxList::append(std::string_view caption, std::string_view tag, std::str
 void RowBoxList::recomputeScrollRange(int extra) {
     if (!bar_ || columns_ != Columns::One) return;
     const ui::Rect t = element0_.rect();
-    const long long last = count_ > 0 ? rect(count_).top + oneColumnOffset_ : tagNumber(element0_.tag());
+    // An empty list counts from the template's Tag, "0".
+    const long long last = count_ > 0 ? rect(count_).top + oneColumnOffset_ : 0;
     const long long overflow = last + t.height - box_.rect().height;
     const long long maximum = overflow > 0 ? overflow / layout::kRowStep + extra : 0;
     // Lowering the maximum below the value moves the value, which scrolls.

@@ -1,7 +1,8 @@
 // A list of check-box rows inside a bordered box: the findings of the Hijack,
 // Browser and Process pages.
 //
-// The list is data: each row's caption, tick, Tag and tool-tip key. Real
+// The list is data: each row's caption, tick and tool-tip key (what a row
+// stands for is the page's to keep, in a row of its own). Real
 // check boxes, copies of the hidden template row (element 0), show the rows in
 // view and a view's worth around them, and are handed on to other rows as the
 // list scrolls; a list of any length costs a few dozen windows. A window
@@ -24,26 +25,29 @@ class RowBoxList {
 public:
     enum class Columns {
         One,  // rows 30 twips apart, Tag = unscrolled Top, scrolled by a bar
-        Two,  // two columns of 16 rows with no gap, Tag = caller's text
+        Two,  // two columns of 16 rows with no gap
     };
 
-    // `count` is the row count the page keeps for this list; `bar` is null
-    // for a list that does not scroll; `rowWidth` is the width given to
-    // one-column rows.
-    RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, std::int32_t& count,
-               ui::VScrollBar* bar, Columns columns, int rowWidth);
+    // `bar` is null for a list that does not scroll; `rowWidth` is the width
+    // given to one-column rows.
+    RowBoxList(ui::Toolkit& tk, ui::Picture& box, ui::CheckBox& element0, ui::VScrollBar* bar, Columns columns,
+               int rowWidth);
+
+    // The extra units recomputeScrollRange adds: when the page is selected,
+    // and after a removal has listed the rows anew.
+    static constexpr int kExtraWhenShown = 2;
+    static constexpr int kExtraAfterRemoval = 1;
 
     // Takes rows 1 to count away; the template stays.
     void clear();
-    // Adds row count + 1 with this caption, unticked. For a two-column list
-    // `tag` is the row's Tag; a one-column row's Tag is its unscrolled Top.
-    // `toolTipKey` names what the row's tool tip shows (empty: none); its text
-    // comes from toolTipText when the tip is about to show, and is kept while
-    // the row's window keeps the key. A window that comes back to a row with
-    // what it showed before costs no work (the toolkit skips what does not
-    // change).
-    void append(std::string_view caption, std::string_view tag = {}, std::string_view toolTipKey = {});
-    // Sets the scroll bar's maximum from the last row's Tag.
+    // Adds row count + 1 with this caption, unticked. `toolTipKey` names what
+    // the row's tool tip shows (empty: none); its text comes from toolTipText
+    // when the tip is about to show, and is kept while the row's window keeps
+    // the key. A window that comes back to a row with what it showed before
+    // costs no work (the toolkit skips what does not change).
+    void append(std::string_view caption, std::string_view toolTipKey = {});
+    // Sets the scroll bar's maximum from the last row's unscrolled Top (its
+    // Tag), plus `extra`.
     void recomputeScrollRange(int extra);
     // The scroll bar's change action: every row to its Tag less value × 180.
     void scrollRows();
@@ -60,7 +64,6 @@ public:
     bool hasRow(int k) const { return k >= 1 && k <= count_; }
     // Row k, 1 to count.
     const std::string& caption(int k) const { return at(k).caption; }
-    const std::string& tag(int k) const { return at(k).tag; }
     bool ticked(int k) const { return at(k).ticked; }
     void setTicked(int k, bool on);
     // Where row k stands in the box now, as its window does when it has one.
@@ -86,7 +89,6 @@ public:
 private:
     struct Row {
         std::string caption;
-        std::string tag;
         std::string toolTipKey;
         bool ticked = false;
     };
@@ -116,7 +118,7 @@ private:
     ui::Toolkit& tk_;
     ui::Picture& box_;
     ui::CheckBox& element0_;
-    std::int32_t& count_;
+    std::int32_t count_ = 0;
     ui::VScrollBar* bar_;
     Columns columns_;
     int rowWidth_;

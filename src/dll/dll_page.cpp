@@ -18,29 +18,21 @@ namespace L = wd::layout;
 // Switching pages needs nothing: the deletion works on its own copy of the path.
 class DllPage::ShellDown {
 public:
-    explicit ShellDown(DllPage& page) : page_(page), window_(page.form_.window) {
+    explicit ShellDown(DllPage& page) : page_(page), hold_(page.form_.closing) {
         page_.shellDown_ = true;
         page_.Command11->setEnabled(false);
-        heldClose_ = std::move(window_.onCloseRequest);
-        window_.onCloseRequest = [this](bool& cancel) {
-            cancel = true;
-            closeRequested_ = true;
-        };
     }
     ~ShellDown() {
-        window_.onCloseRequest = std::move(heldClose_);
         page_.Command11->setEnabled(true);
         page_.shellDown_ = false;
     }
     ShellDown(const ShellDown&) = delete;
     ShellDown& operator=(const ShellDown&) = delete;
-    bool closeRequested() const { return closeRequested_; }
+    bool closeRequested() const { return hold_.requested(); }
 
 private:
     DllPage& page_;
-    ui::Window& window_;
-    std::function<void(bool&)> heldClose_;
-    bool closeRequested_ = false;
+    const app::CloseRequests::Hold hold_;
 };
 
 DllPage::DllPage(app::Form& form, ui::Picture& c) : form_(form) {
@@ -103,7 +95,7 @@ void DllPage::Command11_Click() {
     std::optional<Target> target = reach(p.files, path);
     if (!target) {
         form_.toolkit().messageBox(&form_.window, std::string(kNotFoundBefore) + path + kNotFoundAfter,
-                                   kNotFoundTitle, ui::kMbOk);
+                                   kNotFoundTitle, ui::MessageBoxButtons::Ok);
         return;
     }
     bool closeRequested = false;

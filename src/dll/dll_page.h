@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/form.h"
+#include "app/page.h"
 #include "platform/ui.h"
 
 namespace wd::dll {
@@ -16,9 +17,13 @@ inline constexpr char kNotFoundTitle[] = "没有找到！";
 // How long the shell may take to exit before the file is deleted anyway.
 inline constexpr int kShellExitWaitMs = 5000;
 
-class DllPage {
+class DllPage final : public app::Page {
 public:
     DllPage(app::Form& form, ui::Picture& container);
+
+    // The page's controls keep the colours they are made with, and it has no list.
+    void applyColours(ui::Rgb) override {}
+    void onShown() override {}
 
     void Command11_Click();
 

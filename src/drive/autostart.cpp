@@ -28,7 +28,7 @@ void Autostart::Check4_Click() {
     const int tick = check4_.value();
     if (tick == 0) {
         registry::OpenResult run = registry::OpenKey(reg, platform::RootKey::LocalMachine, kRunKeyPath);
-        if (run.status == platform::kSuccess) registry::DeleteValue(reg, *run.key, name);
+        if (run.status == platform::RegStatus::Success) registry::DeleteValue(reg, *run.key, name);
     } else if (tick == 1) {
         autostartText = autostartCommand(form_.start.exePath, driveBox_.text());
         if (registry::KeyHandle run = registry::CreateKey(reg, platform::RootKey::LocalMachine, kRunKeyPath))
@@ -42,7 +42,7 @@ void Autostart::RefreshAutostartBox(const std::string& keyPath, const std::strin
     platform::Registry& reg = form_.platform.registry;
     bool found = false;
     if (registry::OpenResult run = registry::OpenKey(reg, platform::RootKey::LocalMachine, keyPath);
-        run.status == platform::kSuccess) {
+        run.status == platform::RegStatus::Success) {
         registry::WalkValues(reg, *run.key, [&](const registry::ValueEntry& e) {
             if (e.Name == valueName) found = true;  // exact, letter case included
             return !found;
@@ -53,13 +53,7 @@ void Autostart::RefreshAutostartBox(const std::string& keyPath, const std::strin
 }
 
 void Autostart::LoadAutostartBox(const std::string& keyPath, const std::string& valueName) {
-    struct Loading {
-        bool& flag;
-        explicit Loading(bool& f) : flag(f) { flag = true; }
-        ~Loading() { flag = false; }
-        Loading(const Loading&) = delete;
-        Loading& operator=(const Loading&) = delete;
-    } loading(loading_);
+    const app::Working loading(loading_);
     RefreshAutostartBox(keyPath, valueName);
 }
 

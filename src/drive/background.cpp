@@ -10,8 +10,8 @@ Background::Background(app::Form& form, std::function<void()> startMonitor)
     : form_(form), startMonitor_(std::move(startMonitor)) {
     formma_ = form.menu("formma", {{"openform", "打开窗口", [this] { openform_Click(); }},
                                    {"exitform", "退出监控", [this] { exitform_Click(); }}});
-    form.window.onCloseRequest = [this](bool& cancel) { Form_Unload(cancel); };
-    form.platform.tray.onMouse = [this](int message) { Picico_MouseMove(message); };
+    form.closing.answerWith([this](bool& cancel) { Form_Unload(cancel); });
+    form.platform.tray.onMouse = [this](platform::TrayMouse event) { Picico_MouseMove(event); };
     form.platform.tray.onTaskbarCreated = [this] { taskbarCreated(); };
 }
 
@@ -29,10 +29,10 @@ void Background::taskbarCreated() {
     if (trayIconWanted_) form_.platform.tray.add(L::kMainCaption);
 }
 
-void Background::Picico_MouseMove(int message) {
-    if (message == platform::kTrayLeftButtonUp) {
+void Background::Picico_MouseMove(platform::TrayMouse event) {
+    if (event == platform::TrayMouse::LeftUp) {
         openform_Click();
-    } else if (message == platform::kTrayRightButtonUp) {
+    } else if (event == platform::TrayMouse::RightUp) {
         form_.platform.tray.setForeground();
         formma_->popup();
     }
@@ -65,9 +65,9 @@ void Background::Form_Unload(bool& cancel) {
     exitDialog_ = &dialog;
     dialog.showModal(form_.window);
     exitDialog_ = nullptr;
-    cancel = exitChoice_ != kExitQuit;
-    if (exitChoice_ == kExitBackground) {
-        exitChoice_ = kExitNoAnswer;
+    cancel = exitChoice_ != ExitChoice::Quit;
+    if (exitChoice_ == ExitChoice::Background) {
+        exitChoice_ = ExitChoice::None;
         EnterBackgroundMode();
     }
 }

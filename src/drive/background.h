@@ -4,7 +4,6 @@
 // dialog answers.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -24,15 +23,15 @@ public:
     void EnterBackgroundMode();
 
     // A mouse message on the tray icon.
-    void Picico_MouseMove(int message);
+    void Picico_MouseMove(platform::TrayMouse event);
     void openform_Click();
     void exitform_Click();
     // Every close request of the main window: asks the Exit dialog what to do.
     void Form_Unload(bool& cancel);
 
-    std::int32_t exitChoice() const { return exitChoice_; }
+    ExitChoice exitChoice() const { return exitChoice_; }
     // Start-up: no answer yet.
-    void clearExitChoice() { exitChoice_ = kExitNoAnswer; }
+    void clearExitChoice() { exitChoice_ = ExitChoice::None; }
     bool exitDialogOpen() const { return exitDialog_ != nullptr; }
     ui::PopupMenu& formma() { return *formma_; }
 
@@ -42,7 +41,7 @@ private:
 
     app::Form& form_;
     std::function<void()> startMonitor_;
-    std::int32_t exitChoice_ = kExitNoAnswer;
+    ExitChoice exitChoice_ = ExitChoice::None;
     bool trayIconWanted_ = false;         // added by background mode, kept until the program ends
     ExitDialog* exitDialog_ = nullptr;    // while it is open
     std::unique_ptr<ui::PopupMenu> formma_;  // the tray menu

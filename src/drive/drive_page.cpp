@@ -31,8 +31,11 @@ DrivePage::DrivePage(app::Form& form, ui::Picture& c) : form_(form) {
     background_ = std::make_unique<Background>(form, [this] { startMonitor(); });
 }
 
+void DrivePage::applyColours(ui::Rgb face) { Check4->setBackColor(face); }
+
 void DrivePage::load(bool watch, const std::string& watchDrive) {
-    for (int k = 0; k <= 22; ++k) Combo1->insertItem(k, std::string(1, static_cast<char>('D' + k)) + ":");
+    for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter)
+        Combo1->insertItem(letter - kFirstDriveLetter, std::string(1, letter) + ":");
     if (watch) {
         Combo1->setText(watchDrive);
         background_->EnterBackgroundMode();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/form.h"
+#include "app/page.h"
 #include "drive/autostart.h"
 #include "drive/background.h"
 #include "drive/quarantine.h"
@@ -13,10 +14,19 @@
 
 namespace wd::drive {
 
-class DrivePage {
+// The drive box lists the drives from D: to Z:.
+inline constexpr char kFirstDriveLetter = 'D';
+inline constexpr char kLastDriveLetter = 'Z';
+
+class DrivePage final : public app::Page {
 public:
     // Makes the page's controls in `container` and wires them and Timer1.
     DrivePage(app::Form& form, ui::Picture& container);
+
+    // The autostart box takes the window's colour.
+    void applyColours(ui::Rgb face) override;
+    // The page has no list: nothing to do.
+    void onShown() override {}
 
     // The page's part of start-up: the drive box's list, the `watch`
     // argument's drive and background mode, then the autostart box.

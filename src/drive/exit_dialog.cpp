@@ -1,12 +1,14 @@
 #include "drive/exit_dialog.h"
 
+#include <iterator>
+
 #include "app/layout.h"
 
 namespace wd::drive {
 
 namespace L = wd::layout;
 
-ExitDialog::ExitDialog(ui::Toolkit& tk, std::int32_t& exitChoice, std::function<void()> quit,
+ExitDialog::ExitDialog(ui::Toolkit& tk, ExitChoice& exitChoice, std::function<void()> quit,
                        std::function<void()> closeHelp)
     : exitChoice_(exitChoice), quit_(std::move(quit)), closeHelp_(std::move(closeHelp)) {
     window = tk.window("Form2", {.border = ui::BorderStyle::FixedDialog,
@@ -16,12 +18,13 @@ ExitDialog::ExitDialog(ui::Toolkit& tk, std::int32_t& exitChoice, std::function<
     window->setCaption(L::kExitCaption);
     window->setClientSize(L::kExitClientWidth, L::kExitClientHeight);
     // Tab order: "完全退出", the banner, "后台监控", "不退出".
-    Command1[0] = tk.button(*window, L::kExitButtons[0]);
+    Command1[kQuitButton] = tk.button(*window, L::kExitButtons[kQuitButton]);
     Picture1 = tk.picture(*window, L::kExitBanner, false);
     Picture1->setImage(ui::Image::ExitBanner);
-    Command1[1] = tk.button(*window, L::kExitButtons[1]);
-    Command1[2] = tk.button(*window, L::kExitButtons[2]);
-    for (int i = 0; i < 3; ++i) Command1[i]->onClick = [this, i] { Command1_Click(i); };
+    Command1[kBackgroundButton] = tk.button(*window, L::kExitButtons[kBackgroundButton]);
+    Command1[kStayButton] = tk.button(*window, L::kExitButtons[kStayButton]);
+    for (int i = 0; i < static_cast<int>(std::size(Command1)); ++i)
+        Command1[i]->onClick = [this, i] { Command1_Click(i); };
     // The close box answers like "不退出".
     window->onCloseRequest = [](bool&) {};
 }
@@ -29,22 +32,22 @@ ExitDialog::ExitDialog(ui::Toolkit& tk, std::int32_t& exitChoice, std::function<
 void ExitDialog::showModal(ui::Window& owner) {
     window->setBackColor(L::kFaceColor);
     Picture1->setBackColor(L::kFaceColor);
-    Command1[0]->setFocus();
+    Command1[kQuitButton]->setFocus();
     window->showModal(&owner);
 }
 
 void ExitDialog::Command1_Click(int index) {
     switch (index) {
-        case 0:
-            exitChoice_ = kExitQuit;
+        case kQuitButton:
+            exitChoice_ = ExitChoice::Quit;
             quit_();
             break;
-        case 1:
-            exitChoice_ = kExitBackground;
+        case kBackgroundButton:
+            exitChoice_ = ExitChoice::Background;
             if (closeHelp_) closeHelp_();
             window->close();
             break;
-        default:
+        default:  // kStayButton
             window->close();
             break;
     }

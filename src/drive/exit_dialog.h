@@ -1,7 +1,6 @@
 // Form2: asks how to leave — quit, keep monitoring in the background, or stay.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -10,15 +9,16 @@
 namespace wd::drive {
 
 // The Exit dialog's answer (exitChoice): quit, background mode, or none yet.
-inline constexpr std::int32_t kExitQuit = 0;
-inline constexpr std::int32_t kExitBackground = 1;
-inline constexpr std::int32_t kExitNoAnswer = 10;
+enum class ExitChoice { Quit, Background, None };
+
+// The buttons of the dialog, by their index in Command1.
+enum ExitButton : int { kQuitButton = 0, kBackgroundButton = 1, kStayButton = 2 };
 
 class ExitDialog {
 public:
     // `exitChoice` is the program-wide answer; `quit` ends the program;
     // `closeHelp` closes the Help window if it is open.
-    ExitDialog(ui::Toolkit& tk, std::int32_t& exitChoice, std::function<void()> quit,
+    ExitDialog(ui::Toolkit& tk, ExitChoice& exitChoice, std::function<void()> quit,
                std::function<void()> closeHelp);
 
     // Shows the dialog modally over `owner`; returns when it is closed.
@@ -30,7 +30,7 @@ public:
     std::unique_ptr<ui::Button> Command1[3];
 
 private:
-    std::int32_t& exitChoice_;
+    ExitChoice& exitChoice_;
     std::function<void()> quit_;
     std::function<void()> closeHelp_;
 };

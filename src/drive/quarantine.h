@@ -8,77 +8,18 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "drive/autorun_reader.h"
+#include "drive/drive_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace wd::drive {
 
-inline constexpr char kQuarantineFolder[] = "★优盘VIP房☆";
-inline constexpr char kAutorunCopy[] = "autorun.inf.vkq";
-inline constexpr char kQuarantineExtension[] = ".vkq";
 // An autorun file is read up to this many bytes.
 inline constexpr std::uint64_t kAutorunReadLimit = 64ull << 20;
-// A name longer than this (in the file's own bytes) names nothing a path can
-// hold; its line is passed over.
-inline constexpr std::size_t kMaxNameBytes = 64u << 10;
-
-// The lines of a whole autorun text, decoded: a UTF-16LE or UTF-8 byte-order
-// mark decides the encoding, else the system's ANSI code page. A line ends at
-// CR, CR LF or LF; the last line needs no end. For small texts; a run reads
-// the file with AutorunReader.
-std::vector<std::string> autorunLines(platform::Text& text, std::string_view bytes);
-
-// The name a line gives: the text after the last "=" or space that is not the
-// line's first character. Nothing when there is no such separator.
-std::optional<std::string> nameOnLine(std::string_view line);
-
-// The names of an autorun file read piece by piece, the same names that
-// nameOnLine gives for each of autorunLines, in bounded memory: of a line it
-// keeps only the bytes after its last separator, at most kMaxNameBytes.
-class AutorunReader {
-public:
-    // Reads the next bytes of the file; the name of every line they end is
-    // appended to `names` (as UTF-8).
-    void feed(platform::Text& text, std::string_view bytes, std::vector<std::string>& names);
-    // The end of the file: the name of a last line without a line end.
-    void finish(platform::Text& text, std::vector<std::string>& names);
-
-private:
-    enum class Encoding { Unknown, Ansi, Utf8, Utf16 };
-    void detect(platform::Text& text, std::vector<std::string>& names);
-    void scan(platform::Text& text, std::string_view bytes, std::vector<std::string>& names);
-    void unit(platform::Text& text, char32_t u, std::string_view raw, std::vector<std::string>& names);
-    void endLine(platform::Text& text, std::vector<std::string>& names);
-
-    Encoding encoding_ = Encoding::Unknown;
-    std::string head_;           // the first bytes, until the encoding is known
-    std::string odd_;            // UTF-16: a byte waiting for its pair
-    bool lineStarted_ = false;   // the current line has a first character
-    bool separated_ = false;     // ... and a separator after it
-    bool tooLong_ = false;       // ... whose name outgrew kMaxNameBytes
-    bool afterCr_ = false;       // the last unit ended a line with CR
-    std::string name_;           // the bytes after the last separator
-};
-
-// The parts of the place a name denotes below the drive's root, or nothing
-// when the name must be passed over. Dots and blanks at the end of a part are
-// dropped as Windows drops them when it opens a path (all of them from the
-// last part, one dot from a part that a separator follows); then parts that
-// are empty or "." are dropped too, as Windows drops them. Passed over: an
-// empty name; a rooted one or one holding ":", a control character or one of
-// <>"|?*; a ".." part, or one that still ends in a dot or blank; a device
-// name (CON, NUL, AUX, PRN, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with or
-// without an extension) as any part; the Quarantine folder or anything in
-// it; the autorun file itself.
-std::optional<platform::DriveParts> drivePartsOf(std::string_view name);
-
-// Whether a name is used at all (drivePartsOf gives its parts).
-bool nameStaysOnDrive(std::string_view name);
 
 // How much one slice of a run may do before it hands the window back.
 struct SliceLimits {
@@ -121,11 +62,5 @@ private:
     void goOn(platform::Text& text, const SliceLimits& limits, std::chrono::steady_clock::time_point started);
     std::unique_ptr<Run> run_;
 };
-
-// One whole Quarantine run on the drive text (used unchanged as the prefix of
-// every path), without slices. Silent: failures before autorun.inf is moved
-// end the run (the next run tries again); a line whose file cannot be moved is
-// passed over.
-void QuarantineDrive(platform::Files& files, platform::Text& text, const std::string& drive);
 
 }  // namespace wd::drive

@@ -11,7 +11,9 @@
 
 namespace wd::platform {
 
-enum class RootKey : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x80000002u };
+// The two root keys the program works under: HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE.
+enum class RootKey { CurrentUser, LocalMachine };
 
 // The two views of the registry on 64-bit Windows. A 64-bit program sees the
 // 64-bit view; 32-bit programs see the 32-bit view, in which the system
@@ -20,7 +22,9 @@ enum class RootKey : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0
 // with the 64-bit view.
 enum class View : std::uint8_t { Bit64, Bit32 };
 
-// Registry value types with the numbers Windows gives them.
+// Registry value types. A value's type is data like its bytes: the registry
+// stores it as this number, a backup file writes it as hex(N), and a type
+// with no name here is kept as its number all the same (RegValue::type).
 enum class ValueType : std::uint32_t {
     None = 0,
     String = 1,
@@ -52,16 +56,20 @@ struct KeyInfo {
     std::uint32_t values = 0;
 };
 
-// Status codes with the values Windows gives them.
-inline constexpr long kSuccess = 0;
-inline constexpr long kFileNotFound = 2;
-inline constexpr long kAccessDenied = 5;
-inline constexpr long kInvalidParameter = 87;
-inline constexpr long kMoreData = 234;
-inline constexpr long kNoMoreItems = 259;
-// A key that is a registry link, which the program never goes through where
-// it may change what it reaches (ERROR_CANT_RESOLVE_FILENAME).
-inline constexpr long kLinkRefused = 1921;
+// How a registry call went.
+enum class RegStatus {
+    Success,
+    NotFound,      // no such key or value
+    AccessDenied,  // refused, or a key that still has subkeys was to be deleted
+    Invalid,       // a name, path or data the registry cannot be asked for (one holding a NUL, ...)
+    MoreData,      // an entry too large to hand over whole
+    NoMoreItems,   // an enumeration's end
+    KeyDeleted,    // the open key has been deleted meanwhile
+    // A key that is a registry link, which the program never goes through
+    // where it may change what it reaches.
+    LinkRefused,
+    Failed,  // anything else
+};
 
 // An open key; destroying it closes it.
 class RegKey {
@@ -74,32 +82,32 @@ public:
     virtual ~Registry() = default;
     // Opens the key as `view` shows it. A path or name that holds a NUL is
     // refused here and below: the system would take it for a shorter one.
-    virtual std::unique_ptr<RegKey> open(RootKey root, std::string_view path, View view, long& status) = 0;
+    virtual std::unique_ptr<RegKey> open(RootKey root, std::string_view path, View view, RegStatus& status) = 0;
     // Opens the key, making it (and missing parents) when it is absent.
-    virtual std::unique_ptr<RegKey> create(RootKey root, std::string_view path, View view, long& status) = 0;
-    // Entry `index` of the key's direct subkeys; kNoMoreItems past the end.
-    virtual long enumSubkey(RegKey& key, std::uint32_t index, std::string& name) = 0;
+    virtual std::unique_ptr<RegKey> create(RootKey root, std::string_view path, View view, RegStatus& status) = 0;
+    // Entry `index` of the key's direct subkeys; NoMoreItems past the end.
+    virtual RegStatus enumSubkey(RegKey& key, std::uint32_t index, std::string& name) = 0;
     // Entry `index` of the key's values with at most `maxBytes` of its data
-    // (value.size tells how much it holds); kNoMoreItems past the end. The
+    // (value.size tells how much it holds); NoMoreItems past the end. The
     // buffers of `value` and of the key are used again from call to call.
-    virtual long enumValue(RegKey& key, std::uint32_t index, RegValue& value, std::size_t maxBytes) = 0;
+    virtual RegStatus enumValue(RegKey& key, std::uint32_t index, RegValue& value, std::size_t maxBytes) = 0;
     // The name of entry `index` of the key's values, without its data.
-    virtual long enumValueName(RegKey& key, std::uint32_t index, std::string& name) = 0;
+    virtual RegStatus enumValueName(RegKey& key, std::uint32_t index, std::string& name) = 0;
     // The value of that name (as the registry matches names), with at most
-    // `maxBytes` of its data; kFileNotFound when there is none.
-    virtual long queryValue(RegKey& key, std::string_view name, RegValue& value, std::size_t maxBytes) = 0;
+    // `maxBytes` of its data; NotFound when there is none.
+    virtual RegStatus queryValue(RegKey& key, std::string_view name, RegValue& value, std::size_t maxBytes) = 0;
     // How many subkeys and values the key has.
-    virtual long info(RegKey& key, KeyInfo& out) = 0;
+    virtual RegStatus info(RegKey& key, KeyInfo& out) = 0;
     // Opens the direct subkey `name` of an open key, in the view that key was
     // opened in, as the key it is: a registry link (which leads elsewhere,
     // anywhere in the registry) is not followed but refused with
-    // kLinkRefused.
-    virtual std::unique_ptr<RegKey> openSubkey(RegKey& parent, std::string_view name, long& status) = 0;
+    // LinkRefused.
+    virtual std::unique_ptr<RegKey> openSubkey(RegKey& parent, std::string_view name, RegStatus& status) = 0;
     // Deletes the open key itself, which must have no subkeys: the key this
     // handle holds, whatever its path leads to by now.
-    virtual long deleteKey(RegKey& key) = 0;
-    virtual long deleteValue(RegKey& key, std::string_view name) = 0;
-    virtual long setValue(RegKey& key, const RegValue& value) = 0;
+    virtual RegStatus deleteKey(RegKey& key) = 0;
+    virtual RegStatus deleteValue(RegKey& key, std::string_view name) = 0;
+    virtual RegStatus setValue(RegKey& key, const RegValue& value) = 0;
     // Where the registry keeps the open key: its path below its root as
     // stored, after the view's redirection ("Software\Wow6432Node\..." for a
     // redirected key opened in the 32-bit view; the 64-bit key's own path for

@@ -7,18 +7,6 @@
 
 namespace wd::platform {
 
-// The fields of a ShellExecuteEx request that the program sets; every other
-// field is zero.
-struct ShellExecuteRequest {
-    std::uint32_t mask = 0;
-    std::uintptr_t owner = 0;
-    std::string verb;
-    std::string file;
-    std::string parameters;
-    std::string directory;
-    int show = 0;
-};
-
 enum class StartStyle { MinimizedActive, Hidden };
 
 class UserToken;
@@ -26,11 +14,12 @@ class UserToken;
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Runs the request; returns the hInstApp value the shell left (above 32
-    // when the request was accepted). A file that is not a full path is never
-    // handed to the shell, which would look it up in the current folder and
-    // on the search path: that answers SE_ERR_FNF (2).
-    virtual std::intptr_t execute(const ShellExecuteRequest& request) = 0;
+    // Asks the shell to show the properties sheet of `file`, owned by the
+    // window `owner` (ui::Window::nativeHandle), with no message of its own
+    // when it cannot; true when the shell accepted the request. A file that
+    // is not a full path is never handed to the shell, which would look it
+    // up in the current folder and on the search path.
+    virtual bool showProperties(std::string_view file, std::uintptr_t owner) = 0;
     // The folder Windows is installed in ("C:\Windows"), shared by every
     // user, without a trailing backslash; empty when unknown.
     virtual std::string windowsFolder() = 0;

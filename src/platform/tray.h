@@ -6,9 +6,19 @@
 
 namespace wd::platform {
 
-// Mouse messages as the icon reports them.
-inline constexpr int kTrayLeftButtonUp = 0x202;
-inline constexpr int kTrayRightButtonUp = 0x205;
+// What the mouse did on the icon.
+enum class TrayMouse {
+    Move,
+    LeftDown,
+    LeftUp,
+    LeftDoubleClick,
+    RightDown,
+    RightUp,
+    RightDoubleClick,
+    MiddleDown,
+    MiddleUp,
+    MiddleDoubleClick,
+};
 
 class Tray {
 public:
@@ -20,8 +30,8 @@ public:
     virtual bool remove() = 0;
     // Brings the window that owns the icon to the foreground.
     virtual void setForeground() = 0;
-    // A mouse message that happened on the icon.
-    std::function<void(int message)> onMouse;
+    // The mouse did something on the icon.
+    std::function<void(TrayMouse event)> onMouse;
     // The shell has (re)created the task bar; icons added before are gone.
     std::function<void()> onTaskbarCreated;
 };

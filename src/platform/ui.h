@@ -30,8 +30,8 @@ struct Rgb {
 
 inline constexpr Rgb kWhite{255, 255, 255};
 
-// Mouse button codes as the event handlers receive them.
-enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
+// Which mouse button an event is about.
+enum class MouseButton { Left, Right, Middle };
 
 // One row of a layout table: what a control is called, where it stands and what
 // it reads. `id` is the control's stable identifier inside its window (the Win32
@@ -44,7 +44,7 @@ struct Layout {
 };
 
 // Pictures drawn by us and compiled into the executable.
-enum class Image { None, Banner, HSeparator, VSeparator, TrayIcon, ExitBanner };
+enum class Image { None, Banner, HSeparator, VSeparator, ExitBanner };
 
 class Control {
 public:
@@ -60,8 +60,6 @@ public:
     virtual void setRect(const Rect& r) = 0;
     void setLeft(int v) { Rect r = rect(); r.left = v; setRect(r); }
     void setTop(int v) { Rect r = rect(); r.top = v; setRect(r); }
-    void setWidth(int v) { Rect r = rect(); r.width = v; setRect(r); }
-    void setHeight(int v) { Rect r = rect(); r.height = v; setRect(r); }
 
     virtual bool visible() const = 0;
     virtual void setVisible(bool v) = 0;
@@ -127,9 +125,12 @@ class TextBox : public Control {
 public:
     virtual std::string text() const = 0;
     virtual void setText(std::string_view t) = 0;
-    // Called for each character typed (13 for Enter) before the box handles it.
+    // Called for each character typed (kEnterKey for Enter) before the box handles it.
     std::function<void(int keyAscii)> onKeyPress;
 };
+
+// The character a TextBox reports for the Enter key (carriage return).
+inline constexpr int kEnterKey = '\r';
 
 struct TextBoxStyle {
     bool multiLine = false;
@@ -261,11 +262,10 @@ public:
     std::function<void(bool& cancel)> onCloseRequest;
 };
 
-// Message-box styles and answers, with the values Windows gives them.
-inline constexpr int kMbOk = 0;
-inline constexpr int kMbOkCancel = 1;
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
+// The buttons a message box offers, and the answer the user gave: any way of
+// closing it other than "OK" is Cancel.
+enum class MessageBoxButtons { Ok, OkCancel };
+enum class MessageBoxAnswer { Ok, Cancel };
 
 // How often long work lets the windows answer.
 inline constexpr int kAnswerEveryMs = 50;
@@ -305,8 +305,9 @@ public:
     // work that calls this must not be started again by a sent message.
     virtual void keepAnswering() = 0;
 
-    // Shows a message box (kMbOk / kMbOkCancel, no icon) and returns the answer.
-    virtual int messageBox(Window* owner, std::string_view text, std::string_view title, int style) = 0;
+    // Shows a message box (no icon) and returns the answer.
+    virtual MessageBoxAnswer messageBox(Window* owner, std::string_view text, std::string_view title,
+                                        MessageBoxButtons buttons) = 0;
 
     // Ends the program at once; no further close handling runs.
     [[noreturn]] virtual void exitProcess() = 0;

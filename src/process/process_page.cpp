@@ -39,8 +39,8 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
     Command7 = tk.button(c, L::kCommand7);
     for (auto& l : Label3) l->setTransparent(true);
 
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, form.state.processCount, nullptr,
-                                             app::RowBoxList::Columns::Two, L::kCheck2.rect.width);
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture3, *Check2, nullptr, app::RowBoxList::Columns::Two,
+                                             L::kCheck2.rect.width);
     rows->setColumnScrollBar(VScroll3.get());
     rows->toolTipText = [this](int row) { return toolTipOf(row); };
     rows->onRowMouseDown = [this](int row, ui::MouseButton b, int, int) { Check2_MouseDown(row, b); };
@@ -62,10 +62,20 @@ ProcessPage::ProcessPage(app::Form& form, ui::Picture& c)
                                     {"clearall", "清除所有", [this] { clearall_Click(); }}});
 }
 
+void ProcessPage::applyColours(ui::Rgb face) {
+    Check2->setBackColor(face);
+    Picture3->setBackColor(face);
+    List1->setBackColor(face);
+}
+
+void ProcessPage::onShown() {
+    rows->clear();
+    ListProcesses();
+}
+
 void ProcessPage::ListProcesses() {
-    int k = 0;
     std::map<ProcessKey, Known> listed;
-    rowProcesses_.clear();
+    listed_.clear();
     if (const auto snapshot = processes_.snapshot()) {
         for (const platform::ProcessEntry& e : *snapshot) {
             const ProcessKey id{e.pid, e.createTime};
@@ -80,22 +90,29 @@ void ProcessPage::ListProcesses() {
                     known.pathRead = true;
                 }
                 // The tip stays while the row stands for a file of the same path.
-                rows->append(known.name, known.path, known.path);
-                rowProcesses_.push_back(e);
-                ++k;
+                rows->append(known.name, known.path);
+                listed_.push_back({e, known.path});
             }
             // Without a start time an id says too little to be kept.
             if (e.createTime != 0) listed.insert_or_assign(id, std::move(known));
         }
     }
     known_ = std::move(listed);
-    form_.state.processCount = k;
     rows->fitScrollBar();
 }
 
+const ProcessPage::Row* ProcessPage::listedRow(int k) const {
+    const auto at = static_cast<std::size_t>(k);
+    return rows->hasRow(k) && at <= listed_.size() ? &listed_[at - 1] : nullptr;
+}
+
+std::string ProcessPage::pathOf(int row) const {
+    const Row* r = listedRow(row);
+    return r ? r->path : std::string();
+}
+
 std::string ProcessPage::toolTipOf(int row) {
-    if (!rows->hasRow(row)) return {};
-    const std::string path = rows->tag(row);
+    const std::string path = pathOf(row);
     if (path.empty()) return {};
     return path + "\n" + signatureLine(path);
 }
@@ -137,7 +154,7 @@ int ProcessPage::selectMatching(const std::string& name) {
 }
 
 void ProcessPage::Command5_Click() {
-    for (int n = 1; n <= form_.state.processCount && rows->hasRow(n); ++n) {
+    for (int n = 1; rows->hasRow(n); ++n) {
         if (!rows->ticked(n)) continue;
         const std::string caption = rows->caption(n);
         if (selectMatching(caption) >= 0) continue;
@@ -147,7 +164,7 @@ void ProcessPage::Command5_Click() {
 }
 
 void ProcessPage::Text1_KeyPress(int keyAscii) {
-    if (keyAscii != 13) return;
+    if (keyAscii != ui::kEnterKey) return;
     const std::string typed = Text1->text();
     if (typed.empty()) return;
     List1->addItem(typed + ".exe");
@@ -158,7 +175,7 @@ void ProcessPage::Text1_KeyPress(int keyAscii) {
 void ProcessPage::SearchSuspects() {
     const auto snapshot = processes_.snapshot();
     if (!snapshot) return;
-    const bool recording = form_.state.baselineCount == 0;
+    const bool recording = baseline_.empty();
     for (const platform::ProcessEntry& e : *snapshot) {
         const std::string name = processName(text_, e.exeName);
         if (name.empty()) continue;  // a process still starting: no name to judge yet
@@ -171,7 +188,6 @@ void ProcessPage::SearchSuspects() {
         if (selectMatching(name) >= 0) continue;
         List1->addItem(name);
     }
-    form_.state.baselineCount = static_cast<std::int32_t>(baseline_.size());
 }
 
 void ProcessPage::LoopKillPass() {
@@ -213,35 +229,33 @@ void ProcessPage::clear_Click() {
 void ProcessPage::clearall_Click() { List1->clear(); }
 
 void ProcessPage::Check2_MouseDown(int index, ui::MouseButton button) {
-    if (button != ui::MouseButton::Right || index <= 5 || index > INT16_MAX) return;
-    form_.state.currentRow = static_cast<std::int16_t>(index);
+    if (button != ui::MouseButton::Right || index <= kRowsWithoutMenu || index > INT16_MAX) return;
+    currentRow_ = static_cast<std::int16_t>(index);
     // "结束进程" ends the process this row stands for now, whatever the row
     // shows by the time the item is chosen.
-    const auto k = static_cast<std::size_t>(index - 1);
-    menuProcess_ = rows->hasRow(index) && k < rowProcesses_.size()
-                       ? std::optional<platform::ProcessEntry>(rowProcesses_[k])
-                       : std::nullopt;
+    const Row* r = listedRow(index);
+    menuProcess_ = r ? std::optional<platform::ProcessEntry>(r->process) : std::nullopt;
     mangerpro_->popup();
 }
 
 void ProcessPage::showfile_Click() {
     // The list may have been rebuilt with fewer rows while the menu was open.
-    const int n = form_.state.currentRow;
+    const int n = currentRow_;
     if (!rows->hasRow(n)) return;
-    const std::string path = rows->tag(n);
+    const std::string path = pathOf(n);
     ShowFileProperties(form_.platform.shell, path, form_.window.nativeHandle());
 }
 
 void ProcessPage::endpro_Click() {
-    const int n = form_.state.currentRow;
+    const int n = currentRow_;
     if (!rows->hasRow(n) || !menuProcess_) return;
     // The process stays the one the user right-clicked, even if a refresh
     // gives its row to another process while the box is open.
     const platform::ProcessEntry chosen = *menuProcess_;
     const std::string name = processName(text_, chosen.exeName);
-    const int answer = form_.toolkit().messageBox(&form_.window, std::string(kEndConfirmText) + name,
-                                                  kEndConfirmTitle, ui::kMbOkCancel);
-    if (answer != ui::kIdOk) return;
+    const ui::MessageBoxAnswer answer = form_.toolkit().messageBox(
+        &form_.window, std::string(kEndConfirmText) + name, kEndConfirmTitle, ui::MessageBoxButtons::OkCancel);
+    if (answer != ui::MessageBoxAnswer::Ok) return;
     // Ended meanwhile, it stays ended: a process that now has its id is not it.
     EndProcess(processes_, text_, chosen);
 }

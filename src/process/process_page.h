@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/page.h"
 #include "app/row_list.h"
 #include "platform/processes.h"
 #include "platform/ui.h"
@@ -26,16 +27,24 @@ inline constexpr char kSignatureInvalid[] = "无效";
 // A file on a network share, which is never opened for its signature.
 inline constexpr char kSignatureUnchecked[] = "未检查";
 inline constexpr std::size_t kMaxSignaturesKept = 512;
+// The first rows of the list never open the Process menu: a snapshot starts
+// with the system's own processes.
+inline constexpr int kRowsWithoutMenu = 5;
 
 // The name under which the program itself runs: its executable's base name
 // with only A-Z folded to lower case, then ".exe".
 std::string ownNameKey(const std::string& exeBaseName);
 
-class ProcessPage {
+class ProcessPage final : public app::Page {
 public:
     // Makes the page's controls in `container` and wires them, the timers
     // Timer2 to Timer4 and the Process and List menus to its handlers.
     ProcessPage(app::Form& form, ui::Picture& container);
+
+    // The list's box, its template row and the Suspect list take the window's colour.
+    void applyColours(ui::Rgb face) override;
+    // Every selection lists the processes anew.
+    void onShown() override;
 
     // Appends one row per running process to the (cleared) Process list.
     void ListProcesses();
@@ -56,6 +65,14 @@ public:
     void endpro_Click();
 
     const std::vector<std::string>& baseline() const { return baseline_; }
+    // How many names the suspect search has recorded as running when it
+    // first looked (0: the next search records them).
+    std::int32_t baselineCount() const { return static_cast<std::int32_t>(baseline_.size()); }
+    // The row whose menu was opened last (0: none yet).
+    std::int16_t currentRow() const { return currentRow_; }
+    // The full path of row k's executable, as listed (empty when it could not
+    // be read, or for a row that stands for no process).
+    std::string pathOf(int row) const;
     ui::PopupMenu& mangerpro() { return *mangerpro_; }
     ui::PopupMenu& listm() { return *listm_; }
 
@@ -95,9 +112,15 @@ private:
     platform::Text& text_;
     const std::string ownKey_;
     std::map<ProcessKey, Known> known_;  // the processes of the last listing
-    // The process of each row (row k at k - 1), and of the row whose menu
-    // was opened last.
-    std::vector<platform::ProcessEntry> rowProcesses_;
+    // What a row stands for: the process, and its executable's path.
+    struct Row {
+        platform::ProcessEntry process;
+        std::string path;
+    };
+    const Row* listedRow(int k) const;
+    // The rows of the last listing (row k at k - 1), and the process of the
+    // row whose menu was opened last.
+    std::vector<Row> listed_;
     std::optional<platform::ProcessEntry> menuProcess_;
     // Signatures checked, by path, with the file's stamp when it was checked.
     struct Checked {
@@ -108,6 +131,7 @@ private:
     std::unique_ptr<ui::PopupMenu> mangerpro_;  // the Process menu
     std::unique_ptr<ui::PopupMenu> listm_;      // the List menu
     std::vector<std::string> baseline_;
+    std::int16_t currentRow_ = 0;
     std::unordered_set<std::string> baselineNames_;
 };
 

@@ -1,7 +1,8 @@
 #include "registry/browser_page.h"
 
 #include "app/layout.h"
-#include "registry/reg_backup.h"
+#include "registry/backup_file.h"
+#include "registry/backup_set.h"
 #include "registry/registry_access.h"
 #include "registry/row_tips.h"
 
@@ -21,9 +22,9 @@ BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command9 = tk.button(c, L::kCommand9);
     Command10 = tk.button(c, L::kCommand10);
 
-    const int rowWidth = L::kPicture1[L::kBrowser].rect.width - 60;
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, form.state.browserCount, VScroll1.get(),
-                                             app::RowBoxList::Columns::One, rowWidth);
+    const int rowWidth = L::kPicture1[L::kBrowser].rect.width - L::kRowWidthLess;
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture4, *Check3, VScroll1.get(), app::RowBoxList::Columns::One,
+                                             rowWidth);
 
     rows->toolTipText = [this](int row) { return toolTipOf(row); };
 
@@ -32,20 +33,37 @@ BrowserPage::BrowserPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command10->onClick = [this] { Command10_Click(); };
 }
 
-void BrowserPage::setEntryName(int row, const ViewedName& entry) {
-    const auto k = static_cast<std::size_t>(row);
-    if (browserEntryNames.size() <= k) browserEntryNames.resize(k + 1);
-    browserEntryNames[k] = entry;
+void BrowserPage::applyColours(ui::Rgb face) {
+    Picture4->setBackColor(ui::kWhite);
+    Check3->setBackColor(face);
+}
+
+void BrowserPage::onShown() {
+    if (needsRefill_) {
+        needsRefill_ = false;
+        rows->clear();
+        ScanAll();
+    }
+    rows->recomputeScrollRange(app::RowBoxList::kExtraWhenShown);
 }
 
 void BrowserPage::appendRow(const std::string& caption, const ViewedName& entry, Kind kind) {
     // The tip is read anew after every refill.
-    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption, {},
+    rows->append(entry.view == View::Bit32 ? caption + L::k32BitSuffix : caption,
                  std::to_string(rows->fills()) + '|' + std::to_string(rows->count() + 1));
-    setEntryName(rows->count(), entry);
     const auto k = static_cast<std::size_t>(rows->count());
-    if (entryKinds_.size() <= k) entryKinds_.resize(k + 1, Kind::Extension);
-    entryKinds_[k] = kind;
+    if (listed_.size() < k) listed_.resize(k);
+    listed_[k - 1] = {entry, kind};
+}
+
+const BrowserPage::Row* BrowserPage::listedRow(int k) const {
+    const auto at = static_cast<std::size_t>(k);
+    return rows->hasRow(k) && at <= listed_.size() ? &listed_[at - 1] : nullptr;
+}
+
+const ViewedName* BrowserPage::entry(int k) const {
+    const Row* r = listedRow(k);
+    return r ? &r->entry : nullptr;
 }
 
 std::string BrowserPage::classServer(const std::string& clsid, View view) {
@@ -53,26 +71,26 @@ std::string BrowserPage::classServer(const std::string& clsid, View view) {
     for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
         OpenResult server =
             OpenKey(reg, root, std::string(kClassesPath) + "\\" + clsid + "\\" + kInprocServerKey, view);
-        if (server.status != platform::kSuccess) continue;
+        if (server.status != platform::RegStatus::Success) continue;
         // The default value alone, however many others the key holds.
         if (const std::optional<ValueEntry> file = QueryValue(reg, *server.key, "")) return file->Text;
     }
     return {};
 }
 
-std::string BrowserPage::toolTipOf(int row) {
-    const auto k = static_cast<std::size_t>(row);
-    if (!rows->hasRow(row) || k >= browserEntryNames.size() || k >= entryKinds_.size()) return {};
-    const ViewedName& entry = browserEntryNames[k];
+std::string BrowserPage::toolTipOf(int k) {
+    const Row* r = listedRow(k);
+    if (!r) return {};
+    const ViewedName& entry = r->entry;
     Platform& p = form_.platform;
     std::string command;
-    if (entryKinds_[k] == Kind::Extension) {
+    if (r->kind == Kind::Extension) {
         // A button or menu entry runs a program or script of its own, or a COM
         // class (named by ClsidExtension, or by the entry itself).
         std::string exec, script, clsid = entry.name;
         OpenResult ext = OpenKey(p.registry, RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + entry.name,
                                  entry.view);
-        if (ext.status == platform::kSuccess) {
+        if (ext.status == platform::RegStatus::Success) {
             const auto read = [&](const char* name, std::string& into) {
                 if (const std::optional<ValueEntry> e = QueryValue(p.registry, *ext.key, name); e && e->ByteCount >= 1)
                     into = e->Text;
@@ -96,12 +114,12 @@ void BrowserPage::ScanExtensions(const std::string& path, View view) {
     platform::Registry& reg = form_.platform.registry;
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, path, view)) return;
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, path, view);
-    if (extensions.status != platform::kSuccess) return;
+    if (extensions.status != platform::RegStatus::Success) return;
     WalkSubkeyNames(reg, *extensions.key, [&](const std::string& name) {
         form_.toolkit().keepAnswering();
         std::string caption = Check3->caption();
         OpenResult ext = OpenKey(reg, RootKey::LocalMachine, path + "\\" + name, view);
-        if (ext.status == platform::kSuccess) {
+        if (ext.status == platform::RegStatus::Success) {
             // Names only, until one of the two, spelt exactly so, has data.
             WalkValueNames(reg, *ext.key, [&](const std::string& value) {
                 if (value != kMenuTextValue && value != kButtonTextValue) return true;
@@ -120,7 +138,7 @@ void BrowserPage::ScanToolbars(const std::string& path, View view) {
     platform::Registry& reg = form_.platform.registry;
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, path, view)) return;
     OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, path, view);
-    if (toolbar.status != platform::kSuccess) return;
+    if (toolbar.status != platform::RegStatus::Success) return;
     WalkValues(reg, *toolbar.key, [&](const ValueEntry& e) {
         form_.toolkit().keepAnswering();
         if (e.ByteCount >= 1) appendRow(e.Text, {e.Name, view}, Kind::Toolbar);
@@ -140,7 +158,7 @@ void BrowserPage::DeleteExtensionKey(const std::string& name, View view) {
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, std::string(kExtensionsPath) + "\\" + name, view))
         return;
     OpenResult extensions = OpenKey(reg, RootKey::LocalMachine, kExtensionsPath, view);
-    if (extensions.status == platform::kSuccess)
+    if (extensions.status == platform::RegStatus::Success)
         DeleteKeyTree(reg, *extensions.key, name, [&](const std::string& below) {
             form_.toolkit().keepAnswering();
             return !backup_ ||
@@ -152,49 +170,42 @@ void BrowserPage::DeleteToolbarValue(const std::string& name, View view) {
     platform::Registry& reg = form_.platform.registry;
     if (backup_ && !backup_->holdsValue(RootKey::LocalMachine, kToolbarPath, name, view)) return;
     OpenResult toolbar = OpenKey(reg, RootKey::LocalMachine, kToolbarPath, view);
-    if (toolbar.status == platform::kSuccess) DeleteValue(reg, *toolbar.key, name);
+    if (toolbar.status == platform::RegStatus::Success) DeleteValue(reg, *toolbar.key, name);
 }
 
-void BrowserPage::DeleteAllValues(const std::string& rootText, const std::string& path) {
+void BrowserPage::DeleteAllValues(RootKey root, const std::string& path) {
     platform::Registry& reg = form_.platform.registry;
-    const std::optional<RootKey> root = ParseRootKey(rootText);
-    if (!root) return;
     for (View view : {View::Bit64, View::Bit32}) {
-        if (!ViewHasOwnKey(reg, *root, path, view)) continue;
+        if (!ViewHasOwnKey(reg, root, path, view)) continue;
         // The key itself: a link in its place would wipe the key it leads to.
-        OpenResult key = OpenKeyAsItself(reg, *root, path, view);
-        if (key.status != platform::kSuccess) continue;
+        OpenResult key = OpenKeyAsItself(reg, root, path, view);
+        if (key.status != platform::RegStatus::Success) continue;
         // All names first: deleting shifts the index of the values still to come.
-        deletionNames.assign(1, std::string());
+        std::vector<std::string> names;
         WalkValueNames(reg, *key.key, [&](const std::string& name) {
             form_.toolkit().keepAnswering();
-            deletionNames.push_back(name);
+            names.push_back(name);
             return true;
         });
-        for (std::size_t k = 1; k < deletionNames.size(); ++k) {
+        for (const std::string& name : names) {
             form_.toolkit().keepAnswering();
-            if (!backup_ || backup_->holdsValue(*root, path, deletionNames[k], view))
-                DeleteValue(reg, *key.key, deletionNames[k]);
+            if (!backup_ || backup_->holdsValue(root, path, name, view)) DeleteValue(reg, *key.key, name);
         }
     }
 }
 
-void BrowserPage::DeleteAllSubkeys(const std::string& rootText, const std::string& path) {
+void BrowserPage::DeleteAllSubkeys(RootKey root, const std::string& path) {
     platform::Registry& reg = form_.platform.registry;
-    const std::optional<RootKey> root = ParseRootKey(rootText);
-    if (!root) return;
     for (View view : {View::Bit64, View::Bit32}) {
-        if (!ViewHasOwnKey(reg, *root, path, view)) continue;
-        OpenResult key = OpenKeyAsItself(reg, *root, path, view);
-        if (key.status != platform::kSuccess) continue;
-        deletionNames.assign(1, std::string());
-        for (const std::string& name : EnumSubkeyNames(reg, *key.key)) deletionNames.push_back(name);
+        if (!ViewHasOwnKey(reg, root, path, view)) continue;
+        OpenResult key = OpenKeyAsItself(reg, root, path, view);
+        if (key.status != platform::RegStatus::Success) continue;
         // Each helper object whole, as its backup holds it.
-        for (std::size_t k = 1; k < deletionNames.size(); ++k)
-            if (!backup_ || backup_->holdsKey(*root, path + "\\" + deletionNames[k], view))
-                DeleteKeyTree(reg, *key.key, deletionNames[k], [&](const std::string& below) {
+        for (const std::string& name : EnumSubkeyNames(reg, *key.key))
+            if (!backup_ || backup_->holdsKey(root, path + "\\" + name, view))
+                DeleteKeyTree(reg, *key.key, name, [&](const std::string& below) {
                     form_.toolkit().keepAnswering();
-                    return !backup_ || backup_->holdsKeyBlock(*root, path + "\\" + below, view);
+                    return !backup_ || backup_->holdsKeyBlock(root, path + "\\" + below, view);
                 });
     }
 }
@@ -208,10 +219,10 @@ bool BrowserPage::backUpRemoval(BackupSet& backup, const std::vector<ViewedName>
         backup.addValue(RootKey::LocalMachine, kToolbarPath, e.name, e.view);
     }
     for (View view : {View::Bit64, View::Bit32}) {
-        if (auto root = ParseRootKey(kUrlSearchHooksRoot); root && ViewHasOwnKey(p.registry, *root, kUrlSearchHooksPath, view))
-            backup.addAllValues(*root, kUrlSearchHooksPath, view);
-        if (auto root = ParseRootKey(kHelperObjectsRoot); root && ViewHasOwnKey(p.registry, *root, kHelperObjectsPath, view))
-            backup.addSubkeyTrees(*root, kHelperObjectsPath, view);
+        if (ViewHasOwnKey(p.registry, kUrlSearchHooksRoot, kUrlSearchHooksPath, view))
+            backup.addAllValues(kUrlSearchHooksRoot, kUrlSearchHooksPath, view);
+        if (ViewHasOwnKey(p.registry, kHelperObjectsRoot, kHelperObjectsPath, view))
+            backup.addSubkeyTrees(kHelperObjectsRoot, kHelperObjectsPath, view);
     }
     return !backup.empty() && WriteBackupFile(p.files, p.environment, "browser", backup).has_value();
 }
@@ -223,8 +234,7 @@ void BrowserPage::Command10_Click() {
     const app::Working working(working_);
     std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->ticked(k) && static_cast<std::size_t>(k) < browserEntryNames.size())
-            ticked.push_back(browserEntryNames[static_cast<std::size_t>(k)]);
+        if (const ViewedName* e = entry(k); e && rows->ticked(k)) ticked.push_back(*e);
 
     // One backup of all the click deletes, and only what it holds is deleted;
     // without it nothing is deleted and the rescan lists every entry again.
@@ -246,10 +256,10 @@ void BrowserPage::Command10_Click() {
     }
     backup_ = nullptr;
     ScanAll();
-    rows->recomputeScrollRange(1);
+    rows->recomputeScrollRange(app::RowBoxList::kExtraAfterRemoval);
 }
 
-void BrowserPage::Command9_Click() { rows->tickAll(form_.state.browserSelectAllNext, *Command9); }
+void BrowserPage::Command9_Click() { rows->tickAll(selectAllNext_, *Command9); }
 
 void BrowserPage::VScroll1_Change() { rows->scrollRows(); }
 

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "app/layout.h"
-#include "registry/reg_backup.h"
+#include "registry/backup_file.h"
+#include "registry/backup_set.h"
 #include "registry/registry_access.h"
 #include "registry/row_tips.h"
 
@@ -24,15 +25,28 @@ HijackPage::HijackPage(app::Form& form, ui::Picture& c) : form_(form) {
     Command4 = tk.button(c, L::kCommand4);
     Command3 = tk.button(c, L::kCommand3);
 
-    const int rowWidth = L::kPicture1[L::kHijack].rect.width - 60;
-    rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, form.state.hijackCount, VScroll2.get(),
-                                             app::RowBoxList::Columns::One, rowWidth);
+    const int rowWidth = L::kPicture1[L::kHijack].rect.width - L::kRowWidthLess;
+    rows = std::make_unique<app::RowBoxList>(tk, *Picture2, *Check1, VScroll2.get(), app::RowBoxList::Columns::One,
+                                             rowWidth);
 
     rows->toolTipText = [this](int row) { return toolTipOf(row); };
 
     VScroll2->onChange = [this] { VScroll2_Change(); };
     Command4->onClick = [this] { Command4_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
+}
+
+void HijackPage::applyColours(ui::Rgb face) {
+    Picture2->setBackColor(ui::kWhite);
+    Check1->setBackColor(face);
+}
+
+void HijackPage::onShown() {
+    if (!needsRefill_) return;
+    needsRefill_ = false;
+    rows->clear();
+    ScanHijacks();
+    rows->recomputeScrollRange(app::RowBoxList::kExtraWhenShown);
 }
 
 void HijackPage::ScanHijacks() {
@@ -46,30 +60,35 @@ void HijackPage::scanView(View view) {
     // Windows shares this key between the views: then it is read once.
     if (!ViewHasOwnKey(reg, RootKey::LocalMachine, kHijackPath, view)) return;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
-    if (ifeo.status != platform::kSuccess) return;
+    if (ifeo.status != platform::RegStatus::Success) return;
     WalkSubkeyNames(reg, *ifeo.key, [&](const std::string& name) {
         tk.keepAnswering();
         if (name == kProtectedSubkey) return true;
         // The tip is read anew after every refill.
-        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name, {},
+        rows->append(view == View::Bit32 ? name + L::k32BitSuffix : name,
                      std::to_string(rows->fills()) + '|' + std::to_string(rows->count() + 1));
         const auto k = static_cast<std::size_t>(rows->count());
-        if (hijackEntries.size() <= k) hijackEntries.resize(k + 1);
-        hijackEntries[k] = {name, view};
+        if (entries_.size() < k) entries_.resize(k);
+        entries_[k - 1] = {name, view};
         return true;
     });
 }
 
-std::string HijackPage::toolTipOf(int row) {
+const ViewedName* HijackPage::entry(int row) const {
     const auto k = static_cast<std::size_t>(row);
-    if (!rows->hasRow(row) || k >= hijackEntries.size()) return {};
-    const ViewedName& entry = hijackEntries[k];
+    return rows->hasRow(row) && k <= entries_.size() ? &entries_[k - 1] : nullptr;
+}
+
+std::string HijackPage::toolTipOf(int row) {
+    const ViewedName* found = entry(row);
+    if (!found) return {};
+    const ViewedName& entry = *found;
     platform::Registry& reg = form_.platform.registry;
     platform::Text& text = form_.platform.text;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, entry.view);
-    if (ifeo.status != platform::kSuccess) return {};
+    if (ifeo.status != platform::RegStatus::Success) return {};
     OpenResult key = OpenSubkey(reg, *ifeo.key, entry.name);
-    if (key.status != platform::kSuccess) return {};
+    if (key.status != platform::RegStatus::Success) return {};
     // A tip reads what it shows: the values that change how the program
     // starts, wherever they stand, then the first others, as many as there
     // are lines; the count comes from the key's information. The values of
@@ -79,7 +98,7 @@ std::string HijackPage::toolTipOf(int row) {
     std::size_t total = 0, others = 0;
     const auto read = [&](platform::RegKey& k, const std::string& subkey) {
         platform::KeyInfo info;
-        if (reg.info(k, info) == platform::kSuccess) total += info.values;
+        if (reg.info(k, info) == platform::RegStatus::Success) total += info.values;
         for (const char* start : kStartValueNames)
             if (std::optional<ValueEntry> e = QueryValue(reg, k, start)) values.push_back({subkey, std::move(*e)});
         if (others >= kMaxTipValueLines) return;
@@ -92,7 +111,7 @@ std::string HijackPage::toolTipOf(int row) {
     read(*key.key, {});
     std::size_t subkeys = 0;
     WalkSubkeyNames(reg, *key.key, [&](const std::string& name) {
-        if (OpenResult sub = OpenSubkey(reg, *key.key, name); sub.status == platform::kSuccess) read(*sub.key, name);
+        if (OpenResult sub = OpenSubkey(reg, *key.key, name); sub.status == platform::RegStatus::Success) read(*sub.key, name);
         return ++subkeys < kMaxTipSubkeys;
     });
     return ValuesToolTip(values, total, text);
@@ -105,7 +124,7 @@ void HijackPage::DeleteHijackKey(const std::string& name, View view) {
     // its subkeys those that were read with it.
     if (backup_ && !backup_->holdsKey(RootKey::LocalMachine, path, view)) return;
     OpenResult ifeo = OpenKey(reg, RootKey::LocalMachine, kHijackPath, view);
-    if (ifeo.status != platform::kSuccess) return;
+    if (ifeo.status != platform::RegStatus::Success) return;
     DeleteKeyTree(reg, *ifeo.key, name, [&](const std::string& below) {
         form_.toolkit().keepAnswering();
         return !backup_ || backup_->holdsKeyBlock(RootKey::LocalMachine, std::string(kHijackPath) + "\\" + below, view);
@@ -120,8 +139,7 @@ void HijackPage::Command3_Click() {
     Platform& p = form_.platform;
     std::vector<ViewedName> ticked;
     for (int k = 1; k <= rows->count(); ++k)
-        if (rows->ticked(k) && static_cast<std::size_t>(k) < hijackEntries.size())
-            ticked.push_back(hijackEntries[static_cast<std::size_t>(k)]);
+        if (const ViewedName* e = entry(k); e && rows->ticked(k)) ticked.push_back(*e);
 
     if (!ticked.empty()) {
         // Everything about to go is written to a backup first; without one,
@@ -141,10 +159,10 @@ void HijackPage::Command3_Click() {
 
     rows->clear();
     ScanHijacks();
-    rows->recomputeScrollRange(1);
+    rows->recomputeScrollRange(app::RowBoxList::kExtraAfterRemoval);
 }
 
-void HijackPage::Command4_Click() { rows->tickAll(form_.state.hijackSelectAllNext, *Command4); }
+void HijackPage::Command4_Click() { rows->tickAll(selectAllNext_, *Command4); }
 
 void HijackPage::VScroll2_Change() { rows->scrollRows(); }
 

@@ -3,7 +3,6 @@
 #include "common/unicode.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 namespace wd::registry {
@@ -66,74 +65,59 @@ template <class Fetch, class Visit>
 WalkEnd walk(Fetch fetch, Visit visit) {
     WalkEnd end;
     for (std::uint32_t index = 0; index < kMaxEnumIndex; ++index) {
-        const long status = fetch(index);
-        if (status == platform::kMoreData) {
+        const platform::RegStatus status = fetch(index);
+        if (status == platform::RegStatus::MoreData) {
             ++end.unreadable;
             continue;
         }
-        if (status != platform::kSuccess) {
+        if (status != platform::RegStatus::Success) {
             end.status = status;
             return end;
         }
         if (!visit()) {
-            end.status = platform::kSuccess;
+            end.status = platform::RegStatus::Success;
             return end;
         }
     }
-    end.status = platform::kNoMoreItems;
+    end.status = platform::RegStatus::NoMoreItems;
     return end;
 }
 
 }  // namespace
 
-std::optional<RootKey> ParseRootKey(std::string_view text) {
-    if (text.size() < 3 || text[0] != '&' || (text[1] != 'H' && text[1] != 'h')) return std::nullopt;
-    std::uint32_t v = 0;
-    const char* first = text.data() + 2;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(first, last, v, 16);
-    if (ec != std::errc() || ptr != last) return std::nullopt;
-    if (v == static_cast<std::uint32_t>(RootKey::CurrentUser)) return RootKey::CurrentUser;
-    if (v == static_cast<std::uint32_t>(RootKey::LocalMachine)) return RootKey::LocalMachine;
-    return std::nullopt;
-}
-
 std::string_view RootKeyName(RootKey root) {
     return root == RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
-OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+namespace {
+
+// What an opening gave: a key only with Success, and no Success without a key.
+OpenResult opened(platform::RegStatus status, KeyHandle key) {
     OpenResult r;
-    if (HoldsNul(path)) {
-        r.status = platform::kInvalidParameter;
-        return r;
-    }
-    long status = platform::kFileNotFound;
-    KeyHandle key = reg.open(root, path, view, status);
-    if (status == platform::kSuccess && key) {
-        r.status = platform::kSuccess;
+    if (status == platform::RegStatus::Success && key) {
+        r.status = platform::RegStatus::Success;
         r.key = std::move(key);
     } else {
-        r.status = status == platform::kSuccess ? platform::kFileNotFound : status;
+        r.status = status == platform::RegStatus::Success ? platform::RegStatus::NotFound : status;
     }
     return r;
 }
 
+}  // namespace
+
+OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
+    if (HoldsNul(path)) return opened(platform::RegStatus::Invalid, nullptr);
+    platform::RegStatus status = platform::RegStatus::NotFound;
+    KeyHandle key = reg.open(root, path, view, status);
+    return opened(status, std::move(key));
+}
+
 OpenResult OpenSubkey(platform::Registry& reg, platform::RegKey& parent, std::string_view name) {
-    OpenResult r;
-    if (name.empty() || name.find('\\') != std::string_view::npos || HoldsNul(name)) {
-        r.status = platform::kFileNotFound;
-        return r;
-    }
-    long status = platform::kFileNotFound;
+    if (name.empty() || name.find('\\') != std::string_view::npos || HoldsNul(name))
+        return opened(platform::RegStatus::NotFound, nullptr);
+    platform::RegStatus status = platform::RegStatus::NotFound;
     KeyHandle key = reg.openSubkey(parent, name, status);
-    if (status == platform::kSuccess && key) {
-        r.status = platform::kSuccess;
-        r.key = std::move(key);
-    } else {
-        r.status = status == platform::kSuccess ? platform::kFileNotFound : status;
-    }
-    return r;
+    return opened(status, std::move(key));
 }
 
 OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_view path, View view) {
@@ -144,7 +128,7 @@ OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_vi
     OpenResult parent;
     if (root == RootKey::CurrentUser) {
         parent = OpenKey(reg, root, {}, view);
-        for (std::size_t at = 0; parent.status == platform::kSuccess && at < above.size();) {
+        for (std::size_t at = 0; parent.status == platform::RegStatus::Success && at < above.size();) {
             const std::size_t end = std::min(above.find('\\', at), above.size());
             parent = OpenSubkey(reg, *parent.key, above.substr(at, end - at));
             at = end + 1;
@@ -152,25 +136,25 @@ OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_vi
     } else {
         parent = OpenKey(reg, root, above, view);
     }
-    if (parent.status != platform::kSuccess) return parent;
+    if (parent.status != platform::RegStatus::Success) return parent;
     return OpenSubkey(reg, *parent.key, last);
 }
 
 KeyHandle CreateKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
     if (HoldsNul(path)) return nullptr;
-    long status = platform::kFileNotFound;
+    platform::RegStatus status = platform::RegStatus::NotFound;
     KeyHandle key = reg.create(root, path, view, status);
-    return status == platform::kSuccess ? std::move(key) : nullptr;
+    return status == platform::RegStatus::Success ? std::move(key) : nullptr;
 }
 
 bool ViewHasOwnKey(platform::Registry& reg, RootKey root, std::string_view path, View view) {
     if (view == View::Bit64) return true;
     OpenResult own = OpenKey(reg, root, path, View::Bit32);
-    if (own.status != platform::kSuccess) return false;
+    if (own.status != platform::RegStatus::Success) return false;
     const std::optional<std::string> stored = reg.storedPath(*own.key);
     if (!stored) return false;
     OpenResult other = OpenKey(reg, root, path, View::Bit64);
-    if (other.status != platform::kSuccess) return true;
+    if (other.status != platform::RegStatus::Success) return true;
     const std::optional<std::string> otherStored = reg.storedPath(*other.key);
     // One key for both views is the same stored path, spelt the same.
     return otherStored && *otherStored != *stored;
@@ -187,9 +171,9 @@ WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
     platform::RegValue value;
     return walk(
         [&](std::uint32_t i) {
-            const long status = reg.enumValue(key, i, value, kMaxWholeValueBytes);
+            const platform::RegStatus status = reg.enumValue(key, i, value, kMaxWholeValueBytes);
             // Cut, it is not the value: not one to keep.
-            return status == platform::kSuccess && value.size > value.data.size() ? platform::kMoreData : status;
+            return status == platform::RegStatus::Success && value.size > value.data.size() ? platform::RegStatus::MoreData : status;
         },
         [&] { return visit(value); });
 }
@@ -210,7 +194,7 @@ WalkEnd WalkValueNames(platform::Registry& reg, platform::RegKey& key,
 std::optional<ValueEntry> QueryValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
     if (HoldsNul(name)) return std::nullopt;
     platform::RegValue value;
-    if (reg.queryValue(key, name, value, kMaxShownValueBytes) != platform::kSuccess) return std::nullopt;
+    if (reg.queryValue(key, name, value, kMaxShownValueBytes) != platform::RegStatus::Success) return std::nullopt;
     return MakeValueEntry(value);
 }
 
@@ -223,38 +207,17 @@ std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegK
     return names;
 }
 
-std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& key) {
-    std::vector<ValueEntry> entries;
-    WalkValues(reg, key, [&](const ValueEntry& e) {
-        entries.push_back(e);
-        return true;
-    });
-    return entries;
-}
-
 bool HoldsNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
-
-long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
-    // An empty name would make the system delete the open key itself, and a
-    // path a key further down: neither is a direct subkey.
-    if (name.empty() || name.find('\\') != std::string_view::npos) return platform::kFileNotFound;
-    if (HoldsNul(name)) return platform::kInvalidParameter;
-    OpenResult sub = OpenSubkey(reg, key, name);
-    if (sub.status != platform::kSuccess) return sub.status;
-    return reg.deleteKey(*sub.key);
-}
 
 namespace {
 
-// The registry nests keys at most 512 levels deep; deeper means a loop.
-constexpr int kMaxTreeDepth = 512;
-
-long deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_view name, const std::string& path,
-                const std::function<bool(const std::string& path)>& mayDelete, int depth) {
-    if (depth > kMaxTreeDepth) return platform::kAccessDenied;
+platform::RegStatus deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_view name,
+                               const std::string& path, const std::function<bool(const std::string& path)>& mayDelete,
+                               int depth) {
+    if (depth > kMaxKeyDepth) return platform::RegStatus::AccessDenied;
     OpenResult key = OpenSubkey(reg, parent, name);
-    if (key.status != platform::kSuccess) return key.status;
-    if (mayDelete && !mayDelete(path)) return platform::kAccessDenied;
+    if (key.status != platform::RegStatus::Success) return key.status;
+    if (mayDelete && !mayDelete(path)) return platform::RegStatus::AccessDenied;
     // All names first: deleting shifts the index of the subkeys still to come.
     const std::vector<std::string> children = EnumSubkeyNames(reg, *key.key);
     for (const std::string& child : children) {
@@ -267,20 +230,21 @@ long deleteTree(platform::Registry& reg, platform::RegKey& parent, std::string_v
 
 }  // namespace
 
-long DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
-                   const std::function<bool(const std::string& path)>& mayDelete) {
-    if (name.empty() || name.find('\\') != std::string_view::npos) return platform::kFileNotFound;
-    if (HoldsNul(name)) return platform::kInvalidParameter;
+platform::RegStatus DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                                  const std::function<bool(const std::string& path)>& mayDelete) {
+    if (name.empty() || name.find('\\') != std::string_view::npos) return platform::RegStatus::NotFound;
+    if (HoldsNul(name)) return platform::RegStatus::Invalid;
     return deleteTree(reg, key, name, std::string(name), mayDelete, 0);
 }
 
-long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
-    if (HoldsNul(name)) return platform::kInvalidParameter;
+platform::RegStatus DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name) {
+    if (HoldsNul(name)) return platform::RegStatus::Invalid;
     return reg.deleteValue(key, name);
 }
 
-long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text) {
-    if (HoldsNul(name)) return platform::kInvalidParameter;
+platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                                   std::string_view text) {
+    if (HoldsNul(name)) return platform::RegStatus::Invalid;
     platform::RegValue v;
     v.name = std::string(name);
     v.type = static_cast<std::uint32_t>(platform::ValueType::String);

@@ -23,16 +23,12 @@ using platform::View;
 // An open key. Destroying it closes the key (CloseKey).
 using KeyHandle = std::unique_ptr<platform::RegKey>;
 
-// "&H80000001" is HKEY_CURRENT_USER, "&H80000002" HKEY_LOCAL_MACHINE. Any
-// other text names no root key the program works on.
-std::optional<RootKey> ParseRootKey(std::string_view text);
-
 // "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
 std::string_view RootKeyName(RootKey root);
 
 struct OpenResult {
-    long status = platform::kFileNotFound;  // 0: the key is open
-    KeyHandle key;                          // set exactly when status is 0
+    platform::RegStatus status = platform::RegStatus::NotFound;
+    KeyHandle key;  // set exactly when status is Success
 };
 
 // Opens the key as `view` shows it. A path that holds a NUL names no key the
@@ -40,7 +36,7 @@ struct OpenResult {
 OpenResult OpenKey(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
 // Opens the key to change it or what is in it: the key itself, never a
 // registry link in its place. The last part of the path is opened as the key
-// it is (a link there is refused with kLinkRefused); in the user's own keys,
+// it is (a link there is refused with LinkRefused); in the user's own keys,
 // which any program of the user can change, so is every part before it. (The
 // machine's keys above the last part are an administrator's to change.)
 OpenResult OpenKeyAsItself(platform::Registry& reg, RootKey root, std::string_view path, View view = View::Bit64);
@@ -74,8 +70,9 @@ struct ValueEntry {
 
 // How an enumeration ended.
 struct WalkEnd {
-    long status = platform::kNoMoreItems;  // the status that ended it; kSuccess when the caller stopped it
-    std::uint32_t unreadable = 0;          // entries the system could not hand over whole
+    // The status that ended it; Success when the caller stopped it.
+    platform::RegStatus status = platform::RegStatus::NoMoreItems;
+    std::uint32_t unreadable = 0;  // entries the system could not hand over whole
 };
 
 // How much of one value's data is read: whole for a backup, the first part
@@ -86,7 +83,7 @@ inline constexpr std::size_t kMaxShownValueBytes = 64u << 10;
 // Walking enumerations: the callback sees each entry before the next one is
 // asked for, and returns false to stop the walk. An enumeration ends on any
 // status other than success; an entry the system reports as too large to hand
-// over (kMoreData, which the platform only returns once its own buffers have
+// over (MoreData, which the platform only returns once its own buffers have
 // hit their limits) is passed over and counted, and the walk goes on with the
 // next index.
 WalkEnd WalkSubkeyNames(platform::Registry& reg, platform::RegKey& key,
@@ -105,27 +102,27 @@ WalkEnd WalkRawValues(platform::Registry& reg, platform::RegKey& key,
 // WalkValues shows it; nothing when there is none.
 std::optional<ValueEntry> QueryValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 
-// Collecting enumerations: the whole list first, for callers that delete.
+// A collecting enumeration: the whole list first, for callers that delete.
 std::vector<std::string> EnumSubkeyNames(platform::Registry& reg, platform::RegKey& key);
-std::vector<ValueEntry> EnumValues(platform::Registry& reg, platform::RegKey& key);
 
-// Deletes a direct subkey that has no subkeys of its own; the system refuses
-// any other. An empty name or one with a backslash names no direct subkey and
-// is refused here, and so is a name with a NUL (the system would read a
-// shorter name), in DeleteValue and SetStringValue too. A subkey that is a
-// registry link is not deleted (kLinkRefused), nor is anything it leads to.
-long DeleteSubkey(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 // Deletes the direct subkey `name` with everything below it, each key from
 // the bottom up through its own handle, never through a registry link (a
-// link inside keeps its parents, and the subkey stays). `mayDelete` is asked
-// for each key with its path below `key` ("name", "name\sub", ...); a key
-// it refuses stays, and so do the keys above it. kSuccess when the subkey is
-// gone.
-long DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
-                   const std::function<bool(const std::string& path)>& mayDelete = {});
-long DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
+// link inside keeps its parents, and the subkey stays; LinkRefused when the
+// subkey is one). `mayDelete` is asked for each key with its path below
+// `key` ("name", "name\sub", ...); a key it refuses stays, and so do the
+// keys above it. Success when the subkey is gone. An empty name or one with
+// a backslash names no direct subkey and is refused, and so is a name with a
+// NUL (the system would read a shorter name), in DeleteValue and
+// SetStringValue too.
+platform::RegStatus DeleteKeyTree(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                                  const std::function<bool(const std::string& path)>& mayDelete = {});
+platform::RegStatus DeleteValue(platform::Registry& reg, platform::RegKey& key, std::string_view name);
 // Writes `text` as REG_SZ: UTF-16LE with its terminating NUL.
-long SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name, std::string_view text);
+platform::RegStatus SetStringValue(platform::Registry& reg, platform::RegKey& key, std::string_view name,
+                                   std::string_view text);
+
+// The registry nests keys at most this deep; deeper means a loop.
+inline constexpr int kMaxKeyDepth = 512;
 
 // True when a name or path holds a NUL.
 bool HoldsNul(std::string_view text);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "drive/quarantine.h"
+#include "support/drive_reference.h"
 #include "support/memory_files.h"
 #include "support/memory_platform.h"
 
@@ -51,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     wd::test::MemoryText text;
     std::vector<std::string> expected;
-    for (const std::string& line : wd::drive::autorunLines(text, bytes)) {
+    for (const std::string& line : wd::test::autorunLines(text, bytes)) {
         if (line.find_first_of("\r\n") != std::string::npos) __builtin_trap();
-        const auto name = wd::drive::nameOnLine(line);
+        const auto name = wd::test::nameOnLine(line);
         if (!name) continue;
         if (name->size() >= line.size() || line.compare(line.size() - name->size(), name->size(), *name) != 0)
             __builtin_trap();
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     seed(whole, bytes);
     seed(sliced, bytes);
     const auto c = whole.listing("C:"), d = whole.listing("D:");
-    wd::drive::QuarantineDrive(whole, text, "G:");
+    wd::test::QuarantineDrive(whole, text, "G:");
     for (const std::string& op : whole.log)
         if (op.find("G:") == std::string::npos || op.find("C:") != std::string::npos ||
             op.find("D:") != std::string::npos)

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "registry/reg_backup.h"
+#include "registry/reg_file.h"
 #include "registry/registry_access.h"
+#include "support/reg_file_reader.h"
 
 namespace {
 
@@ -38,16 +39,16 @@ wd::registry::RegFile fileFrom(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Any bytes: parsed or refused, never a crash.
-    const auto parsed = wd::registry::ParseRegFile(
+    const auto parsed = wd::test::ParseRegFile(
         std::string_view(reinterpret_cast<const char*>(data), size));
     if (parsed) {
         // What parses writes out and parses back the same.
-        const auto again = wd::registry::ParseRegFile(wd::registry::WriteRegFile(*parsed));
+        const auto again = wd::test::ParseRegFile(wd::registry::WriteRegFile(*parsed));
         if (!again || !(*again == *parsed)) __builtin_trap();
     }
     // Made-up keys and values of every type make the round trip exactly.
     const wd::registry::RegFile file = fileFrom(data, size);
-    const auto back = wd::registry::ParseRegFile(wd::registry::WriteRegFile(file));
+    const auto back = wd::test::ParseRegFile(wd::registry::WriteRegFile(file));
     if (!back || !(*back == file)) __builtin_trap();
     return 0;
 }

@@ -221,11 +221,12 @@ std::unique_ptr<ui::CheckBox> HeadlessToolkit::copyCheckBox(const ui::CheckBox& 
     return copy;
 }
 
-int HeadlessToolkit::messageBox(ui::Window*, std::string_view text, std::string_view title, int style) {
-    messageBoxes.push_back({std::string(text), std::string(title), style});
+ui::MessageBoxAnswer HeadlessToolkit::messageBox(ui::Window*, std::string_view text, std::string_view title,
+                                                 ui::MessageBoxButtons buttons) {
+    messageBoxes.push_back({std::string(text), std::string(title), buttons});
     if (onMessageBox) onMessageBox(messageBoxes.back());
-    if (messageBoxAnswers.empty()) return ui::kIdOk;
-    const int answer = messageBoxAnswers.front();
+    if (messageBoxAnswers.empty()) return ui::MessageBoxAnswer::Ok;
+    const ui::MessageBoxAnswer answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();
     return answer;
 }

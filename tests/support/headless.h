@@ -274,7 +274,8 @@ public:
     // then (a timer's tick, a message sent to a button).
     int keepAnsweringCalls = 0;
     std::function<void()> onKeepAnswering;
-    int messageBox(ui::Window* owner, std::string_view text, std::string_view title, int style) override;
+    ui::MessageBoxAnswer messageBox(ui::Window* owner, std::string_view text, std::string_view title,
+                                    ui::MessageBoxButtons buttons) override;
     [[noreturn]] void exitProcess() override { throw ProgramExited(); }
 
     // ---- for the tests ----
@@ -288,10 +289,10 @@ public:
 
     struct MessageBoxCall {
         std::string text, title;
-        int style;
+        ui::MessageBoxButtons buttons;
     };
     std::vector<MessageBoxCall> messageBoxes;
-    std::deque<int> messageBoxAnswers;  // answered in order; kIdOk when empty
+    std::deque<ui::MessageBoxAnswer> messageBoxAnswers;  // answered in order; Ok when empty
     // Runs while a message box is shown (its message loop runs timers).
     std::function<void(const MessageBoxCall&)> onMessageBox;
     // Runs while a pop-up menu is shown; returns the index of the item chosen, or -1.

@@ -160,9 +160,9 @@ public:
 
 class MemoryShell : public platform::Shell {
 public:
-    std::intptr_t execute(const platform::ShellExecuteRequest& r) override {
-        requests.push_back(r);
-        return result;
+    bool showProperties(std::string_view file, std::uintptr_t owner) override {
+        requests.push_back({std::string(file), owner});
+        return accepted;
     }
     std::string windowsFolder() override { return windows; }
     bool startProgram(std::string_view path, platform::StartStyle style, const platform::UserToken* asUser) override {
@@ -171,10 +171,15 @@ public:
         startedAs.push_back(token ? token->name : "wardeck's own token");
         return true;
     }
-    std::vector<platform::ShellExecuteRequest> requests;
+    // The properties sheets asked for.
+    struct PropertiesRequest {
+        std::string file;
+        std::uintptr_t owner = 0;
+    };
+    std::vector<PropertiesRequest> requests;
     std::vector<std::pair<std::string, platform::StartStyle>> started;  // full path, style
     std::vector<std::string> startedAs;                                 // the token's name, as above
-    std::intptr_t result = 42;
+    bool accepted = true;
     std::string windows = "C:\\Windows";
 };
 

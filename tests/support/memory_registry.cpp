@@ -22,7 +22,7 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<MemoryRegistry::Node>
     bool openDenied = false;
     bool readOnly = false;
     std::uint32_t brokenAt = UINT32_MAX;
-    long brokenStatus = 0;
+    platform::RegStatus brokenStatus = platform::RegStatus::Success;
     // A registry link: paths through it lead to the target.
     bool link = false;
     RootKey linkRoot = RootKey::LocalMachine;
@@ -331,7 +331,8 @@ bool MemoryRegistry::removeTree(RootKey root, std::string_view path) {
     return true;
 }
 
-void MemoryRegistry::breakEnumeration(RootKey root, std::string_view path, std::uint32_t index, long status) {
+void MemoryRegistry::breakEnumeration(RootKey root, std::string_view path, std::uint32_t index,
+                                      platform::RegStatus status) {
     Node& n = mustFind(root, path);
     n.brokenAt = index;
     n.brokenStatus = status;
@@ -350,31 +351,31 @@ void MemoryRegistry::vanishDuringEnumeration(RootKey root, std::string_view path
 // ---- platform::Registry ----
 
 std::unique_ptr<platform::RegKey> MemoryRegistry::open(RootKey root, std::string_view path, platform::View view,
-                                                       long& status) {
+                                                       platform::RegStatus& status) {
     auto n = find(root, physicalPath(root, asRead(path), view));
     if (!n) {
-        status = platform::kFileNotFound;
+        status = platform::RegStatus::NotFound;
         return nullptr;
     }
     if (n->openDenied) {
-        status = platform::kAccessDenied;
+        status = platform::RegStatus::AccessDenied;
         return nullptr;
     }
-    status = platform::kSuccess;
+    status = platform::RegStatus::Success;
     return std::make_unique<Handle>(*this, n);
 }
 
 std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, std::string_view path, platform::View view,
-                                                         long& status) {
+                                                         platform::RegStatus& status) {
     const std::string physical = physicalPath(root, asRead(path), view);
     for (std::string_view part : components(physical))
         if (part.empty()) {
-            status = platform::kFileNotFound;
+            status = platform::RegStatus::NotFound;
             return nullptr;
         }
     if (!find(root, physical)) {
         if (failWrites) {
-            status = platform::kAccessDenied;
+            status = platform::RegStatus::AccessDenied;
             return nullptr;
         }
         make(root, physical);
@@ -382,139 +383,139 @@ std::unique_ptr<platform::RegKey> MemoryRegistry::create(RootKey root, std::stri
     return open(root, physical, platform::View::Bit64, status);
 }
 
-long MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
+platform::RegStatus MemoryRegistry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
     ++enumerationCalls_;
     name.clear();
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
-    if (n.removed) return kKeyDeleted;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
     if (index == n.brokenAt) return n.brokenStatus;
-    if (index >= n.children.size()) return platform::kNoMoreItems;
+    if (index >= n.children.size()) return platform::RegStatus::NoMoreItems;
     name = n.children[index]->name;
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
-long MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegValue& value, std::size_t maxBytes) {
+platform::RegStatus MemoryRegistry::enumValue(platform::RegKey& key, std::uint32_t index, RegValue& value, std::size_t maxBytes) {
     ++enumerationCalls_;
     value = {};
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
-    if (n.removed) return kKeyDeleted;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
     if (index == n.brokenAt) return n.brokenStatus;
-    if (index >= n.values.size()) return platform::kNoMoreItems;
+    if (index >= n.values.size()) return platform::RegStatus::NoMoreItems;
     const RegValue& v = n.values[index];
     for (const std::string& u : n.unreadable)
-        if (same(u, v.name)) return platform::kMoreData;
+        if (same(u, v.name)) return platform::RegStatus::MoreData;
     value.name = v.name;
     value.type = v.type;
     value.size = v.data.size();
     value.data.assign(v.data.begin(), v.data.begin() + static_cast<std::ptrdiff_t>(std::min(maxBytes, v.data.size())));
     largestRead = std::max(largestRead, value.data.size());
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
-long MemoryRegistry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
+platform::RegStatus MemoryRegistry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
     ++enumerationCalls_;
     name.clear();
     Node& n = nodeOf(key);
     if (beforeEnumerate) beforeEnumerate(n.path, index);
-    if (n.removed) return kKeyDeleted;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
     if (index == n.brokenAt) return n.brokenStatus;
-    if (index >= n.values.size()) return platform::kNoMoreItems;
+    if (index >= n.values.size()) return platform::RegStatus::NoMoreItems;
     name = n.values[index].name;
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
-long MemoryRegistry::queryValue(platform::RegKey& key, std::string_view name, RegValue& value, std::size_t maxBytes) {
+platform::RegStatus MemoryRegistry::queryValue(platform::RegKey& key, std::string_view name, RegValue& value, std::size_t maxBytes) {
     ++queries_;
     value = {};
     name = asRead(name);
     Node& n = nodeOf(key);
-    if (n.removed) return kKeyDeleted;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
     for (const RegValue& v : n.values) {
         if (!same(v.name, name)) continue;
         for (const std::string& u : n.unreadable)
-            if (same(u, v.name)) return platform::kMoreData;
+            if (same(u, v.name)) return platform::RegStatus::MoreData;
         value.name = v.name;
         value.type = v.type;
         value.size = v.data.size();
         value.data.assign(v.data.begin(), v.data.begin() + static_cast<std::ptrdiff_t>(std::min(maxBytes, v.data.size())));
         largestRead = std::max(largestRead, value.data.size());
-        return platform::kSuccess;
+        return platform::RegStatus::Success;
     }
-    return platform::kFileNotFound;
+    return platform::RegStatus::NotFound;
 }
 
-long MemoryRegistry::info(platform::RegKey& key, platform::KeyInfo& out) {
+platform::RegStatus MemoryRegistry::info(platform::RegKey& key, platform::KeyInfo& out) {
     out = {};
     Node& n = nodeOf(key);
-    if (n.removed) return kKeyDeleted;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
     out.subkeys = static_cast<std::uint32_t>(n.children.size());
     out.values = static_cast<std::uint32_t>(n.values.size());
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
 std::unique_ptr<platform::RegKey> MemoryRegistry::openSubkey(platform::RegKey& parent, std::string_view name,
-                                                             long& status) {
+                                                             platform::RegStatus& status) {
     name = asRead(name);
     Node& n = nodeOf(parent);
     if (n.removed) {
-        status = kKeyDeleted;
+        status = platform::RegStatus::KeyDeleted;
         return nullptr;
     }
     auto it = std::find_if(n.children.begin(), n.children.end(),
                            [&](const std::shared_ptr<Node>& c) { return same(c->name, name); });
     if (name.empty() || name.find('\\') != std::string_view::npos || it == n.children.end()) {
-        status = platform::kFileNotFound;
+        status = platform::RegStatus::NotFound;
         return nullptr;
     }
     if ((*it)->link) {
-        status = platform::kLinkRefused;
+        status = platform::RegStatus::LinkRefused;
         return nullptr;
     }
     if ((*it)->openDenied) {
-        status = platform::kAccessDenied;
+        status = platform::RegStatus::AccessDenied;
         return nullptr;
     }
-    status = platform::kSuccess;
+    status = platform::RegStatus::Success;
     return std::make_unique<Handle>(*this, *it);
 }
 
-long MemoryRegistry::deleteKey(platform::RegKey& key) {
+platform::RegStatus MemoryRegistry::deleteKey(platform::RegKey& key) {
     Node& n = nodeOf(key);
     log.push_back("deleteKey " + n.path);
-    if (n.removed) return kKeyDeleted;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
     auto parent = n.parent.lock();
-    if (!parent) return platform::kAccessDenied;  // a root key
-    if (failDeletes || n.readOnly || parent->readOnly || !n.children.empty()) return platform::kAccessDenied;
+    if (!parent) return platform::RegStatus::AccessDenied;  // a root key
+    if (failDeletes || n.readOnly || parent->readOnly || !n.children.empty()) return platform::RegStatus::AccessDenied;
     markRemoved(n);
     auto& siblings = parent->children;
     const auto self = n.shared_from_this();
     siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
-long MemoryRegistry::deleteValue(platform::RegKey& key, std::string_view name) {
+platform::RegStatus MemoryRegistry::deleteValue(platform::RegKey& key, std::string_view name) {
     name = asRead(name);
     Node& n = nodeOf(key);
     log.push_back("deleteValue " + n.path + ":" + std::string(name));
-    if (n.removed) return kKeyDeleted;
-    if (failDeletes || n.readOnly) return platform::kAccessDenied;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
+    if (failDeletes || n.readOnly) return platform::RegStatus::AccessDenied;
     auto it = std::find_if(n.values.begin(), n.values.end(), [&](const RegValue& v) { return same(v.name, name); });
-    if (it == n.values.end()) return platform::kFileNotFound;
+    if (it == n.values.end()) return platform::RegStatus::NotFound;
     n.values.erase(it);
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
-long MemoryRegistry::setValue(platform::RegKey& key, const RegValue& value) {
+platform::RegStatus MemoryRegistry::setValue(platform::RegKey& key, const RegValue& value) {
     Node& n = nodeOf(key);
     RegValue v = value;
     v.name = std::string(asRead(v.name));
     log.push_back("setValue " + n.path + ":" + v.name);
-    if (n.removed) return kKeyDeleted;
-    if (failWrites || n.readOnly) return platform::kAccessDenied;
+    if (n.removed) return platform::RegStatus::KeyDeleted;
+    if (failWrites || n.readOnly) return platform::RegStatus::AccessDenied;
     put(n, std::move(v));
-    return platform::kSuccess;
+    return platform::RegStatus::Success;
 }
 
 std::optional<std::string> MemoryRegistry::storedPath(platform::RegKey& key) {

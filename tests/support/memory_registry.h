@@ -9,9 +9,9 @@
 //   with share()), and HKCU as it is; a handle tells where its key is stored;
 //- a name or path handed to the registry is read up to its first NUL, as the
 //   system reads a wide string, while enumerations return names whole;
-// - a key that has subkeys cannot be deleted (status 5);
+// - a key that has subkeys cannot be deleted (AccessDenied);
 // - subkeys and values enumerate in the order they were made, stably;
-// - a handle to a key that has been removed answers 1018 (key deleted);
+// - a handle to a key that has been removed answers KeyDeleted;
 // - string data is UTF-16LE with its NUL, so "" has two bytes of data, and a
 //   value can be made without any data at all.
 // Knobs let a test refuse opening, fail deletions and writes, hide a value's
@@ -28,11 +28,9 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "registry/reg_backup.h"
+#include "registry/reg_file.h"
 
 namespace wd::test {
-
-inline constexpr long kKeyDeleted = 1018;
 
 using platform::RootKey;
 inline constexpr RootKey HKCU = RootKey::CurrentUser;
@@ -96,14 +94,15 @@ public:
     bool removeTree(RootKey root, std::string_view path);
     // Enumerating the key's values or subkeys answers `status` at `index`, as
     // a read that fails part of the way does.
-    void breakEnumeration(RootKey root, std::string_view path, std::uint32_t index, long status = 1);
+    void breakEnumeration(RootKey root, std::string_view path, std::uint32_t index,
+                          platform::RegStatus status = platform::RegStatus::Failed);
     // The key disappears just before its enumeration asks for `index`.
     void vanishDuringEnumeration(RootKey root, std::string_view path, std::uint32_t index);
     // The key and everything below it is one key for both views.
     void share(RootKey root, std::string_view path, bool on = true);
     bool hideStoredPaths = false;  // storedPath() knows nothing, as when the system does not tell
-    bool failDeletes = false;  // every deleteKey/deleteValue answers 5
-    bool failWrites = false;   // every setValue and every create that makes a key answers 5
+    bool failDeletes = false;  // every deleteKey/deleteValue answers AccessDenied
+    bool failWrites = false;   // every setValue and every create that makes a key answers AccessDenied
     // Runs before every enumeration call with the key's path ("HKLM\...") and the index.
     std::function<void(const std::string& keyPath, std::uint32_t index)> beforeEnumerate;
 
@@ -119,21 +118,21 @@ public:
 
     // ---- platform::Registry ----
     std::unique_ptr<platform::RegKey> open(RootKey root, std::string_view path, platform::View view,
-                                           long& status) override;
+                                           platform::RegStatus& status) override;
     std::unique_ptr<platform::RegKey> create(RootKey root, std::string_view path, platform::View view,
-                                             long& status) override;
-    long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
-    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value,
+                                             platform::RegStatus& status) override;
+    platform::RegStatus enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    platform::RegStatus enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value,
                    std::size_t maxBytes) override;
-    long enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) override;
-    long queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
+    platform::RegStatus enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    platform::RegStatus queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
                     std::size_t maxBytes) override;
-    long info(platform::RegKey& key, platform::KeyInfo& out) override;
+    platform::RegStatus info(platform::RegKey& key, platform::KeyInfo& out) override;
     std::unique_ptr<platform::RegKey> openSubkey(platform::RegKey& parent, std::string_view name,
-                                                 long& status) override;
-    long deleteKey(platform::RegKey& key) override;
-    long deleteValue(platform::RegKey& key, std::string_view name) override;
-    long setValue(platform::RegKey& key, const platform::RegValue& value) override;
+                                                 platform::RegStatus& status) override;
+    platform::RegStatus deleteKey(platform::RegKey& key) override;
+    platform::RegStatus deleteValue(platform::RegKey& key, std::string_view name) override;
+    platform::RegStatus setValue(platform::RegKey& key, const platform::RegValue& value) override;
     std::optional<std::string> storedPath(platform::RegKey& key) override;
 
     // Bytes of a UTF-8 text as REG_SZ data: UTF-16LE with its NUL.

@@ -50,7 +50,7 @@ TEST(BackgroundMode, WatchArgumentStartsHiddenWithTheIcon) {
 TEST(BackgroundMode, TwiceLeavesOneIcon) {
     App app;
     app.byId<HButton>(L::kCommand12.id).click();
-    app.tray.onMouse(0x202);
+    app.tray.onMouse(platform::TrayMouse::LeftUp);
     expectState(app, {true, true, true});
     EXPECT_FALSE(app.window().minimized());
     app.byId<HButton>(L::kCommand12.id).click();
@@ -67,15 +67,18 @@ TEST(TrayIcon, OnlyLeftAndRightButtonReleasesAct) {
         EXPECT_EQ(m.items()[1].caption, "退出监控");
         return -1;
     };
-    for (int message : {0x200, 0x201, 0x203, 0x204, 0x206, 0x207, 0x208, 0x209}) app.tray.onMouse(message);
+    using M = platform::TrayMouse;
+    for (M event : {M::Move, M::LeftDown, M::LeftDoubleClick, M::RightDown, M::RightDoubleClick, M::MiddleDown,
+                    M::MiddleUp, M::MiddleDoubleClick})
+        app.tray.onMouse(event);
     EXPECT_FALSE(app.window().visible());
     EXPECT_EQ(popups, 0);
-    app.tray.onMouse(0x205);
+    app.tray.onMouse(platform::TrayMouse::RightUp);
     EXPECT_EQ(popups, 1);
     EXPECT_EQ(app.tray.foregrounds, 1);
     EXPECT_FALSE(app.window().visible());
     app.tk.onPopup = [](HPopupMenu&) { return 0; };  // "打开窗口"
-    app.tray.onMouse(0x205);
+    app.tray.onMouse(platform::TrayMouse::RightUp);
     expectState(app, {true, true, true});
 }
 
@@ -96,12 +99,12 @@ TEST_P(ExitDialogChoice, LeadsWhereItShould) {
     answerExitDialog(app, c.answer);
     if (c.viaTrayMenu) {
         app.tk.onPopup = [](HPopupMenu&) { return 1; };  // "退出监控"
-        app.tray.onMouse(0x205);
+        app.tray.onMouse(platform::TrayMouse::RightUp);
     } else {
         app.window().requestClose();
     }
     expectState(app, c.after);
-    EXPECT_EQ(app.background().exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::None);
     EXPECT_FALSE(app.window().closed);
 }
 
@@ -121,7 +124,7 @@ TEST(ExitDialog, QuitRemovesTheIconAndEnds) {
     EXPECT_THROW(app.window().requestClose(), ProgramExited);
     EXPECT_FALSE(app.tray.shown);
     EXPECT_EQ(app.tray.removes, 1);
-    EXPECT_EQ(app.background().exitChoice(), 0);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::Quit);
 }
 
 TEST(ExitDialog, QuitBeforeAnyIconEndsAllTheSame) {
@@ -152,7 +155,7 @@ TEST(ExitDialog, LayoutAndFocus) {
         EXPECT_EQ(banner.backColor(), L::kFaceColor);
         EXPECT_TRUE(app.background().exitDialogOpen());
         // The window cannot come back from the tray while the dialog is open.
-        app.tray.onMouse(0x202);
+        app.tray.onMouse(platform::TrayMouse::LeftUp);
         w.tk.byId<HButton>(L::kExitButtons[2].id).click();
     };
     app.byId<HButton>(L::kCommand12.id).click();
@@ -186,7 +189,7 @@ TEST(TrayIcon, ComesBackWhenTheShellRestarts) {
     app.byId<HButton>(L::kCommand12.id).click();
     app.tray.restartShell();
     EXPECT_TRUE(app.tray.shown);
-    app.tray.onMouse(0x202);
+    app.tray.onMouse(platform::TrayMouse::LeftUp);
     app.tray.restartShell();
     EXPECT_TRUE(app.tray.shown);  // it stays while the window is shown too
 }

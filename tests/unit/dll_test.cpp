@@ -32,7 +32,7 @@ TEST(ForcedDelete, MissingPathsShowTheExactMessageAndLeaveTheShell) {
         ASSERT_EQ(app.tk.messageBoxes.size(), 1u);
         EXPECT_EQ(app.tk.messageBoxes[0].text, "没有找到" + path + "文件，请检查文件名与路径是否正确！");
         EXPECT_EQ(app.tk.messageBoxes[0].title, "没有找到！");
-        EXPECT_EQ(app.tk.messageBoxes[0].style, 0);
+        EXPECT_EQ(app.tk.messageBoxes[0].buttons, ui::MessageBoxButtons::Ok);
         EXPECT_TRUE(app.processes.running(app.shellPid));
         EXPECT_TRUE(app.shell.started.empty());
         EXPECT_TRUE(app.files.find("G:\\a.dll"));

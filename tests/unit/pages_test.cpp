@@ -70,16 +70,18 @@ INSTANTIATE_TEST_SUITE_P(Pages, SelectPage,
 
 TEST(SelectPage, RefillFlagsAreClearedOnlyByTheirOwnPage) {
     App app;
-    auto& refill = app.form.state().pageNeedsRefill;
+    auto& hijack = app.form.hijackPage();
+    auto& browser = app.form.browserPage();
     app.pageButton(L::kProcess).click();
     app.pageButton(L::kDll).click();
     app.pageButton(L::kDrive).click();
-    for (bool b : refill) EXPECT_TRUE(b);
+    EXPECT_TRUE(hijack.needsRefill());
+    EXPECT_TRUE(browser.needsRefill());
     app.pageButton(L::kHijack).click();
-    EXPECT_FALSE(refill[L::kHijack]);
-    EXPECT_TRUE(refill[L::kBrowser]);
+    EXPECT_FALSE(hijack.needsRefill());
+    EXPECT_TRUE(browser.needsRefill());
     app.pageButton(L::kBrowser).click();
-    EXPECT_FALSE(refill[L::kBrowser]);
+    EXPECT_FALSE(browser.needsRefill());
 }
 
 TEST(SelectPage, HijackListIsKeptWhenThePageIsSelectedAgain) {
@@ -103,10 +105,10 @@ TEST(SelectPage, ProcessPageIsRebuiltOnEverySelection) {
     App app;
     auto& rows = *app.form.processPage().rows;
     app.pageButton(L::kProcess).click();
-    rows.append("a.exe", "C:\\a.exe");
+    rows.append("a.exe");
     app.pageButton(L::kProcess).click();
     EXPECT_EQ(rows.count(), 0);  // old rows removed before listing anew
-    EXPECT_EQ(app.form.state().processCount, 0);
+    EXPECT_EQ(app.form.processPage().rows->count(), 0);
     EXPECT_EQ(app.window().outerWidth(), 7995);
     EXPECT_EQ(app.window().outerHeight(), 6060);
 }

@@ -43,13 +43,13 @@ TEST(ProcessList, RowsFollowTheSnapshotWithLowerCaseNamesAndPaths) {
     app.openPage();
     EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"system", "dummy.exe", "copy.exe", "copy.exe", "copy.exe",
                                                               "locked.exe", "процесс.exe", "cut.exe"}));
-    EXPECT_EQ(app.form.state().processCount, 8);
-    EXPECT_EQ(app.row(2).tag(), "G:\\x\\Dummy.EXE");
+    EXPECT_EQ(app.form.processPage().rows->count(), 8);
+    EXPECT_EQ(app.page().pathOf(2), "G:\\x\\Dummy.EXE");
     EXPECT_EQ(app.row(2).toolTipText(), "G:\\x\\Dummy.EXE\n签名：无");
-    EXPECT_EQ(app.row(3).tag(), "G:\\x\\copy.exe");
-    EXPECT_EQ(app.row(6).tag(), "");  // access refused, the row before has a path
+    EXPECT_EQ(app.page().pathOf(3), "G:\\x\\copy.exe");
+    EXPECT_EQ(app.page().pathOf(6), "");  // access refused, the row before has a path
     EXPECT_EQ(app.row(6).toolTipText(), "");
-    EXPECT_EQ(app.row(7).tag(), "C:\\Программы\\ПРОЦЕСС.EXE");
+    EXPECT_EQ(app.page().pathOf(7), "C:\\Программы\\ПРОЦЕСС.EXE");
 }
 
 TEST(ProcessList, OwnNameKeyFoldsOnlyAsciiCapitals) {
@@ -63,7 +63,7 @@ TEST(ProcessList, FortyProcessesFillTwoColumnsAndScroll) {
     for (int i = 1; i <= 40; ++i) app.processes.start("p" + std::to_string(i) + ".exe");
     app.processes.start("wardeck.exe");
     app.openPage();
-    ASSERT_EQ(app.form.state().processCount, 40);
+    ASSERT_EQ(app.form.processPage().rows->count(), 40);
     EXPECT_EQ(app.row(16).rect(), (ui::Rect{30, 3830, 1750, 255}));
     EXPECT_EQ(app.row(17).rect(), (ui::Rect{1800, 5, 1750, 255}));
     EXPECT_EQ(app.row(40).rect().top, 4085 + 255 * 7);
@@ -93,7 +93,7 @@ TEST(ProcessList, FailedSnapshotLeavesTheListEmpty) {
     app.processes.start("a.exe");
     app.processes.snapshotFails = true;
     app.openPage();
-    EXPECT_EQ(app.form.state().processCount, 0);
+    EXPECT_EQ(app.form.processPage().rows->count(), 0);
     EXPECT_EQ(app.rows().count(), 0);
 }
 
@@ -135,7 +135,7 @@ TEST(AutoRefresh, ReadsThePathOfNewProcessesOnly) {
     app.timer(3).fire();
     EXPECT_EQ(app.processes.pathReads, 4);
     EXPECT_EQ(captions(app.rows()), (std::vector<std::string>{"a.exe", "b2.exe", "c.exe"}));
-    EXPECT_EQ(app.row(2).tag(), "D:\\new\\b2.exe");
+    EXPECT_EQ(app.page().pathOf(2), "D:\\new\\b2.exe");
 }
 
 TEST(ProcessList, ToolTipsTellWhoSignedTheFileWhenTheyShow) {
@@ -236,7 +236,7 @@ TEST(SuspectSearch, BaselineIsRecordedOnceAndKeptAcrossSwitching) {
     EXPECT_EQ(button.caption(), "停止 寻找");
     app.timer(4).fire();
     EXPECT_TRUE(suspects(app).empty());
-    EXPECT_EQ(app.form.state().baselineCount, 2);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 2);
     app.processes.start("New.exe");
     app.processes.start("new.exe");
     app.timer(4).fire();
@@ -250,7 +250,7 @@ TEST(SuspectSearch, BaselineIsRecordedOnceAndKeptAcrossSwitching) {
     button.click();
     app.timer(4).fire();
     EXPECT_EQ(suspects(app), (std::vector<std::string>{"new.exe", "later.exe"}));
-    EXPECT_EQ(app.form.state().baselineCount, 2);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 2);
 }
 
 TEST(SuspectSearch, HandTypedCapitalsDoNotHideTheProcess) {
@@ -284,10 +284,10 @@ TEST(SuspectSearch, FailedSnapshotOnTheFirstTickRecordsLater) {
     app.processes.snapshotFails = true;
     app.timer(4).setEnabled(true);
     app.timer(4).fire();
-    EXPECT_EQ(app.form.state().baselineCount, 0);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 0);
     app.processes.snapshotFails = false;
     app.timer(4).fire();
-    EXPECT_EQ(app.form.state().baselineCount, 1);
+    EXPECT_EQ(app.form.processPage().baselineCount(), 1);
     EXPECT_TRUE(suspects(app).empty());
 }
 
@@ -437,13 +437,13 @@ TEST(ProcessMenu, OnlyRowsAfterTheFifthOpenIt) {
     app.tk.onPopup = [](HPopupMenu&) { return -1; };
     for (int k = 1; k <= 5; ++k) app.row(k).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(menu.shownCount, 0);
-    EXPECT_EQ(app.form.state().currentRow, 0);
+    EXPECT_EQ(app.form.processPage().currentRow(), 0);
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(menu.shownCount, 1);
-    EXPECT_EQ(app.form.state().currentRow, 6);
+    EXPECT_EQ(app.form.processPage().currentRow(), 6);
     app.row(8).mouseDown(ui::MouseButton::Left);
     EXPECT_EQ(menu.shownCount, 1);
-    EXPECT_EQ(app.form.state().currentRow, 6);
+    EXPECT_EQ(app.form.processPage().currentRow(), 6);
 }
 
 TEST(ProcessMenu, PropertiesHandTheRowsPathToTheShell) {
@@ -455,23 +455,20 @@ TEST(ProcessMenu, PropertiesHandTheRowsPathToTheShell) {
     app.row(7).mouseDown(ui::MouseButton::Right);
     ASSERT_EQ(app.shell.requests.size(), 1u);
     const auto& r = app.shell.requests[0];
-    EXPECT_EQ(r.verb, "properties");
     EXPECT_EQ(r.file, "C:\\p7.exe");
-    EXPECT_EQ(r.mask, 0x44Cu);
-    EXPECT_EQ(r.show, 0);
-    EXPECT_EQ(r.parameters, "");
+    EXPECT_EQ(r.owner, app.form.window().nativeHandle());
     EXPECT_TRUE(app.tk.messageBoxes.empty());
 }
 
 TEST(ProcessMenu, EndAsksFirstWithTheExactText) {
     MenuApp app;
     app.tk.onPopup = [](HPopupMenu&) { return 1; };
-    app.tk.messageBoxAnswers = {ui::kIdCancel, ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Cancel, ui::MessageBoxAnswer::Ok};
     app.row(6).mouseDown(ui::MouseButton::Right);
     ASSERT_EQ(app.tk.messageBoxes.size(), 1u);
     EXPECT_EQ(app.tk.messageBoxes[0].text, "某些进程是系统进程，结束会引起系统不稳定，真的要结束进程p6.exe");
     EXPECT_EQ(app.tk.messageBoxes[0].title, "结束进程");
-    EXPECT_EQ(app.tk.messageBoxes[0].style, 1);
+    EXPECT_EQ(app.tk.messageBoxes[0].buttons, ui::MessageBoxButtons::OkCancel);
     EXPECT_EQ(app.processes.countNamed("p6.exe"), 1);  // Cancel ends nothing
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.processes.countNamed("p6.exe"), 0);
@@ -489,7 +486,7 @@ TEST(ProcessMenu, RowsRebuiltWhileTheMenuIsOpenAreNeverTouched) {
     app.row(7).mouseDown(ui::MouseButton::Right);
     EXPECT_TRUE(app.shell.requests.empty());
     app.tk.onPopup = [](HPopupMenu&) { return 1; };
-    app.form.state().currentRow = 7;
+    EXPECT_EQ(app.form.processPage().currentRow(), 7);
     app.form.processPage().endpro_Click();
     EXPECT_TRUE(app.tk.messageBoxes.empty());
 }
@@ -504,11 +501,11 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
         app.processes.kill(app.processes.procs.back().pid);
         app.timer(3).fire();
     };
-    app.tk.messageBoxAnswers = {ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(8).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.tk.messageBoxes.size(), 1u);
     EXPECT_EQ(app.processes.procs.size(), 6u);
-    EXPECT_EQ(app.form.state().processCount, 6);
+    EXPECT_EQ(app.form.processPage().rows->count(), 6);
     // p6 ends while the box is open and a refresh gives its row to late.exe,
     // which was given p6's id: OK ends neither.
     app.tk.onMessageBox = [&](const HeadlessToolkit::MessageBoxCall&) {
@@ -517,7 +514,7 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
         app.processes.procs.push_back({p6, "late.exe", "C:\\late.exe", true, true, 424242});
         app.timer(3).fire();
     };
-    app.tk.messageBoxAnswers = {ui::kIdOk};
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(6).mouseDown(ui::MouseButton::Right);
     EXPECT_EQ(app.tk.messageBoxes.back().text.substr(app.tk.messageBoxes.back().text.size() - 6), "p6.exe");
     EXPECT_EQ(app.processes.countNamed("late.exe"), 1);
@@ -526,8 +523,8 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
     const auto first = app.processes.start("twin.exe", "C:\\a\\twin.exe");
     const auto second = app.processes.start("twin.exe", "G:\\b\\twin.exe");
     app.timer(3).fire();
-    ASSERT_EQ(app.row(8).tag(), "G:\\b\\twin.exe");
-    app.tk.messageBoxAnswers = {ui::kIdOk};
+    ASSERT_EQ(app.page().pathOf(8), "G:\\b\\twin.exe");
+    app.tk.messageBoxAnswers = {ui::MessageBoxAnswer::Ok};
     app.row(8).mouseDown(ui::MouseButton::Right);
     EXPECT_TRUE(app.processes.running(first));
     EXPECT_FALSE(app.processes.running(second));
@@ -535,8 +532,8 @@ TEST(ProcessMenu, EndsTheProcessOfTheRightClickedRowOnly) {
 
 TEST(FileWork, ReturnsWhatTheShellLeft) {
     MemoryShell shell;
-    shell.result = 11;
-    EXPECT_EQ(process::ShowFileProperties(shell, "", 0x1234), 11);
+    shell.accepted = false;
+    EXPECT_FALSE(process::ShowFileProperties(shell, "", 0x1234));
     EXPECT_EQ(shell.requests.at(0).owner, 0x1234u);
     EXPECT_EQ(shell.requests.at(0).file, "");
 }

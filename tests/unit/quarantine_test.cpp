@@ -2,6 +2,7 @@
 
 #include "app/layout.h"
 #include "drive/quarantine.h"
+#include "support/drive_reference.h"
 #include "support/fixture.h"
 #include "support/memory_files.h"
 #include "support/memory_platform.h"
@@ -10,7 +11,6 @@ namespace wd::test {
 namespace {
 
 namespace L = wd::layout;
-using drive::QuarantineDrive;
 
 const std::string kFolder = "G:\\★优盘VIP房☆";
 
@@ -125,19 +125,19 @@ TEST(Quarantine, NameOnEachLine) {
         {"label=USB DISK", "DISK"},
         {"打开=病毒.exe", "病毒.exe"},
     };
-    for (const LineCase& c : cases) EXPECT_EQ(drive::nameOnLine(c.line), c.name) << c.line;
+    for (const LineCase& c : cases) EXPECT_EQ(nameOnLine(c.line), c.name) << c.line;
 }
 
 TEST(Quarantine, LinesEndAtCrLfOrEitherAloneAndBomsDecide) {
     MemoryText text;
-    EXPECT_EQ(drive::autorunLines(text, "a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(drive::autorunLines(text, "a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(drive::autorunLines(text, "\xEF\xBB\xBFopen=x"), (std::vector<std::string>{"open=x"}));
+    EXPECT_EQ(autorunLines(text, "a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(autorunLines(text, "a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(autorunLines(text, "\xEF\xBB\xBFopen=x"), (std::vector<std::string>{"open=x"}));
     const std::string utf16("\xFF\xFEo\0=\0x\0\r\0\n\0\x7F\x75=\0", 16);
-    EXPECT_EQ(drive::autorunLines(text, utf16), (std::vector<std::string>{"o=x", "畿="}));
-    EXPECT_TRUE(drive::autorunLines(text, "").empty());
+    EXPECT_EQ(autorunLines(text, utf16), (std::vector<std::string>{"o=x", "畿="}));
+    EXPECT_TRUE(autorunLines(text, "").empty());
     // A lone surrogate and an odd byte do not stop the decoding.
-    EXPECT_EQ(drive::autorunLines(text, std::string("\xFF\xFE\x00\xD8o\0z", 7)),
+    EXPECT_EQ(autorunLines(text, std::string("\xFF\xFE\x00\xD8o\0z", 7)),
               (std::vector<std::string>{"\xEF\xBF\xBDo"}));
 }
 
@@ -205,9 +205,9 @@ TEST(Quarantine, NamesNeverLeadOffTheDrive) {
     EXPECT_TRUE(d.has("G:\\sub\\x.exe"));
     for (const std::string& op : d.files.log) EXPECT_EQ(op.find("C:"), std::string::npos) << op;
     for (const char* bad : {"..\\x", "C:x", "\\x", "/x", "a\\..\\b", "...", ". .", ""})
-        EXPECT_FALSE(drive::nameStaysOnDrive(bad)) << bad;
+        EXPECT_FALSE(nameStaysOnDrive(bad)) << bad;
     for (const char* ok : {"virus.exe", "sub\\virus.exe", "..virus", "a.b.c", "病毒.exe"})
-        EXPECT_TRUE(drive::nameStaysOnDrive(ok)) << ok;
+        EXPECT_TRUE(nameStaysOnDrive(ok)) << ok;
 }
 
 TEST(Quarantine, EmptyAutorunIsMovedAndNothingElse) {
@@ -480,8 +480,8 @@ TEST(Quarantine, TheReaderGivesTheSameNamesInAnyPieces) {
           std::string("\xEF\xBB\xBFopen=\xE7\x97\x85.exe\r\n"), utf16, std::string("\xFF\xFE", 2),
           std::string("a=\r\n\r\r\n\n=b= c")}) {
         std::vector<std::string> expected;
-        for (const std::string& line : drive::autorunLines(text, content))
-            if (auto n = drive::nameOnLine(line)) expected.push_back(*n);
+        for (const std::string& line : autorunLines(text, content))
+            if (auto n = nameOnLine(line)) expected.push_back(*n);
         for (std::size_t piece = 1; piece <= content.size(); ++piece) {
             drive::AutorunReader reader;
             std::vector<std::string> names;

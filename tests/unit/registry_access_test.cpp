@@ -7,6 +7,7 @@
 #include "common/unicode.h"
 #include "registry/registry_access.h"
 #include "support/memory_registry.h"
+#include "support/registry_extras.h"
 
 namespace wd::test {
 namespace {
@@ -34,12 +35,9 @@ std::vector<std::string> names(const std::vector<ValueEntry>& entries) {
 
 // ---- root keys ----
 
-TEST(ParseRootKey, KnowsTheTwoRootsAndNothingElse) {
-    EXPECT_EQ(ParseRootKey("&H80000001"), RootKey::CurrentUser);
-    EXPECT_EQ(ParseRootKey("&H80000002"), RootKey::LocalMachine);
-    for (const char* bad : {"", "&H", "&H80000000", "&H80000003", "80000001", "H80000001", "&H80000001 ",
-                            "&H-80000001", "&H180000001", "&HFFFFFFFFFFFFFFFFFF", "&H8000000G", "&O20000000001"})
-        EXPECT_EQ(ParseRootKey(bad), std::nullopt) << bad;
+TEST(RootKeyName, NamesTheTwoRoots) {
+    EXPECT_EQ(RootKeyName(RootKey::CurrentUser), "HKEY_CURRENT_USER");
+    EXPECT_EQ(RootKeyName(RootKey::LocalMachine), "HKEY_LOCAL_MACHINE");
 }
 
 // ---- opening and closing ----
@@ -51,16 +49,16 @@ TEST(OpenKey, MissingOrRefusedKeysGiveAStatusAndNoHandle) {
     reg.denyOpen(HKLM, "Software\\Locked");
 
     OpenResult missing = OpenKey(reg, HKLM, "Software\\Nowhere");
-    EXPECT_EQ(missing.status, platform::kFileNotFound);
+    EXPECT_EQ(missing.status, platform::RegStatus::NotFound);
     EXPECT_EQ(missing.key, nullptr);
     OpenResult denied = OpenKey(reg, HKLM, "Software\\Locked");
-    EXPECT_EQ(denied.status, platform::kAccessDenied);
+    EXPECT_EQ(denied.status, platform::RegStatus::AccessDenied);
     EXPECT_EQ(denied.key, nullptr);
     // The same path under the other root is another key.
-    EXPECT_NE(OpenKey(reg, HKCU, kKey).status, platform::kSuccess);
+    EXPECT_NE(OpenKey(reg, HKCU, kKey).status, platform::RegStatus::Success);
     {
         OpenResult ok = OpenKey(reg, HKLM, "software\\TEST");  // letter case does not matter
-        EXPECT_EQ(ok.status, platform::kSuccess);
+        EXPECT_EQ(ok.status, platform::RegStatus::Success);
         ASSERT_NE(ok.key, nullptr);
         EXPECT_EQ(reg.openHandles(), 1);
     }
@@ -113,7 +111,7 @@ TEST(Enumeration, AWalkStopsWhenTheVisitorSaysSo) {
         return e.Name != "b";
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(end.status, platform::kSuccess);
+    EXPECT_EQ(end.status, platform::RegStatus::Success);
     EXPECT_EQ(reg.enumerationCalls(), 2);
 }
 
@@ -128,7 +126,7 @@ TEST(Enumeration, AKeyRemovedMeanwhileEndsTheWalkWithWhatWasSeen) {
         return true;
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(end.status, kKeyDeleted);
+    EXPECT_EQ(end.status, platform::RegStatus::KeyDeleted);
     EXPECT_FALSE(reg.hasKey(HKLM, kKey));
     EXPECT_EQ(reg.enumerationCalls(), 3);  // no call after the failure
 }
@@ -145,7 +143,7 @@ TEST(Enumeration, DataTooLargeToReadIsPassedOverAndTheWalkGoesOn) {
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "c"}));
     EXPECT_EQ(end.unreadable, 1u);
-    EXPECT_EQ(end.status, platform::kNoMoreItems);
+    EXPECT_EQ(end.status, platform::RegStatus::NoMoreItems);
 }
 
 TEST(Enumeration, LongNamesAndLargeDataComeWhole) {
@@ -258,18 +256,18 @@ TEST(DeleteSubkey, DeletesOneLevelOnly) {
     reg.addKey(HKLM, std::string(kKey) + "\\leaf");
     reg.addKey(HKLM, std::string(kKey) + "\\parent\\child");
     OpenResult k = OpenKey(reg, HKLM, kKey);
-    EXPECT_EQ(DeleteSubkey(reg, *k.key, "LEAF"), platform::kSuccess);
-    EXPECT_EQ(DeleteSubkey(reg, *k.key, "parent"), platform::kAccessDenied);
-    EXPECT_EQ(DeleteSubkey(reg, *k.key, "missing"), platform::kFileNotFound);
+    EXPECT_EQ(DeleteSubkey(reg, *k.key, "LEAF"), platform::RegStatus::Success);
+    EXPECT_EQ(DeleteSubkey(reg, *k.key, "parent"), platform::RegStatus::AccessDenied);
+    EXPECT_EQ(DeleteSubkey(reg, *k.key, "missing"), platform::RegStatus::NotFound);
     // Neither an empty name (the open key itself) nor a path is a direct subkey.
-    EXPECT_NE(DeleteSubkey(reg, *k.key, ""), platform::kSuccess);
-    EXPECT_NE(DeleteSubkey(reg, *k.key, "parent\\child"), platform::kSuccess);
+    EXPECT_NE(DeleteSubkey(reg, *k.key, ""), platform::RegStatus::Success);
+    EXPECT_NE(DeleteSubkey(reg, *k.key, "parent\\child"), platform::RegStatus::Success);
     EXPECT_EQ(reg.subkeyNames(HKLM, kKey), (std::vector<std::string>{"parent"}));
     EXPECT_TRUE(reg.hasKey(HKLM, std::string(kKey) + "\\parent\\child"));
 
     reg.addKey(HKLM, "Software\\Empty");
     OpenResult empty = OpenKey(reg, HKLM, "Software\\Empty");
-    EXPECT_NE(DeleteSubkey(reg, *empty.key, ""), platform::kSuccess);
+    EXPECT_NE(DeleteSubkey(reg, *empty.key, ""), platform::RegStatus::Success);
     EXPECT_TRUE(reg.hasKey(HKLM, "Software\\Empty"));
 }
 
@@ -287,17 +285,17 @@ TEST(DeleteKeyTree, DeletesWholeTreesButNothingThroughALink) {
     reg.addLink(HKLM, key + "\\itself", HKLM, "System\\Services\\Vital");
     reg.addKey(HKLM, key + "\\refused\\young");
     OpenResult k = OpenKey(reg, HKLM, kKey);
-    EXPECT_EQ(DeleteKeyTree(reg, *k.key, "PLAIN"), platform::kSuccess);
-    EXPECT_NE(DeleteKeyTree(reg, *k.key, "trap"), platform::kSuccess);
-    EXPECT_EQ(DeleteKeyTree(reg, *k.key, "itself"), platform::kLinkRefused);
-    EXPECT_EQ(DeleteSubkey(reg, *k.key, "itself"), platform::kLinkRefused);
+    EXPECT_EQ(DeleteKeyTree(reg, *k.key, "PLAIN"), platform::RegStatus::Success);
+    EXPECT_NE(DeleteKeyTree(reg, *k.key, "trap"), platform::RegStatus::Success);
+    EXPECT_EQ(DeleteKeyTree(reg, *k.key, "itself"), platform::RegStatus::LinkRefused);
+    EXPECT_EQ(DeleteSubkey(reg, *k.key, "itself"), platform::RegStatus::LinkRefused);
     std::vector<std::string> asked;
     EXPECT_NE(DeleteKeyTree(reg, *k.key, "refused",
                             [&](const std::string& path) {
                                 asked.push_back(path);
                                 return path != "refused\\young";
                             }),
-              platform::kSuccess);
+              platform::RegStatus::Success);
     EXPECT_EQ(asked, (std::vector<std::string>{"refused", "refused\\young"}));
     EXPECT_EQ(reg.subkeyNames(HKLM, kKey), (std::vector<std::string>{"trap", "itself", "refused"}));
     EXPECT_TRUE(reg.hasKey(HKLM, key + "\\trap\\inner"));
@@ -312,8 +310,8 @@ TEST(DeleteValue, DeletesByNameWhateverTheLetterCase) {
     reg.setString(HKLM, kKey, "Gone", "2");
     reg.setNoData(HKLM, kKey, "");
     OpenResult k = OpenKey(reg, HKLM, kKey);
-    EXPECT_EQ(DeleteValue(reg, *k.key, "gONE"), platform::kSuccess);
-    EXPECT_EQ(DeleteValue(reg, *k.key, ""), platform::kSuccess);  // the unnamed value
+    EXPECT_EQ(DeleteValue(reg, *k.key, "gONE"), platform::RegStatus::Success);
+    EXPECT_EQ(DeleteValue(reg, *k.key, ""), platform::RegStatus::Success);  // the unnamed value
     EXPECT_EQ(names(EnumValues(reg, *k.key)), (std::vector<std::string>{"Keep"}));
 }
 
@@ -327,9 +325,9 @@ TEST(NulInNames, NeverReachesTheRegistryAsAShorterName) {
     reg.setString(HKLM, kKey, std::string("v\0x", 3), "hidden");
     OpenResult k = OpenKey(reg, HKLM, kKey);
     EXPECT_EQ(OpenKey(reg, HKLM, std::string(kKey) + std::string("\\evil\0x", 7)).key, nullptr);
-    EXPECT_NE(DeleteSubkey(reg, *k.key, std::string("evil\0x", 6)), platform::kSuccess);
-    EXPECT_NE(DeleteValue(reg, *k.key, std::string("v\0x", 3)), platform::kSuccess);
-    EXPECT_NE(SetStringValue(reg, *k.key, std::string("v\0x", 3), "changed"), platform::kSuccess);
+    EXPECT_NE(DeleteSubkey(reg, *k.key, std::string("evil\0x", 6)), platform::RegStatus::Success);
+    EXPECT_NE(DeleteValue(reg, *k.key, std::string("v\0x", 3)), platform::RegStatus::Success);
+    EXPECT_NE(SetStringValue(reg, *k.key, std::string("v\0x", 3), "changed"), platform::RegStatus::Success);
     EXPECT_EQ(reg.subkeyNames(HKLM, kKey).size(), 2u);
     EXPECT_EQ(names(EnumValues(reg, *k.key)), (std::vector<std::string>{"v", std::string("v\0x", 3)}));
     EXPECT_EQ(EnumValues(reg, *k.key)[0].Text, "keep");

@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "common/unicode.h"
-#include "registry/reg_backup.h"
+#include "registry/backup_file.h"
+#include "registry/backup_set.h"
+#include "registry/reg_file.h"
 #include "registry/registry_access.h"
 #include "support/memory_files.h"
 #include "support/memory_platform.h"
 #include "support/memory_registry.h"
+#include "support/reg_file_reader.h"
 
 namespace wd::test {
 namespace {

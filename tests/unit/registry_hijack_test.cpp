@@ -5,8 +5,9 @@
 
 #include "app/layout.h"
 #include "registry/hijack_page.h"
-#include "registry/reg_backup.h"
+#include "registry/reg_file.h"
 #include "support/fixture.h"
+#include "support/reg_file_reader.h"
 
 namespace wd::test {
 namespace {
@@ -30,7 +31,7 @@ protected:
     }
     void open() { app.pageButton(L::kHijack).click(); }
     registry::HijackPage& page() { return app.form.hijackPage(); }
-    int count() { return app.form.state().hijackCount; }
+    int count() { return app.form.hijackPage().rows->count(); }
     HCheckBox& row(int k) { return shownRow(*page().rows, k); }
     std::vector<std::string> captions() {
         std::vector<std::string> out;
@@ -53,7 +54,7 @@ protected:
     std::optional<registry::RegFile> backup(const char* path = kBackup) {
         auto* f = app.files.find(path);
         if (!f) return std::nullopt;
-        return registry::ParseRegFile(f->data);
+        return ParseRegFile(f->data);
     }
 
     App app;
@@ -115,7 +116,7 @@ TEST_F(HijackPage, TheSampleEntryIsSkippedOnlyWhenSpelledExactly) {
         App other;
         other.registry.addKey(HKLM, ifeo(name));
         other.pageButton(L::kHijack).click();
-        ASSERT_EQ(other.form.state().hijackCount, 1) << name;
+        ASSERT_EQ(other.form.hijackPage().rows->count(), 1) << name;
         EXPECT_EQ(shownRow(*other.form.hijackPage().rows, 1).caption(), name);
     }
 }
@@ -130,7 +131,7 @@ TEST_F(HijackPage, AMissingOrRefusedKeyGivesAnEmptyList) {
     denied.registry.addKey(HKLM, ifeo("a.exe"));
     denied.registry.denyOpen(HKLM, kIfeo);
     denied.pageButton(L::kHijack).click();
-    EXPECT_EQ(denied.form.state().hijackCount, 0);
+    EXPECT_EQ(denied.form.hijackPage().rows->count(), 0);
 }
 
 TEST_F(HijackPage, AKeyRemovedDuringTheScanEndsTheListWhereItWas) {
@@ -265,7 +266,7 @@ TEST_F(HijackPage, DeletesNothingWithoutABackup) {
         breakages[i](a);
         a.byId<HButton>(L::kCommand3.id).click();
         EXPECT_EQ(a.registry.subkeyNames(HKLM, kIfeo), (std::vector<std::string>{"a.exe", "b.exe"})) << i;
-        EXPECT_EQ(a.form.state().hijackCount, 2) << i;  // listed again, unticked
+        EXPECT_EQ(a.form.hijackPage().rows->count(), 2) << i;  // listed again, unticked
         EXPECT_EQ(shownRow(rows, 1).value(), 0);
         EXPECT_TRUE(a.tk.messageBoxes.empty());
         EXPECT_EQ(a.files.find(kBackup), nullptr) << i;
@@ -302,14 +303,14 @@ TEST_F(HijackPage, ASharedKeyIsListedOnceAndARedirectedOneInBothViews) {
     });
     old.pageButton(L::kHijack).click();
     auto& rows = *old.form.hijackPage().rows;
-    ASSERT_EQ(old.form.state().hijackCount, 3);
+    ASSERT_EQ(old.form.hijackPage().rows->count(), 3);
     EXPECT_EQ(shownRow(rows, 2).caption(), "a.exe（32位）");
     EXPECT_EQ(shownRow(rows, 3).caption(), "b.exe（32位）");
     shownRow(rows, 2).setValue(1);
     old.byId<HButton>(L::kCommand3.id).click();
     EXPECT_TRUE(old.registry.hasKey(HKLM, ifeo("a.exe")));
     EXPECT_FALSE(old.registry.hasKey(HKLM, wowIfeo + "\\a.exe"));
-    const auto file = registry::ParseRegFile(old.files.find(kBackup)->data);
+    const auto file = ParseRegFile(old.files.find(kBackup)->data);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->keys.at(0).path, "HKEY_LOCAL_MACHINE\\" + wowIfeo + "\\a.exe");
 }

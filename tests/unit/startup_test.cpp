@@ -7,6 +7,9 @@
 #include "common/paths.h"
 #include "app/layout.h"
 #include "drive/drive_page.h"
+#include "process/process_page.h"
+#include "registry/browser_page.h"
+#include "registry/hijack_page.h"
 #include "support/fixture.h"
 
 namespace wd::test {
@@ -25,16 +28,19 @@ TEST(StartUp, WithoutArgumentShowsTheDrivePageAndFirstState) {
     EXPECT_EQ(w.outerHeight(), 5280);
     EXPECT_EQ(w.backColor(), (ui::Rgb{236, 233, 216}));
 
-    const auto& s = app.form.state();
-    EXPECT_EQ(s.hijackCount, 0);
-    EXPECT_EQ(s.browserCount, 0);
-    EXPECT_EQ(s.processCount, 0);
-    EXPECT_EQ(s.baselineCount, 0);
-    EXPECT_TRUE(s.hijackSelectAllNext);
-    EXPECT_TRUE(s.browserSelectAllNext);
-    EXPECT_EQ(s.currentRow, 0);
-    for (bool b : s.pageNeedsRefill) EXPECT_TRUE(b);
-    EXPECT_EQ(app.background().exitChoice(), 10);
+    // Each page starts with its list empty and its flags set.
+    app.allPages();
+    auto& f = app.form;
+    EXPECT_EQ(f.hijackPage().rows->count(), 0);
+    EXPECT_EQ(f.browserPage().rows->count(), 0);
+    EXPECT_EQ(f.processPage().rows->count(), 0);
+    EXPECT_EQ(f.processPage().baselineCount(), 0);
+    EXPECT_TRUE(f.hijackPage().selectAllNext());
+    EXPECT_TRUE(f.browserPage().selectAllNext());
+    EXPECT_EQ(f.processPage().currentRow(), 0);
+    EXPECT_TRUE(f.hijackPage().needsRefill());
+    EXPECT_TRUE(f.browserPage().needsRefill());
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::None);
 
     for (int n = 1; n <= 4; ++n) EXPECT_FALSE(app.timer(n).enabled()) << "Timer" << n;
     EXPECT_EQ(app.timer(1).interval(), 100);
@@ -75,7 +81,7 @@ TEST_P(WatchArgument, DecidesBackgroundModeAndTheDrive) {
     EXPECT_EQ(app.timer(1).enabled(), c.background);
     EXPECT_EQ(app.byId<HButton>(L::kCommand1.id).caption(), c.background ? "停止 监控" : "开启优盘监控");
     EXPECT_FALSE(app.timer(2).enabled());
-    EXPECT_EQ(app.background().exitChoice(), 10);
+    EXPECT_EQ(app.background().exitChoice(), drive::ExitChoice::None);
     EXPECT_TRUE(app.container(L::kDrive).visible());
 }
 

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
@@ -12,20 +13,6 @@
 
 namespace wd::win32 {
 namespace {
-
-std::string windowText(HWND h) {
-    if (!h) return {};
-    const int length = ::GetWindowTextLengthW(h);
-    if (length <= 0) return {};
-    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(h, buffer.data(), length + 1);
-    buffer.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return narrow(buffer);
-}
-
-void setWindowText(HWND h, std::string_view text) {
-    if (h) ::SetWindowTextW(h, widen(text).c_str());
-}
 
 // The text of item `index` of a list box or combo box.
 std::string listText(HWND h, UINT lengthMsg, UINT textMsg, int index) {
@@ -37,26 +24,6 @@ std::string listText(HWND h, UINT lengthMsg, UINT textMsg, int index) {
         ::SendMessageW(h, textMsg, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
     buffer.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return narrow(buffer);
-}
-
-// Which button a mouse message is about; false for other messages.
-bool mouseButton(UINT msg, ui::MouseButton& button) {
-    switch (msg) {
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: button = ui::MouseButton::Left; return true;
-        case WM_RBUTTONDOWN:
-        case WM_RBUTTONDBLCLK: button = ui::MouseButton::Right; return true;
-        case WM_MBUTTONDOWN:
-        case WM_MBUTTONDBLCLK: button = ui::MouseButton::Middle; return true;
-        default: return false;
-    }
-}
-
-HBRUSH paintWith(HDC dc, HBRUSH brush, ui::Rgb back, COLORREF text) {
-    ::SetBkMode(dc, OPAQUE);
-    ::SetBkColor(dc, colorRef(back));
-    ::SetTextColor(dc, text);
-    return brush;
 }
 
 }  // namespace
@@ -86,139 +53,6 @@ HBRUSH ButtonImpl::ctlColor(HDC dc, UINT) {
 }
 
 ui::Rgb ButtonImpl::defaultBack() const { return systemColor(COLOR_BTNFACE); }
-
-// ---- CheckBox ----------------------------------------------------------------------
-
-CheckBoxImpl::CheckBoxImpl(ContainerImpl* parent, const ui::Layout& l, bool arrayRow)
-    : ControlImpl(parent ? parent->containerTop() : nullptr, l), caption_(l.caption ? l.caption : "") {
-    // A row starts hidden, and rows come and go by the hundred: its window is
-    // made at the end of the handler that made it, already in its place and
-    // with its caption (see Session::deferSync).
-    visible_ = !arrayRow;
-    bulkRow_ = arrayRow;
-    if (!parent) return;
-    if (arrayRow) {
-        lazyParent_ = parent->containerHwnd();
-        queueSync();
-    } else {
-        create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_));
-    }
-}
-
-bool CheckBoxImpl::materialize() {
-    ContainerImpl* parent = ContainerImpl::fromHwnd(lazyParent_);
-    if (!parent) return false;
-    // Rows of one array never overlap: no need to raise each above the last.
-    create(*parent, WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, widen(caption_), false);
-    if (!hwnd()) return false;
-    lazyParent_ = nullptr;
-    if (value_) ::SendMessageW(hwnd(), BM_SETCHECK, BST_CHECKED, 0);
-    applyToolTip();
-    return true;
-}
-
-CheckBoxImpl::~CheckBoxImpl() { setToolTip({}, nullptr); }
-
-std::unique_ptr<CheckBoxImpl> CheckBoxImpl::copyOf(const CheckBoxImpl& element0, int index) {
-    const ui::Layout l{element0.name_.c_str(), element0.id_ + index, element0.rect_, element0.caption_.c_str()};
-    auto copy = std::make_unique<CheckBoxImpl>(element0.parentContainer(), l, true);
-    copy->back_ = element0.back_;
-    copy->arrayBase_ = element0.id_;
-    if (!element0.enabled_) copy->setEnabled(false);
-    return copy;
-}
-
-void CheckBoxImpl::setArrayIndex(int index) {
-    const int id = arrayBase_ + index;
-    if (id == id_) return;
-    id_ = id;
-    // The child ID is how the automation of other programs tells rows apart.
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), GWLP_ID, static_cast<LONG_PTR>(id));
-}
-
-void CheckBoxImpl::setCaption(std::string_view text) {
-    if (text == caption_) return;
-    caption_ = text;
-    if (!queueText(text)) setWindowText(hwnd(), text);
-}
-
-void CheckBoxImpl::setValue(int v) {
-    const int next = v ? 1 : 0;
-    if (next == value_) return;
-    value_ = next;
-    if (hwnd()) ::SendMessageW(hwnd(), BM_SETCHECK, next ? BST_CHECKED : BST_UNCHECKED, 0);
-    // The handler may set the value again; that nested call raises its own
-    // click, and nothing here touches the box after the handler returns.
-    if (auto handler = onClick) handler();
-}
-
-void CheckBoxImpl::command(WORD code) {
-    if (code == BN_CLICKED) setValue(1 - value_);
-}
-
-HBRUSH CheckBoxImpl::ctlColor(HDC dc, UINT) {
-    const ui::Rgb back = backColor();
-    return paintWith(dc, brushFor(back), back, ::GetSysColor(COLOR_BTNTEXT));
-}
-
-bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    if (hasTip_ && msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK && top()) {
-        // The tip sees the mouse through us rather than through a subclass of
-        // its own (TTF_SUBCLASS), which would slow every message of the box.
-        MSG relay{hwnd(), msg, wp, lp, static_cast<DWORD>(::GetMessageTime()), {}};
-        ::GetCursorPos(&relay.pt);
-        ::SendMessageW(top()->toolTip(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
-    }
-    ui::MouseButton button{};
-    if (!mouseButton(msg, button) || !onMouseDown) return false;
-    const HWND h = hwnd();
-    const WNDPROC own = original();
-    const UINT d = dpi();
-    if (auto handler = onMouseDown) handler(button, dpi::toTwips(GET_X_LPARAM(lp), d), dpi::toTwips(GET_Y_LPARAM(lp), d));
-    // The handler may have pumped messages that destroyed this box.
-    result = ::IsWindow(h) ? callOriginal(own, h, msg, wp, lp) : 0;
-    return true;
-}
-
-void CheckBoxImpl::setToolTip(std::string_view key, std::function<std::string()> text) {
-    // The same key: the tip the control holds (or will ask for) stays.
-    tipText_ = std::move(text);
-    if (key == tipKey_ && (hasTip_ || key.empty())) return;
-    tipKey_ = key;
-    applyToolTip();
-}
-
-void CheckBoxImpl::applyToolTip() {
-    // A row's window not made yet gets its tip when it is made.
-    if (!hwnd() || !top() || (tipKey_.empty() && !hasTip_)) return;
-    const HWND tip = top()->toolTip();
-    if (!tip) return;
-    TTTOOLINFOW info{};
-    info.cbSize = sizeof(info);
-    info.uFlags = TTF_IDISHWND;
-    info.hwnd = parentHwnd();
-    info.uId = reinterpret_cast<UINT_PTR>(hwnd());
-    if (tipKey_.empty()) {
-        ::SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-        hasTip_ = false;
-        return;
-    }
-    // The text is asked for (TTN_GETDISPINFOW) when the tip is about to show;
-    // a tip given a new key forgets the text it kept.
-    info.lpszText = LPSTR_TEXTCALLBACKW;
-    if (hasTip_)
-        ::SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
-    else
-        hasTip_ = ::SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
-}
-
-void CheckBoxImpl::giveToolTipText(NMTTDISPINFOW& request) {
-    tipBuffer_ = widen(tipText_ ? tipText_() : std::string());
-    request.lpszText = tipBuffer_.data();
-    request.hinst = nullptr;
-    // The control keeps the text: it is not asked again until the key changes.
-    request.uFlags |= TTF_DI_SETITEM;
-}
 
 // ---- Label -----------------------------------------------------------------------------
 
@@ -526,13 +360,11 @@ void VScrollBarImpl::scroll(WORD code) {
 PictureImpl::PictureImpl(ContainerImpl& parent, const ui::Layout& l, bool bordered)
     : ControlImpl(parent.containerTop(), l), session_(parent.containerTop()->session()), bordered_(bordered) {
     create(parent, kPictureClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT | (bordered ? WS_EX_CLIENTEDGE : 0), L"");
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, reinterpret_cast<LONG_PTR>(static_cast<ContainerImpl*>(this)));
 }
 
 PictureImpl::~PictureImpl() {
     // Rows waiting to be destroyed may sit on this box: done with them first.
-    session_.flushShows();
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
+    session_.rows().flush();
 }
 
 void PictureImpl::setImage(ui::Image img) {
@@ -550,9 +382,9 @@ void PictureImpl::paint() {
 
 LRESULT CALLBACK PictureImpl::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch::run(L"picture box", msg, [&]() -> LRESULT {
-        auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
-        if (container) {
-            auto* self = static_cast<PictureImpl*>(container);
+        // The box is bound as the control it also is (see Widget::create).
+        if (auto* control = boundObject<Widget>(h)) {
+            auto* self = static_cast<PictureImpl*>(control);
             LRESULT result = 0;
             if (routeChildMessage(h, msg, wp, lp, result)) return result;
             switch (msg) {

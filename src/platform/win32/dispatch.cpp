@@ -5,18 +5,14 @@
 
 #include "platform/win32/session.h"
 #include "platform/win32/text.h"
+#include "platform/win32/ui_thread.h"
 
 namespace wd::win32 {
 namespace {
 
-// How many dispatch scopes are open, and how many were open when the
-// innermost message loop started. One UI thread: plain statics.
-int depth = 0;
-int loopDepth = 0;
-
 void showPendingRows() noexcept {
     try {
-        if (Session* s = Session::current()) s->flushShows();
+        if (Session* s = Session::current()) s->rows().flush();
     } catch (...) {
         // Out of memory while placing rows: they are placed at the next flush.
     }
@@ -24,11 +20,17 @@ void showPendingRows() noexcept {
 
 }  // namespace
 
-Dispatch::HandlerScope::HandlerScope() noexcept { ++depth; }
+UiThread& uiThread() {
+    static UiThread state;
+    return state;
+}
+
+Dispatch::HandlerScope::HandlerScope() noexcept { ++uiThread().handlerDepth; }
 
 Dispatch::HandlerScope::~HandlerScope() {
-    --depth;
-    if (depth == loopDepth) showPendingRows();
+    UiThread& thread = uiThread();
+    --thread.handlerDepth;
+    if (thread.handlerDepth == thread.loopDepth) showPendingRows();
 }
 
 void Dispatch::report(const wchar_t* where, UINT msg, const char* what) noexcept {
@@ -44,9 +46,11 @@ void Dispatch::report(const wchar_t* where, UINT msg, const char* what) noexcept
     ::OutputDebugStringW(L"\n");
 }
 
-MessageLoop::MessageLoop() noexcept : savedLoopDepth_(loopDepth) { loopDepth = depth; }
+MessageLoop::MessageLoop() noexcept : savedLoopDepth_(uiThread().loopDepth) {
+    uiThread().loopDepth = uiThread().handlerDepth;
+}
 
-MessageLoop::~MessageLoop() { loopDepth = savedLoopDepth_; }
+MessageLoop::~MessageLoop() { uiThread().loopDepth = savedLoopDepth_; }
 
 namespace {
 

@@ -7,7 +7,7 @@
 //   - catches whatever that handler throws (bad_alloc, out_of_range, ...):
 //     the program goes on and the window keeps answering; what was thrown is
 //     written with OutputDebugStringW, nothing is shown;
-//   - shows the rows that the handler changed (Session::flushShows), once,
+//   - shows the rows that the handler changed (RowBatch::flush), once,
 //     when the message came out of a message loop. A message that our own code
 //     sends while a handler runs (a caption set on a row sends WM_SETTEXT, for
 //     one) enters a nested scope that shows nothing, so a list refilled in one

@@ -1,5 +1,6 @@
 #include "platform/win32/dpi.h"
 
+#include "platform/win32/functions.h"
 #include "platform/win32/handles.h"
 
 namespace wd::win32::dpi {
@@ -11,14 +12,6 @@ using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 using SetThreadDpiAwarenessContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
-
-template <typename Fn>
-Fn lookUp(HMODULE module, const char* name) {
-    if (!module) return nullptr;
-    // Through void(*)(): the one function pointer type any other converts from
-    // without a warning.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
 
 struct Api {
     GetDpiForWindowFn getDpiForWindow = nullptr;

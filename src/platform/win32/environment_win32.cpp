@@ -3,8 +3,12 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
+#include "platform/win32/grown_text.h"
 #include "platform/win32/services_util.h"
+#include "platform/win32/system_folders.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
@@ -17,9 +21,10 @@ std::string Environment::localAppDataFolder() {
     taskMemFree(path);
     if (folder.empty()) {
         // Fall back to the environment, as older systems keep it there.
-        wchar_t buffer[32768];
-        const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, 32768);
-        if (n > 0 && n < 32768) folder = narrow(std::wstring_view(buffer, n));
+        const auto set = grownText(TooSmall::SaysSize, [](wchar_t* buffer, DWORD size) {
+            return ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, size);
+        });
+        if (set) folder = narrow(*set);
     }
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     return folder;
@@ -35,36 +40,48 @@ bool Environment::fullRights() {
     return ::CheckTokenMembership(nullptr, sid, &member) && member;
 }
 
+namespace {
+
+// A string value of an open key, however long (up to kMaxPathChars units);
+// nothing when there is none or it is no string.
+std::optional<std::wstring> stringValue(HKEY key, const wchar_t* name) {
+    DWORD type = REG_NONE;
+    DWORD bytes = 0;
+    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || bytes > kMaxPathChars * sizeof(wchar_t))
+        return std::nullopt;
+    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>((value.size() - 1) * sizeof(wchar_t));
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    value.resize(bytes / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    return value;
+}
+
+}  // namespace
+
 std::string Environment::machineDataFolder() {
     // The system's drive, from the Windows folder every user shares; the
     // environment's %SystemDrive% and %ProgramData% are the user's to set.
-    wchar_t windows[MAX_PATH + 1] = {};
-    const UINT len = ::GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
-    if (len < 3 || len > MAX_PATH || windows[1] != L':') return {};
-    const std::wstring drive(windows, 2);
+    const std::optional<std::wstring> windows = sharedWindowsDirectory();
+    if (!windows || windows->size() < 3 || (*windows)[1] != L':') return {};
+    const std::wstring drive = windows->substr(0, 2);
     std::wstring folder = drive + L"\\ProgramData";
     // Where the machine's profile list puts it, if that names a place on the
     // system's drive in the usual form.
-    HKEY key = nullptr;
+    UniqueKey profiles;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                        KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
-        const UniqueKey profiles(key);
-        wchar_t value[MAX_PATH + 1] = {};
-        DWORD bytes = sizeof value - sizeof(wchar_t);
-        DWORD type = REG_NONE;
-        if (::RegQueryValueExW(profiles.get(), L"ProgramData", nullptr, &type, reinterpret_cast<BYTE*>(value),
-                               &bytes) == ERROR_SUCCESS &&
-            (type == REG_SZ || type == REG_EXPAND_SZ)) {
-            std::wstring named(value, bytes / sizeof(wchar_t));
-            while (!named.empty() && named.back() == L'\0') named.pop_back();
+                        KEY_QUERY_VALUE | KEY_WOW64_64KEY, profiles.put()) == ERROR_SUCCESS) {
+        if (std::optional<std::wstring> named = stringValue(profiles.get(), L"ProgramData")) {
             const std::wstring prefix = L"%SystemDrive%";
-            if (named.size() > prefix.size() + 1 &&
-                ::CompareStringOrdinal(named.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                       static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
-                named = drive + named.substr(prefix.size());
-            if (named.size() > 3 && named.find(L'%') == std::wstring::npos && named.find(L"..") == std::wstring::npos &&
-                ::CompareStringOrdinal(named.c_str(), 2, drive.c_str(), 2, TRUE) == CSTR_EQUAL && named[2] == L'\\')
-                folder = named;
+            if (named->size() > prefix.size() + 1 && startsWithName(*named, prefix))
+                *named = drive + named->substr(prefix.size());
+            if (named->size() > 3 && named->find(L'%') == std::wstring::npos &&
+                named->find(L"..") == std::wstring::npos && startsWithName(*named, drive) && (*named)[2] == L'\\')
+                folder = *named;
         }
     }
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
@@ -82,18 +99,13 @@ std::string Environment::localTimestamp() {
 
 std::string Environment::expand(std::string_view text) {
     const std::wstring wide = widen(text);
-    std::wstring out(wide.size() + 64, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD need = ::ExpandEnvironmentStringsW(wide.c_str(), out.data(), static_cast<DWORD>(out.size()));
-        if (need == 0) return std::string(text);
-        if (need <= out.size()) {
-            out.resize(need - 1);  // without its NUL
-            return narrow(out);
-        }
-        if (need > 32768) return std::string(text);
-        out.assign(need, L'\0');
-    }
-    return std::string(text);
+    // ExpandEnvironmentStringsW answers the size it needs, NUL included, also
+    // when the text fits: the length written is one less.
+    const auto expanded = grownText(TooSmall::SaysSize, [&](wchar_t* buffer, DWORD size) -> DWORD {
+        const DWORD need = ::ExpandEnvironmentStringsW(wide.c_str(), buffer, size);
+        return need == 0 || need > size ? need : need - 1;
+    });
+    return expanded ? narrow(*expanded) : std::string(text);
 }
 
 }  // namespace wd::win32

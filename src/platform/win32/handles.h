@@ -29,6 +29,12 @@ public:
     Unique& operator=(const Unique&) = delete;
 
     Handle get() const noexcept { return h_; }
+    // For a call that hands back a new handle through a pointer: the old one
+    // is closed, and the new one is owned from the moment it exists.
+    Handle* put() noexcept {
+        reset();
+        return &h_;
+    }
     explicit operator bool() const noexcept { return !(h_ == Policy::empty()); }
 
     // Gives up ownership without closing (the handle is gone already or
@@ -44,35 +50,32 @@ private:
     Handle h_ = Policy::empty();
 };
 
-struct WindowPolicy {
-    using Handle = HWND;
+// The part of a policy for a handle kind whose "none" is null.
+template <typename H>
+struct NullIsEmpty {
+    using Handle = H;
     static constexpr Handle empty() noexcept { return nullptr; }
+};
+
+struct WindowPolicy : NullIsEmpty<HWND> {
     static void close(Handle h) noexcept { ::DestroyWindow(h); }
 };
 
 template <typename T>
-struct GdiObjectPolicy {
-    using Handle = T;
-    static constexpr Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
+struct GdiObjectPolicy : NullIsEmpty<T> {
+    static void close(T h) noexcept { ::DeleteObject(h); }
 };
 
-struct IconPolicy {
-    using Handle = HICON;
-    static constexpr Handle empty() noexcept { return nullptr; }
+struct IconPolicy : NullIsEmpty<HICON> {
     static void close(Handle h) noexcept { ::DestroyIcon(h); }
 };
 
-struct MenuPolicy {
-    using Handle = HMENU;
-    static constexpr Handle empty() noexcept { return nullptr; }
+struct MenuPolicy : NullIsEmpty<HMENU> {
     static void close(Handle h) noexcept { ::DestroyMenu(h); }
 };
 
 // A memory device context from CreateCompatibleDC.
-struct MemoryDcPolicy {
-    using Handle = HDC;
-    static constexpr Handle empty() noexcept { return nullptr; }
+struct MemoryDcPolicy : NullIsEmpty<HDC> {
     static void close(Handle h) noexcept { ::DeleteDC(h); }
 };
 

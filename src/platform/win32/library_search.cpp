@@ -30,10 +30,10 @@
 // only (LOAD_LIBRARY_SEARCH_SYSTEM32), or from the full path a registration
 // names. Windows 7 without KB2533623 lacks that call; there
 // SetDllDirectoryW(L"") at least takes the current folder out of the search.
-// GetProcAddress is used on the libraries above and on two modules
-// found by name, kernel32 (here) and user32 (dpi.cpp): both are imports,
-// loaded before any of our code runs, and GetModuleHandleW only finds a
-// loaded module, it never loads one.
+// GetProcAddress (functions.h) is used on the libraries above and on three
+// modules found by name, ntdll, kernel32 and user32: all are imports, loaded
+// before any of our code runs, and GetModuleHandleW only finds a loaded
+// module, it never loads one.
 // What the loader does before wWinMain (static imports, their DllMain) cannot
 // be changed from here. MSVC's /DEPENDENTLOADFLAG would restrict the static
 // imports too, but GNU ld (2.40 here) does not fill in the load configuration
@@ -49,16 +49,16 @@
 
 #include <windows.h>
 
+#include "platform/win32/functions.h"
+
 namespace wd::win32 {
 
 void restrictLibrarySearch() noexcept {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    // Through void(*)(): the one function pointer type any other converts from
-    // without a warning. Looked up, not imported: an import the system lacks
-    // would keep the program from starting at all.
-    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void (*)()>(kernel32 ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr));
+    // Looked up, not imported: an import the system lacks would keep the
+    // program from starting at all.
+    const auto setDefaultDllDirectories =
+        loadedFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         ::SetDllDirectoryW(L"");
     // SearchPathW (which a system library may still call) looks in the

@@ -11,9 +11,12 @@
 #include <iterator>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/functions.h"
+#include "platform/win32/grown_text.h"
+#include "platform/win32/nt_status.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
-#include "platform/win32/system_library.h"
+#include "platform/win32/system_folders.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
@@ -23,7 +26,6 @@ namespace {
 // buffer is asked for again, up to this size.
 constexpr ULONG kMaxProcessListBytes = 64u << 20;
 constexpr int kProcessListTries = 8;
-constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
 
 // Where the start time sits in SYSTEM_PROCESS_INFORMATION (x64), among the
 // fields that winternl.h leaves unnamed.
@@ -38,7 +40,7 @@ std::optional<std::vector<platform::ProcessEntry>> systemProcessList() {
         ULONG needed = 0;
         const NTSTATUS status = ::NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
                                                            static_cast<ULONG>(buffer.size()), &needed);
-        if (status == kInfoLengthMismatch) {
+        if (status == nt::kInfoLengthMismatch) {
             const std::size_t next = std::max<std::size_t>(buffer.size() * 2, needed + (64u << 10));
             if (next > kMaxProcessListBytes) return std::nullopt;
             buffer.assign(next, std::byte{});
@@ -103,16 +105,13 @@ std::optional<std::vector<platform::ProcessEntry>> toolHelpList() {
 std::string imagePath(DWORD pid) {
     const UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process) return {};
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD size = static_cast<DWORD>(buffer.size());
-        if (::QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &size)) {
-            buffer.resize(size);
-            return narrow(buffer);
-        }
-        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= kMaxPathChars) return {};
-        buffer.assign(std::min<std::size_t>(buffer.size() * 2, kMaxPathChars), L'\0');
-    }
+    const auto path = grownText(TooSmall::CutsText, [&](wchar_t* buffer, DWORD size) -> DWORD {
+        DWORD length = size;
+        if (::QueryFullProcessImageNameW(process.get(), 0, buffer, &length)) return length;
+        // Too small: as a cut text, it asks for more room.
+        return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+    });
+    return path ? narrow(*path) : std::string();
 }
 
 // The path of the main module, read from the process's memory.
@@ -125,20 +124,11 @@ std::string mainModulePathByMemory(DWORD pid) {
     // modules first (which costs as much again as reading the path).
     const HMODULE mainModule = nullptr;
 
-    // The result is cut to the buffer without an error, so a result that
-    // fills the buffer may be cut: try again with more room.
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD len = ::GetModuleFileNameExW(process.get(), mainModule, buffer.data(), size);
-        if (len == 0) return {};
-        if (len + 1 < size) {
-            buffer.resize(len);
-            return narrow(buffer);
-        }
-        if (size >= kMaxPathChars) return {};
-        buffer.assign(size * 2 > kMaxPathChars ? kMaxPathChars : size * 2, L'\0');
-    }
+    // The result is cut to the buffer without an error.
+    const auto path = grownText(TooSmall::CutsText, [&](wchar_t* buffer, DWORD size) {
+        return ::GetModuleFileNameExW(process.get(), mainModule, buffer, size);
+    });
+    return path ? narrow(*path) : std::string();
 }
 
 }  // namespace
@@ -165,8 +155,7 @@ bool isCritical(HANDLE process) {
     using IsProcessCriticalFn = BOOL(WINAPI*)(HANDLE, PBOOL);
     // Windows 8.1 and later; looked up, as an import the system lacks would
     // keep the program from starting.
-    static const auto isProcessCritical =
-        lookUp<IsProcessCriticalFn>(::GetModuleHandleW(L"kernel32.dll"), "IsProcessCritical");
+    static const auto isProcessCritical = loadedFunction<IsProcessCriticalFn>(L"kernel32.dll", "IsProcessCritical");
     if (isProcessCritical) {
         BOOL critical = FALSE;
         if (isProcessCritical(process, &critical)) return critical != FALSE;
@@ -186,7 +175,7 @@ std::uint64_t startTimeOf(HANDLE process) {
 
 class Token final : public platform::UserToken {
 public:
-    explicit Token(HANDLE token) noexcept : token_(token) {}
+    explicit Token(UniqueKernelHandle token) noexcept : token_(std::move(token)) {}
     HANDLE get() const noexcept { return token_.get(); }
 
 private:
@@ -195,12 +184,12 @@ private:
 
 // A primary token made from `token`, which can start a program.
 std::unique_ptr<platform::UserToken> primaryCopy(HANDLE token) {
-    HANDLE primary = nullptr;
+    UniqueKernelHandle primary;
     if (!::DuplicateTokenEx(token, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
                                        TOKEN_ADJUST_SESSIONID,
-                            nullptr, SecurityImpersonation, TokenPrimary, &primary))
+                            nullptr, SecurityImpersonation, TokenPrimary, primary.put()))
         return nullptr;
-    return std::make_unique<Token>(primary);
+    return std::make_unique<Token>(std::move(primary));
 }
 
 bool elevated(HANDLE token) {
@@ -235,19 +224,10 @@ platform::EndResult Processes::terminate(std::uint32_t pid, std::uint64_t create
 }
 
 std::string Processes::systemFolder() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const UINT size = static_cast<UINT>(buffer.size());
-        const UINT len = ::GetSystemDirectoryW(buffer.data(), size);
-        if (len == 0 || len > kMaxPathChars) return {};
-        if (len < size) {
-            buffer.resize(len);
-            while (buffer.size() > 3 && buffer.back() == L'\\') buffer.pop_back();
-            return narrow(buffer);
-        }
-        buffer.assign(len, L'\0');
-    }
-    return {};
+    std::optional<std::wstring> folder = systemDirectory();
+    if (!folder) return {};
+    while (folder->size() > 3 && folder->back() == L'\\') folder->pop_back();
+    return narrow(*folder);
 }
 
 std::unique_ptr<platform::UserToken> Processes::unelevatedToken(std::uint32_t pid) {
@@ -256,17 +236,15 @@ std::unique_ptr<platform::UserToken> Processes::unelevatedToken(std::uint32_t pi
     if (const UniqueKernelHandle process(
             ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
         process) {
-        HANDLE raw = nullptr;
-        if (::OpenProcessToken(process.get(), TOKEN_QUERY | TOKEN_DUPLICATE, &raw)) {
-            const UniqueKernelHandle token(raw);
+        UniqueKernelHandle token;
+        if (::OpenProcessToken(process.get(), TOKEN_QUERY | TOKEN_DUPLICATE, token.put())) {
             if (!elevated(token.get()))
                 if (auto copy = primaryCopy(token.get())) return copy;
         }
     }
     // Else the filtered token that UAC links to this program's full one.
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return nullptr;
-    const UniqueKernelHandle own(raw);
+    UniqueKernelHandle own;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, own.put())) return nullptr;
     TOKEN_LINKED_TOKEN linked{};
     DWORD size = 0;
     if (!::GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size) || !linked.LinkedToken)

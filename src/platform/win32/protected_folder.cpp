@@ -12,9 +12,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win32/file_io.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -36,9 +38,7 @@ constexpr ACCESS_MASK kChangeRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FI
                                       FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
                                       GENERIC_ALL | MAXIMUM_ALLOWED;
 
-struct LocalMemoryPolicy {
-    using Handle = HLOCAL;
-    static constexpr Handle empty() noexcept { return nullptr; }
+struct LocalMemoryPolicy : NullIsEmpty<HLOCAL> {
     static void close(Handle h) noexcept { ::LocalFree(h); }
 };
 using UniqueLocalMemory = Unique<LocalMemoryPolicy>;
@@ -102,11 +102,10 @@ UniqueFileHandle openEntry(const std::wstring& path);
 // Whether the file system keeps the owner a folder is made with: NTFS does.
 // Wine keeps no file security: every file there is its one user's, with an
 // access list made from the Unix mode, and no program of another user can
-// run beside us. Found once, with a folder made (and removed again) in
-// `parent`.
-bool keepsOwners(const std::wstring& parent) {
-    static int known = -1;
-    if (known >= 0) return known == 1;
+// run beside us. Found once (`known`), with a folder made (and removed
+// again) in `parent`.
+bool keepsOwners(const std::wstring& parent, std::optional<bool>& known) {
+    if (known) return *known;
     const std::wstring probe = parent + L"\\.wardeck-probe-" + std::to_wstring(::GetCurrentProcessId());
     ProtectedSecurity security;
     if (!security.get() || !::CreateDirectoryW(probe.c_str(), security.get())) return true;  // assume it does
@@ -117,7 +116,7 @@ bool keepsOwners(const std::wstring& parent) {
             keeps = isWellKnown(made.owner, WinBuiltinAdministratorsSid);
     }
     ::RemoveDirectoryW(probe.c_str());
-    known = keeps ? 1 : 0;
+    known = keeps;
     return keeps;
 }
 
@@ -132,7 +131,7 @@ bool isAdministrative(PSID sid, const std::vector<BYTE>& alsoUser) {
 // Whether the open entry is a real folder (no link, no mount point) owned
 // by Administrators or SYSTEM, with no allowing entry of its access list
 // that lets anyone else change it or what it will hold.
-bool isProtectedFolder(HANDLE entry, const std::wstring& parent) {
+bool isProtectedFolder(HANDLE entry, const std::wstring& parent, std::optional<bool>& ownersKept) {
     FILE_BASIC_INFO basic{};
     if (!::GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic)) return false;
     if (!(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -142,7 +141,7 @@ bool isProtectedFolder(HANDLE entry, const std::wstring& parent) {
     // Only a folder owned by this program's own user asks whether owners are
     // kept: where they are, that user's unelevated programs could change it.
     std::vector<BYTE> user = ownUser();
-    if (!sameSid(security.owner, user) || keepsOwners(parent)) user.clear();
+    if (!sameSid(security.owner, user) || keepsOwners(parent, ownersKept)) user.clear();
     // No access list at all lets everyone do everything.
     if (!isAdministrative(security.owner, user) || !security.dacl) return false;
     for (DWORD i = 0; i < security.dacl->AceCount; ++i) {
@@ -172,14 +171,9 @@ bool setAside(HANDLE entry, const std::wstring& path) {
     for (int n = 1; n <= kMaxAsideTries; ++n) {
         std::wstring target = path + L".set-aside";
         if (n > 1) target += L"-" + std::to_wstring(n);
-        const std::size_t bytes = target.size() * sizeof(wchar_t);
-        std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t), 0);
-        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-        info->ReplaceIfExists = FALSE;
-        info->RootDirectory = nullptr;
-        info->FileNameLength = static_cast<DWORD>(bytes);
-        std::copy(target.begin(), target.end(), info->FileName);
-        if (::SetFileInformationByHandle(entry, FileRenameInfo, info, static_cast<DWORD>(buffer.size()))) return true;
+        std::vector<unsigned char> buffer = renameInfo(target, nullptr, false);
+        if (::SetFileInformationByHandle(entry, FileRenameInfo, buffer.data(), static_cast<DWORD>(buffer.size())))
+            return true;
         const DWORD error = ::GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
     }
@@ -198,7 +192,7 @@ bool Files::makeProtectedFolder(std::string_view path) {
     if (!security.get()) return false;
     for (int attempt = 0; attempt < kMaxMakeTries; ++attempt) {
         if (const UniqueFileHandle entry = openEntry(wide)) {
-            if (isProtectedFolder(entry.get(), parent)) return true;
+            if (isProtectedFolder(entry.get(), parent, keepsOwners_)) return true;
             if (!setAside(entry.get(), wide)) return false;
         } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
             return false;
@@ -208,7 +202,7 @@ bool Files::makeProtectedFolder(std::string_view path) {
         ::CreateDirectoryW(wide.c_str(), security.get());
     }
     const UniqueFileHandle entry = openEntry(wide);
-    return entry && isProtectedFolder(entry.get(), parent);
+    return entry && isProtectedFolder(entry.get(), parent, keepsOwners_);
 }
 
 }  // namespace wd::win32

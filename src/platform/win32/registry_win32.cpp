@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/functions.h"
+#include "platform/win32/nt_status.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/text.h"
@@ -30,7 +32,8 @@ constexpr ULONG kMaxKernelNameBytes = 64u * 1024u + 16u;
 
 class Key final : public platform::RegKey {
 public:
-    Key(HKEY key, platform::RootKey root, platform::View view) noexcept : key_(key), root_(root), view_(view) {}
+    Key(UniqueKey key, platform::RootKey root, platform::View view) noexcept
+        : key_(std::move(key)), root_(root), view_(view) {}
     HKEY get() const noexcept { return key_.get(); }
     platform::RootKey root() const noexcept { return root_; }
     platform::View view() const noexcept { return view_; }
@@ -79,8 +82,7 @@ using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
 // The kernel's name of an open key ("\REGISTRY\MACHINE\SOFTWARE\..."), empty
 // when the system does not tell.
 std::wstring kernelName(HKEY key) {
-    static const auto query = reinterpret_cast<NtQueryKeyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+    static const auto query = ntdllFunction<NtQueryKeyFn>("NtQueryKey");
     if (!query || !key) return {};
     std::vector<std::uint8_t> buffer(kFirstKernelNameBytes);
     for (;;) {
@@ -94,68 +96,80 @@ std::wstring kernelName(HKEY key) {
             std::memcpy(name.data(), buffer.data() + sizeof bytes, name.size() * sizeof(wchar_t));
             return name;
         }
-        // STATUS_BUFFER_OVERFLOW or STATUS_BUFFER_TOO_SMALL: grow, to the limit.
-        constexpr LONG kOverflow = static_cast<LONG>(0x80000005L), kTooSmall = static_cast<LONG>(0xC0000023L);
-        if ((status != kOverflow && status != kTooSmall) || buffer.size() >= kMaxKernelNameBytes) return {};
+        // Too small: grow, to the limit.
+        if ((status != nt::kBufferOverflow && status != nt::kBufferTooSmall) || buffer.size() >= kMaxKernelNameBytes)
+            return {};
         const std::size_t next = std::max<std::size_t>(buffer.size() * 2, needed);
         buffer.assign(std::min<std::size_t>(next, kMaxKernelNameBytes), 0);
     }
-}
-
-bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-    return text.size() >= prefix.size() &&
-           ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
-                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
 // The kernel's name of a root key.
 std::wstring rootKernelName(platform::RootKey root) {
     if (root == platform::RootKey::LocalMachine) return L"\\REGISTRY\\MACHINE";
     // HKEY_CURRENT_USER is a stand-in handle; the user's own key has a name.
-    HKEY user = nullptr;
-    if (::RegOpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS) return {};
-    const UniqueKey owned(user);
-    return kernelName(owned.get());
+    UniqueKey user;
+    if (::RegOpenCurrentUser(KEY_READ, user.put()) != ERROR_SUCCESS) return {};
+    return kernelName(user.get());
 }
 
 DWORD grown(DWORD size, DWORD cap) { return size >= cap / 2 ? cap : size * 2; }
 
-}  // namespace
+// What a Win32 error code says, as the registry interface tells it.
+platform::RegStatus statusOf(LONG error) {
+    using S = platform::RegStatus;
+    switch (error) {
+        case ERROR_SUCCESS: return S::Success;
+        case ERROR_FILE_NOT_FOUND: return S::NotFound;
+        case ERROR_ACCESS_DENIED: return S::AccessDenied;
+        case ERROR_INVALID_PARAMETER: return S::Invalid;
+        case ERROR_MORE_DATA: return S::MoreData;
+        case ERROR_NO_MORE_ITEMS: return S::NoMoreItems;
+        case ERROR_KEY_DELETED: return S::KeyDeleted;
+        case ERROR_CANT_RESOLVE_FILENAME: return S::LinkRefused;
+        default: return S::Failed;
+    }
+}
 
-// MAXIMUM_ALLOWED rather than a fixed KEY_READ | KEY_WRITE: for a user
+// A key of ours at `path` below the root, from `call` (which opens or makes
+// it). MAXIMUM_ALLOWED rather than a fixed KEY_READ | KEY_WRITE: for a user
 // without rights to change HKLM the fixed request fails outright, while this
 // one opens the key with the read access the user does have. The view is
 // always named, so that the program reads the same keys whatever its own
 // bitness.
-std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::string_view path,
-                                                 platform::View view, long& status) {
+template <typename Call>
+std::unique_ptr<platform::RegKey> keyAt(platform::RootKey root, std::string_view path, platform::View view,
+                                        platform::RegStatus& status, Call call) {
     if (holdsNul(path)) {
-        status = ERROR_INVALID_PARAMETER;
+        status = platform::RegStatus::Invalid;
         return nullptr;
     }
-    HKEY key = nullptr;
-    status = ::RegOpenKeyExW(rootKey(root), widen(path).c_str(), 0, MAXIMUM_ALLOWED | viewFlag(view), &key);
-    if (status != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<Key>(key, root, view);
+    UniqueKey key;
+    status = statusOf(call(rootKey(root), widen(path).c_str(), MAXIMUM_ALLOWED | viewFlag(view), key.put()));
+    if (status != platform::RegStatus::Success) return nullptr;
+    return std::make_unique<Key>(std::move(key), root, view);
+}
+
+}  // namespace
+
+std::unique_ptr<platform::RegKey> Registry::open(platform::RootKey root, std::string_view path,
+                                                 platform::View view, platform::RegStatus& status) {
+    return keyAt(root, path, view, status, [](HKEY under, const wchar_t* name, REGSAM access, HKEY* key) {
+        return ::RegOpenKeyExW(under, name, 0, access, key);
+    });
 }
 
 std::unique_ptr<platform::RegKey> Registry::create(platform::RootKey root, std::string_view path,
-                                                   platform::View view, long& status) {
-    if (holdsNul(path)) {
-        status = ERROR_INVALID_PARAMETER;
-        return nullptr;
-    }
-    HKEY key = nullptr;
-    status = ::RegCreateKeyExW(rootKey(root), widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               MAXIMUM_ALLOWED | viewFlag(view), nullptr, &key, nullptr);
-    if (status != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<Key>(key, root, view);
+                                                   platform::View view, platform::RegStatus& status) {
+    return keyAt(root, path, view, status, [](HKEY under, const wchar_t* name, REGSAM access, HKEY* key) {
+        return ::RegCreateKeyExW(under, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key, nullptr);
+    });
 }
 
-long Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
+platform::RegStatus Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) {
     name.clear();
     const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
+    if (!hkey) return platform::RegStatus::Failed;
     std::wstring buffer(kFirstKeyNameChars, L'\0');
     for (;;) {
         DWORD len = static_cast<DWORD>(buffer.size());
@@ -163,9 +177,9 @@ long Registry::enumSubkey(platform::RegKey& key, std::uint32_t index, std::strin
             ::RegEnumKeyExW(hkey, static_cast<DWORD>(index), buffer.data(), &len, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_SUCCESS) {
             name = narrow(std::wstring_view(buffer.data(), std::min<std::size_t>(len, buffer.size())));
-            return status;
+            return platform::RegStatus::Success;
         }
-        if (status != ERROR_MORE_DATA || buffer.size() >= kMaxNameChars) return status;
+        if (status != ERROR_MORE_DATA || buffer.size() >= kMaxNameChars) return statusOf(status);
         buffer.assign(grown(static_cast<DWORD>(buffer.size()), kMaxNameChars), L'\0');
     }
 }
@@ -189,10 +203,6 @@ struct ValuePartial {
 };
 constexpr std::size_t kValueFullNameOffset = sizeof(ValueFull);
 constexpr std::size_t kValuePartialDataOffset = sizeof(ValuePartial);
-constexpr LONG kNoMoreEntries = static_cast<LONG>(0x8000001AL);
-constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005L);
-constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023L);
-constexpr LONG kObjectNameNotFound = static_cast<LONG>(0xC0000034L);
 // Room for the longest value name (16,383 characters) and the fixed part.
 constexpr std::size_t kFirstValueBuffer = 4096;
 constexpr std::size_t kMaxNameBytes = 16384 * sizeof(wchar_t);
@@ -200,16 +210,11 @@ constexpr std::size_t kMaxNameBytes = 16384 * sizeof(wchar_t);
 using NtEnumerateValueKeyFn = LONG(NTAPI*)(HANDLE, ULONG, int, void*, ULONG, ULONG*);
 using NtQueryValueKeyFn = LONG(NTAPI*)(HANDLE, UNICODE_STRING*, int, void*, ULONG, ULONG*);
 
-template <typename Fn>
-Fn ntdll(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
-}
-
-long errorOf(LONG status) {
-    if (status == kNoMoreEntries) return ERROR_NO_MORE_ITEMS;
-    if (status == kObjectNameNotFound) return ERROR_FILE_NOT_FOUND;
+platform::RegStatus errorOf(LONG status) {
+    if (status == nt::kNoMoreEntries) return platform::RegStatus::NoMoreItems;
+    if (status == nt::kNameNotFound) return platform::RegStatus::NotFound;
     const ULONG error = ::RtlNtStatusToDosError(status);
-    return error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : static_cast<long>(error);
+    return error == ERROR_SUCCESS ? platform::RegStatus::Failed : statusOf(static_cast<LONG>(error));
 }
 
 // Asks `read` (a call of the value function with a buffer and its size) for
@@ -228,44 +233,44 @@ LONG readValue(Key& key, std::size_t dataOffsetLimit, std::size_t maxBytes, std:
             filled = std::min<std::size_t>(needed, want);
             return status;
         }
-        if (status != kBufferOverflow && status != kBufferTooSmall) return status;
+        if (status != nt::kBufferOverflow && status != nt::kBufferTooSmall) return status;
         // All of it fits within the limits: make room and ask again.
         const std::size_t limit = dataOffsetLimit + maxBytes;
         if (needed > want && needed <= limit) {
             want = needed;
             continue;
         }
-        if (want >= limit && status == kBufferOverflow) {
+        if (want >= limit && status == nt::kBufferOverflow) {
             filled = want;  // the value is cut at the limit
             return status;
         }
         want = std::max(want, std::min<std::size_t>(limit, std::max<std::size_t>(needed, want * 2)));
     }
-    return kBufferOverflow;
+    return nt::kBufferOverflow;
 }
 
 }  // namespace
 
-long Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value, std::size_t maxBytes) {
-    static const auto enumerate = ntdll<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
+platform::RegStatus Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value, std::size_t maxBytes) {
+    static const auto enumerate = ntdllFunction<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
     value.name.clear();
     value.type = REG_NONE;
     value.data.clear();
     value.size = 0;
     auto* own = dynamic_cast<Key*>(&key);
-    if (!own || !enumerate) return ERROR_INVALID_HANDLE;
+    if (!own || !enumerate) return platform::RegStatus::Failed;
     maxBytes = std::min<std::size_t>(maxBytes, kMaxValueBytes);
     std::size_t filled = 0;
     const LONG status = readValue(*own, kValueFullNameOffset + kMaxNameBytes, maxBytes, filled,
                                   [&](std::byte* buffer, ULONG size, ULONG& needed) {
                                       return enumerate(own->get(), index, kValueFull, buffer, size, &needed);
                                   });
-    if (status < 0 && status != kBufferOverflow) return errorOf(status);
+    if (status < 0 && status != nt::kBufferOverflow) return errorOf(status);
     ValueFull info{};
-    if (filled < sizeof info) return ERROR_MORE_DATA;
+    if (filled < sizeof info) return platform::RegStatus::MoreData;
     const std::byte* buffer = own->buffer(0);
     std::memcpy(&info, buffer, sizeof info);
-    if (kValueFullNameOffset + info.nameLength > filled) return ERROR_MORE_DATA;  // not even its name fits
+    if (kValueFullNameOffset + info.nameLength > filled) return platform::RegStatus::MoreData;  // not even its name fits
     value.name = narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(buffer + kValueFullNameOffset),
                                           info.nameLength / sizeof(wchar_t)));
     value.type = info.type;
@@ -275,14 +280,14 @@ long Registry::enumValue(platform::RegKey& key, std::uint32_t index, platform::R
         const auto* data = reinterpret_cast<const std::uint8_t*>(buffer + info.dataOffset);
         value.data.assign(data, data + have);
     }
-    return ERROR_SUCCESS;
+    return platform::RegStatus::Success;
 }
 
-long Registry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
-    static const auto enumerate = ntdll<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
+platform::RegStatus Registry::enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) {
+    static const auto enumerate = ntdllFunction<NtEnumerateValueKeyFn>("NtEnumerateValueKey");
     name.clear();
     auto* own = dynamic_cast<Key*>(&key);
-    if (!own || !enumerate) return ERROR_INVALID_HANDLE;
+    if (!own || !enumerate) return platform::RegStatus::Failed;
     std::size_t filled = 0;
     const LONG status = readValue(*own, sizeof(ValueBasic) + kMaxNameBytes, 0, filled,
                                   [&](std::byte* buffer, ULONG size, ULONG& needed) {
@@ -292,24 +297,24 @@ long Registry::enumValueName(platform::RegKey& key, std::uint32_t index, std::st
     ValueBasic info{};
     const std::byte* buffer = own->buffer(0);
     std::memcpy(&info, buffer, sizeof info);
-    if (sizeof info + info.nameLength > filled) return ERROR_MORE_DATA;
+    if (sizeof info + info.nameLength > filled) return platform::RegStatus::MoreData;
     name = narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(buffer + sizeof info),
                                     info.nameLength / sizeof(wchar_t)));
-    return ERROR_SUCCESS;
+    return platform::RegStatus::Success;
 }
 
-long Registry::queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
+platform::RegStatus Registry::queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
                           std::size_t maxBytes) {
-    static const auto query = ntdll<NtQueryValueKeyFn>("NtQueryValueKey");
+    static const auto query = ntdllFunction<NtQueryValueKeyFn>("NtQueryValueKey");
     value.name = std::string(name);
     value.type = REG_NONE;
     value.data.clear();
     value.size = 0;
     auto* own = dynamic_cast<Key*>(&key);
-    if (!own || !query) return ERROR_INVALID_HANDLE;
-    if (holdsNul(name)) return ERROR_INVALID_PARAMETER;
+    if (!own || !query) return platform::RegStatus::Failed;
+    if (holdsNul(name)) return platform::RegStatus::Invalid;
     std::wstring wide = widen(name);
-    if (wide.size() * sizeof(wchar_t) > 0xFFFE) return ERROR_INVALID_PARAMETER;
+    if (wide.size() * sizeof(wchar_t) > 0xFFFE) return platform::RegStatus::Invalid;
     UNICODE_STRING counted{static_cast<USHORT>(wide.size() * sizeof(wchar_t)),
                            static_cast<USHORT>(wide.size() * sizeof(wchar_t)), wide.data()};
     maxBytes = std::min<std::size_t>(maxBytes, kMaxValueBytes);
@@ -318,9 +323,9 @@ long Registry::queryValue(platform::RegKey& key, std::string_view name, platform
                                   [&](std::byte* buffer, ULONG size, ULONG& needed) {
                                       return query(own->get(), &counted, kValuePartial, buffer, size, &needed);
                                   });
-    if (status < 0 && status != kBufferOverflow) return errorOf(status);
+    if (status < 0 && status != nt::kBufferOverflow) return errorOf(status);
     ValuePartial info{};
-    if (filled < sizeof info) return ERROR_MORE_DATA;
+    if (filled < sizeof info) return platform::RegStatus::MoreData;
     const std::byte* buffer = own->buffer(0);
     std::memcpy(&info, buffer, sizeof info);
     value.type = info.type;
@@ -329,78 +334,75 @@ long Registry::queryValue(platform::RegKey& key, std::string_view name, platform
         std::min<std::size_t>({info.dataLength, filled - kValuePartialDataOffset, maxBytes});
     const auto* data = reinterpret_cast<const std::uint8_t*>(buffer + kValuePartialDataOffset);
     value.data.assign(data, data + have);
-    return ERROR_SUCCESS;
+    return platform::RegStatus::Success;
 }
 
-long Registry::info(platform::RegKey& key, platform::KeyInfo& out) {
+platform::RegStatus Registry::info(platform::RegKey& key, platform::KeyInfo& out) {
     out = {};
     const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
+    if (!hkey) return platform::RegStatus::Failed;
     DWORD subkeys = 0, values = 0;
     const LONG status = ::RegQueryInfoKeyW(hkey, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                                            nullptr, nullptr, nullptr, nullptr);
     out.subkeys = subkeys;
     out.values = values;
-    return status;
+    return statusOf(status);
 }
 
 std::unique_ptr<platform::RegKey> Registry::openSubkey(platform::RegKey& parent, std::string_view name,
-                                                       long& status) {
+                                                       platform::RegStatus& status) {
     const Key* own = ownKey(parent);
     if (!own) {
-        status = ERROR_INVALID_HANDLE;
+        status = platform::RegStatus::Failed;
         return nullptr;
     }
     if (holdsNul(name)) {
-        status = ERROR_INVALID_PARAMETER;
+        status = platform::RegStatus::Invalid;
         return nullptr;
     }
     // REG_OPTION_OPEN_LINK opens a link key as itself instead of the key it
     // leads to; what marks it a link is its SymbolicLinkValue of type REG_LINK.
-    HKEY key = nullptr;
-    status = ::RegOpenKeyExW(own->get(), widen(name).c_str(), REG_OPTION_OPEN_LINK,
-                             MAXIMUM_ALLOWED | viewFlag(own->view()), &key);
-    if (status != ERROR_SUCCESS) return nullptr;
-    auto opened = std::make_unique<Key>(key, own->root(), own->view());
+    UniqueKey key;
+    status = statusOf(::RegOpenKeyExW(own->get(), widen(name).c_str(), REG_OPTION_OPEN_LINK,
+                                      MAXIMUM_ALLOWED | viewFlag(own->view()), key.put()));
+    if (status != platform::RegStatus::Success) return nullptr;
     DWORD type = REG_NONE;
-    if (::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+    if (::RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
         type == REG_LINK) {
-        status = platform::kLinkRefused;
+        status = platform::RegStatus::LinkRefused;
         return nullptr;
     }
-    return opened;
+    return std::make_unique<Key>(std::move(key), own->root(), own->view());
 }
 
-long Registry::deleteKey(platform::RegKey& key) {
+platform::RegStatus Registry::deleteKey(platform::RegKey& key) {
     using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
-    static const auto deleteKeyByHandle = reinterpret_cast<NtDeleteKeyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    static const auto deleteKeyByHandle = ntdllFunction<NtDeleteKeyFn>("NtDeleteKey");
     const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
-    if (!deleteKeyByHandle) return ERROR_CALL_NOT_IMPLEMENTED;
+    if (!hkey || !deleteKeyByHandle) return platform::RegStatus::Failed;
     // By the handle, not by a name looked up again: the key that was opened
     // (and checked to be no link) is the one that goes.
     const LONG status = deleteKeyByHandle(hkey);
-    if (status >= 0) return ERROR_SUCCESS;
+    if (status >= 0) return platform::RegStatus::Success;
     const ULONG error = ::RtlNtStatusToDosError(status);
-    return error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : static_cast<long>(error);
+    return error == ERROR_SUCCESS ? platform::RegStatus::AccessDenied : statusOf(static_cast<LONG>(error));
 }
 
-long Registry::deleteValue(platform::RegKey& key, std::string_view name) {
+platform::RegStatus Registry::deleteValue(platform::RegKey& key, std::string_view name) {
     const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
-    if (holdsNul(name)) return ERROR_INVALID_PARAMETER;
-    return ::RegDeleteValueW(hkey, widen(name).c_str());
+    if (!hkey) return platform::RegStatus::Failed;
+    if (holdsNul(name)) return platform::RegStatus::Invalid;
+    return statusOf(::RegDeleteValueW(hkey, widen(name).c_str()));
 }
 
-long Registry::setValue(platform::RegKey& key, const platform::RegValue& value) {
+platform::RegStatus Registry::setValue(platform::RegKey& key, const platform::RegValue& value) {
     const HKEY hkey = handleOf(key);
-    if (!hkey) return ERROR_INVALID_HANDLE;
-    if (holdsNul(value.name)) return ERROR_INVALID_PARAMETER;
-    if (value.data.size() > static_cast<std::size_t>(ULONG_MAX)) return ERROR_INVALID_PARAMETER;
-    return ::RegSetValueExW(hkey, widen(value.name).c_str(), 0, static_cast<DWORD>(value.type),
-                            value.data.empty() ? nullptr : value.data.data(),
-                            static_cast<DWORD>(value.data.size()));
+    if (!hkey) return platform::RegStatus::Failed;
+    if (holdsNul(value.name)) return platform::RegStatus::Invalid;
+    if (value.data.size() > static_cast<std::size_t>(ULONG_MAX)) return platform::RegStatus::Invalid;
+    return statusOf(::RegSetValueExW(hkey, widen(value.name).c_str(), 0, static_cast<DWORD>(value.type),
+                                     value.data.empty() ? nullptr : value.data.data(),
+                                     static_cast<DWORD>(value.data.size())));
 }
 
 std::optional<std::string> Registry::storedPath(platform::RegKey& key) {
@@ -408,7 +410,7 @@ std::optional<std::string> Registry::storedPath(platform::RegKey& key) {
     if (!own) return std::nullopt;
     const std::wstring name = kernelName(own->get());
     const std::wstring root = rootKernelName(own->root());
-    if (name.empty() || root.empty() || name.size() <= root.size() + 1 || !startsWithIgnoringCase(name, root) ||
+    if (name.empty() || root.empty() || name.size() <= root.size() + 1 || !startsWithName(name, root) ||
         name[root.size()] != L'\\')
         return std::nullopt;
     return narrow(std::wstring_view(name).substr(root.size() + 1));

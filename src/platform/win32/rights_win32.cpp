@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/win32/grown_text.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
@@ -20,26 +21,20 @@ namespace {
 // not see it; a system that ignores the request (Wine, for one) starts the
 // copy filtered again with our environment, and the copy then knows not to ask.
 constexpr wchar_t kElevationRequested[] = L"WARDECK_ELEVATION_REQUESTED";
+// The consent prompt is handed the program's plain path ("C:\..."), which
+// stays below MAX_PATH; the file of a longer one is never started by it.
+constexpr std::size_t kMaxPlainPathChars = MAX_PATH;
 
 UniqueKernelHandle ownToken(DWORD access) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), access, &token)) return {};
-    return UniqueKernelHandle(token);
+    UniqueKernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), access, token.put())) return {};
+    return token;
 }
 
 std::wstring currentFolder() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD len = ::GetCurrentDirectoryW(size, buffer.data());
-        if (len == 0 || len > kMaxPathChars) return {};
-        if (len < size) {
-            buffer.resize(len);
-            return buffer;
-        }
-        buffer.assign(len, L'\0');
-    }
-    return {};
+    return grownText(TooSmall::SaysSize, [](wchar_t* buffer, DWORD size) {
+               return ::GetCurrentDirectoryW(size, buffer);
+           }).value_or(std::wstring());
 }
 
 }  // namespace
@@ -70,18 +65,9 @@ namespace {
 
 // The path of an open file as the system names it, in the given form.
 std::wstring finalPathOf(HANDLE file, DWORD form) {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD len = ::GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                      FILE_NAME_NORMALIZED | form);
-        if (len == 0 || len > kMaxPathChars) return {};
-        if (len < buffer.size()) {
-            buffer.resize(len);
-            return buffer;
-        }
-        buffer.assign(len + 1, L'\0');
-    }
-    return {};
+    return grownText(TooSmall::SaysSize, [&](wchar_t* buffer, DWORD size) {
+               return ::GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED | form);
+           }).value_or(std::wstring());
 }
 
 // "C:\..." for the "\\?\C:\..." that the DOS form gives.
@@ -93,26 +79,12 @@ std::wstring withoutLongPrefix(std::wstring path) {
 // The file the running program was mapped from, as the system names it now:
 // "\Device\HarddiskVolume2\..." on Windows, "\??\C:\..." under Wine.
 std::wstring runningImagePath() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD len = ::K32GetMappedFileNameW(::GetCurrentProcess(), ::GetModuleHandleW(nullptr), buffer.data(),
-                                                  static_cast<DWORD>(buffer.size()));
-        if (len == 0) return {};
-        if (len + 1 < buffer.size()) {
-            buffer.resize(len);
-            return buffer;
-        }
-        if (buffer.size() >= kMaxPathChars) return {};
-        buffer.assign(buffer.size() * 2, L'\0');
-    }
-    return {};
+    return grownText(TooSmall::CutsText, [](wchar_t* buffer, DWORD size) {
+               return ::K32GetMappedFileNameW(::GetCurrentProcess(), ::GetModuleHandleW(nullptr), buffer, size);
+           }).value_or(std::wstring());
 }
 
-bool samePath(const std::wstring& a, const std::wstring& b) {
-    return !a.empty() && a.size() == b.size() &&
-           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-               CSTR_EQUAL;
-}
+bool samePath(const std::wstring& a, const std::wstring& b) { return !a.empty() && sameName(a, b); }
 
 }  // namespace
 
@@ -133,16 +105,15 @@ bool Rights::restartElevated(const platform::ElevationRequest& request) {
     if (!self) return false;
     const std::wstring file = withoutLongPrefix(finalPathOf(self.get(), VOLUME_NAME_DOS));
     const std::wstring running = runningImagePath();
-    if (file.empty() || file.size() >= MAX_PATH ||
+    if (file.empty() || file.size() >= kMaxPlainPathChars ||
         !(samePath(running, finalPathOf(self.get(), VOLUME_NAME_NT)) || samePath(running, L"\\??\\" + file)))
         return false;
 
     // The verb from the machine's class of programs, never the merged root.
-    HKEY raw = nullptr;
+    UniqueKey programClass;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(request.machineClass).c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
-                        &raw) != ERROR_SUCCESS)
+                        programClass.put()) != ERROR_SUCCESS)
         return false;
-    const UniqueKey programClass(raw);
 
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);

@@ -48,7 +48,7 @@ public:
 
 class Shell final : public platform::Shell {
 public:
-    std::intptr_t execute(const platform::ShellExecuteRequest& request) override;
+    bool showProperties(std::string_view file, std::uintptr_t owner) override;
     std::string windowsFolder() override;
     bool startProgram(std::string_view path, platform::StartStyle style, const platform::UserToken* asUser) override;
 };
@@ -70,29 +70,33 @@ public:
     std::unique_ptr<platform::DriveRoot> openDriveRoot(std::string_view drive) override;
     // CREATE_NEW, so that two programs never write one file.
     std::unique_ptr<platform::NewFile> createNew(std::string_view path, bool& exists) override;
+
+private:
+    // Whether the file system keeps the owners of folders (protected_folder.cpp), once found.
+    std::optional<bool> keepsOwners_;
 };
 
 // Keys are opened with MAXIMUM_ALLOWED: the handle carries whatever the
 // user may do with the key, so HKLM opens for reading without elevation and
-// a refused change shows up as ERROR_ACCESS_DENIED from the change itself.
+// a refused change shows up as AccessDenied from the change itself.
 class Registry final : public platform::Registry {
 public:
     std::unique_ptr<platform::RegKey> open(platform::RootKey root, std::string_view path, platform::View view,
-                                           long& status) override;
+                                           platform::RegStatus& status) override;
     std::unique_ptr<platform::RegKey> create(platform::RootKey root, std::string_view path, platform::View view,
-                                             long& status) override;
-    long enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
-    long enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value,
+                                             platform::RegStatus& status) override;
+    platform::RegStatus enumSubkey(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    platform::RegStatus enumValue(platform::RegKey& key, std::uint32_t index, platform::RegValue& value,
                    std::size_t maxBytes) override;
-    long enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) override;
-    long queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
+    platform::RegStatus enumValueName(platform::RegKey& key, std::uint32_t index, std::string& name) override;
+    platform::RegStatus queryValue(platform::RegKey& key, std::string_view name, platform::RegValue& value,
                     std::size_t maxBytes) override;
-    long info(platform::RegKey& key, platform::KeyInfo& out) override;
+    platform::RegStatus info(platform::RegKey& key, platform::KeyInfo& out) override;
     std::unique_ptr<platform::RegKey> openSubkey(platform::RegKey& parent, std::string_view name,
-                                                 long& status) override;
-    long deleteKey(platform::RegKey& key) override;
-    long deleteValue(platform::RegKey& key, std::string_view name) override;
-    long setValue(platform::RegKey& key, const platform::RegValue& value) override;
+                                                 platform::RegStatus& status) override;
+    platform::RegStatus deleteKey(platform::RegKey& key) override;
+    platform::RegStatus deleteValue(platform::RegKey& key, std::string_view name) override;
+    platform::RegStatus setValue(platform::RegKey& key, const platform::RegValue& value) override;
     // From the kernel's name of the key (NtQueryKey), less the name of its root.
     std::optional<std::string> storedPath(platform::RegKey& key) override;
 

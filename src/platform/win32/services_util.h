@@ -8,10 +8,8 @@
 
 namespace wd::win32 {
 
-// Process and thread handles: NULL means none.
-struct KernelHandlePolicy {
-    using Handle = HANDLE;
-    static constexpr Handle empty() noexcept { return nullptr; }
+// Process, thread and token handles: NULL means none.
+struct KernelHandlePolicy : NullIsEmpty<HANDLE> {
     static void close(Handle h) noexcept { ::CloseHandle(h); }
 };
 
@@ -24,21 +22,11 @@ struct FileHandlePolicy {
 };
 
 // Registry keys opened or created by us (never a predefined root).
-struct KeyPolicy {
-    using Handle = HKEY;
-    static constexpr Handle empty() noexcept { return nullptr; }
+struct KeyPolicy : NullIsEmpty<HKEY> {
     static void close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
-// Folder searches of FindFirstFileExW.
-struct FindHandlePolicy {
-    using Handle = HANDLE;
-    static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Handle h) noexcept { ::FindClose(h); }
-};
-
 using UniqueKernelHandle = Unique<KernelHandlePolicy>;
-using UniqueFindHandle = Unique<FindHandlePolicy>;
 using UniqueFileHandle = Unique<FileHandlePolicy>;
 using UniqueKey = Unique<KeyPolicy>;
 

@@ -7,30 +7,12 @@
 #include "common/paths.h"
 #include "platform/win32/services.h"
 #include "platform/win32/services_util.h"
+#include "platform/win32/system_folders.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace wd::win32 {
 namespace {
-
-// GetSystemWindowsDirectoryW style calls: the answer is the length copied,
-// or the size needed (NUL included) when the buffer is too small.
-template <typename Call>
-std::wstring growingPath(Call call) {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD len = call(buffer.data(), size);
-        if (len == 0) return {};
-        if (len < size) {
-            buffer.resize(len);
-            return buffer;
-        }
-        if (len > kMaxPathChars) return {};
-        buffer.assign(len, L'\0');
-    }
-    return {};
-}
 
 // The folder part of a full path ("C:\Windows" for "C:\Windows\explorer.exe").
 std::wstring folderOf(const std::wstring& path) {
@@ -43,35 +25,28 @@ std::wstring folderOf(const std::wstring& path) {
 
 }  // namespace
 
-std::intptr_t Shell::execute(const platform::ShellExecuteRequest& request) {
-    if (!common::isFullPath(request.file)) return SE_ERR_FNF;
-    const std::wstring verb = widen(request.verb);
-    const std::wstring file = widen(request.file);
-    const std::wstring parameters = widen(request.parameters);
-    const std::wstring directory = widen(request.directory);
+bool Shell::showProperties(std::string_view path, std::uintptr_t owner) {
+    if (!common::isFullPath(path)) return false;
+    const std::wstring file = widen(path);
 
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
-    info.fMask = request.mask;
-    info.hwnd = reinterpret_cast<HWND>(request.owner);
-    info.lpVerb = verb.c_str();
+    info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = reinterpret_cast<HWND>(owner);
+    info.lpVerb = L"properties";
     info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.c_str();
-    info.nShow = request.show;
+    info.lpParameters = L"";
+    info.lpDirectory = L"";
+    info.nShow = 0;
     shellExecuteEx(&info);
     // With SEE_MASK_NOCLOSEPROCESS the started process (if any) is ours to close.
     const UniqueKernelHandle started(info.hProcess);
     // hInstApp is the answer either way: above 32 on success, an SE_ERR_ code otherwise.
-    return reinterpret_cast<std::intptr_t>(info.hInstApp);
+    return reinterpret_cast<std::intptr_t>(info.hInstApp) > 32;
 }
 
 std::string Shell::windowsFolder() {
-    // GetSystemWindowsDirectoryW, not GetWindowsDirectoryW: on a terminal
-    // server the latter gives each user a private folder of their own, which
-    // that user (and what runs as that user) can write to.
-    std::wstring folder =
-        growingPath([](wchar_t* buf, DWORD size) { return ::GetSystemWindowsDirectoryW(buf, size); });
+    std::wstring folder = sharedWindowsDirectory().value_or(std::wstring());
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     if (!common::isFullPath(narrow(folder))) return {};
     return narrow(folder);

@@ -2,13 +2,15 @@
 
 #include <objbase.h>
 
+#include <optional>
 #include <string>
+
+#include "platform/win32/functions.h"
+#include "platform/win32/system_folders.h"
+#include "platform/win32/ui_thread.h"
 
 namespace wd::win32 {
 namespace {
-
-bool comEntered = false;
-bool comTried = false;
 
 HMODULE shell32() {
     static const HMODULE module = systemLibrary(L"shell32.dll");
@@ -21,22 +23,20 @@ HMODULE ole32() {
 }
 
 void enterComApartment() {
-    if (comTried) return;
-    comTried = true;
+    UiThread& thread = uiThread();
+    if (thread.comTried) return;
+    thread.comTried = true;
     using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
     const auto init = lookUp<CoInitializeExFn>(ole32(), "CoInitializeEx");
-    comEntered = init && SUCCEEDED(init(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    thread.comEntered = init && SUCCEEDED(init(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 }
 
 }  // namespace
 
 HMODULE systemLibrary(const wchar_t* name) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT len = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH) return nullptr;
-    std::wstring path(folder, len);
-    path += L'\\';
-    path += name;
+    const std::optional<std::wstring> folder = systemDirectory();
+    if (!folder) return nullptr;
+    const std::wstring path = *folder + L'\\' + name;
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
@@ -69,11 +69,12 @@ void taskMemFree(void* memory) {
 }
 
 ComApartmentScope::~ComApartmentScope() {
-    if (!comEntered) return;
+    UiThread& thread = uiThread();
+    if (!thread.comEntered) return;
     using CoUninitializeFn = void(WINAPI*)();
     const auto leave = lookUp<CoUninitializeFn>(ole32(), "CoUninitialize");
     if (leave) leave();
-    comEntered = false;
+    thread.comEntered = false;
 }
 
 }  // namespace wd::win32

@@ -15,14 +15,6 @@ namespace wd::win32 {
 // loaded); loading one already loaded only finds it.
 HMODULE systemLibrary(const wchar_t* name);
 
-// The function `name` of `module`, or nullptr.
-template <typename Fn>
-Fn lookUp(HMODULE module, const char* name) {
-    if (!module) return nullptr;
-    // Through void(*)(): the one function pointer type any other converts from without a warning.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 // ShellExecuteExW, with this (the only) thread in a COM apartment first: the
 // shell's property sheets and its "runas" verb need one. FALSE with
 // ERROR_PROC_NOT_FOUND when shell32 cannot be loaded.

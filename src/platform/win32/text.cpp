@@ -16,6 +16,16 @@ std::wstring widen(std::string_view utf8) {
     return out;
 }
 
+bool sameName(std::wstring_view a, std::wstring_view b) {
+    if (a.size() > static_cast<std::size_t>(INT_MAX) || b.size() > static_cast<std::size_t>(INT_MAX)) return false;
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool startsWithName(std::wstring_view text, std::wstring_view prefix) {
+    return text.size() >= prefix.size() && sameName(text.substr(0, prefix.size()), prefix);
+}
+
 std::string narrow(std::wstring_view utf16) {
     if (utf16.empty() || utf16.size() > static_cast<std::size_t>(INT_MAX)) return {};
     const int inLen = static_cast<int>(utf16.size());

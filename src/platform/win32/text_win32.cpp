@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "platform/win32/functions.h"
 #include "platform/win32/services.h"
 #include "platform/win32/text.h"
 
@@ -40,15 +41,13 @@ bool Text::sameName(std::string_view a, std::string_view b) {
     // A text that does not convert is compared byte for byte.
     if ((wa.empty() && !a.empty()) || (wb.empty() && !b.empty())) return a == b;
     if (wa.size() > static_cast<std::size_t>(INT_MAX) || wb.size() > static_cast<std::size_t>(INT_MAX)) return a == b;
-    return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(), static_cast<int>(wb.size()),
-                                  TRUE) == CSTR_EQUAL;
+    return win32::sameName(wa, wb);
 }
 
 std::string Text::nameKey(std::string_view name) {
     using UpcaseFn = WCHAR(NTAPI*)(WCHAR);
     // The table CompareStringOrdinal ignores case by.
-    static const auto upcase = reinterpret_cast<UpcaseFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlUpcaseUnicodeChar")));
+    static const auto upcase = ntdllFunction<UpcaseFn>("RtlUpcaseUnicodeChar");
     std::wstring wide = widen(name);
     // A text that does not convert is its own key, apart from every other.
     if ((wide.empty() && !name.empty()) || !upcase) {

@@ -109,12 +109,14 @@ void Toolkit::keepAnswering() {
     lastAnswered_ = ::GetTickCount64();
 }
 
-int Toolkit::messageBox(ui::Window* owner, std::string_view text, std::string_view title, int style) {
+ui::MessageBoxAnswer Toolkit::messageBox(ui::Window* owner, std::string_view text, std::string_view title,
+                                         ui::MessageBoxButtons buttons) {
     const auto* impl = dynamic_cast<const WindowImpl*>(owner);
     const HWND ownerHwnd = impl ? impl->hwnd() : nullptr;
-    const UINT type = (style == ui::kMbOkCancel ? MB_OKCANCEL : MB_OK) | MB_SETFOREGROUND;
+    const UINT type = (buttons == ui::MessageBoxButtons::OkCancel ? MB_OKCANCEL : MB_OK) | MB_SETFOREGROUND;
     const MessageLoop loop;  // the message box's
-    return ::MessageBoxW(ownerHwnd, widen(text).c_str(), widen(title).c_str(), type);
+    const int pressed = ::MessageBoxW(ownerHwnd, widen(text).c_str(), widen(title).c_str(), type);
+    return pressed == IDOK ? ui::MessageBoxAnswer::Ok : ui::MessageBoxAnswer::Cancel;
 }
 
 void Toolkit::exitProcess() { ::ExitProcess(0); }

@@ -38,7 +38,8 @@ public:
                                              std::vector<ui::PopupMenu::Item> items) override;
     std::unique_ptr<ui::CheckBox> copyCheckBox(const ui::CheckBox& element0, int index) override;
     void keepAnswering() override;
-    int messageBox(ui::Window* owner, std::string_view text, std::string_view title, int style) override;
+    ui::MessageBoxAnswer messageBox(ui::Window* owner, std::string_view text, std::string_view title,
+                                    ui::MessageBoxButtons buttons) override;
     [[noreturn]] void exitProcess() override;
 
 private:

@@ -3,8 +3,10 @@
 #include <shellapi.h>
 
 #include <iterator>
+#include <optional>
 #include <string>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/services.h"
@@ -15,6 +17,24 @@ namespace wd::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"WardeckTrayWindow";
+
+// What a mouse message of the icon is, if it is one.
+std::optional<platform::TrayMouse> trayMouse(UINT message) {
+    using M = platform::TrayMouse;
+    switch (message) {
+        case WM_MOUSEMOVE: return M::Move;
+        case WM_LBUTTONDOWN: return M::LeftDown;
+        case WM_LBUTTONUP: return M::LeftUp;
+        case WM_LBUTTONDBLCLK: return M::LeftDoubleClick;
+        case WM_RBUTTONDOWN: return M::RightDown;
+        case WM_RBUTTONUP: return M::RightUp;
+        case WM_RBUTTONDBLCLK: return M::RightDoubleClick;
+        case WM_MBUTTONDOWN: return M::MiddleDown;
+        case WM_MBUTTONUP: return M::MiddleUp;
+        case WM_MBUTTONDBLCLK: return M::MiddleDoubleClick;
+        default: return std::nullopt;
+    }
+}
 
 NOTIFYICONDATAW iconData(HWND window) {
     NOTIFYICONDATAW data{};
@@ -62,7 +82,7 @@ Tray::~Tray() {
     if (added_) remove();
     if (window_) {
         // No more calls into this object while the window goes.
-        ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+        unbindWindow(window_.get());
         window_.reset();
     }
 }
@@ -109,11 +129,8 @@ void Tray::setForeground() {
 
 LRESULT CALLBACK Tray::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return Dispatch::run(L"tray icon", msg, [&]() -> LRESULT {
-        if (msg == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        if (auto* self = reinterpret_cast<Tray*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+        bindAtCreation<Tray>(hwnd, msg, lParam);
+        if (auto* self = boundObject<Tray>(hwnd)) {
             if (msg == kCallbackMessage) {
                 self->onIconMessage(wParam, lParam);
                 return 0;
@@ -129,7 +146,8 @@ LRESULT CALLBACK Tray::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 void Tray::onIconMessage(WPARAM wParam, LPARAM lParam) {
     // Version-0 icons: wParam is the icon id, lParam the mouse message.
-    if (wParam == kIconId && onMouse) onMouse(static_cast<int>(LOWORD(lParam)));
+    if (wParam != kIconId || !onMouse) return;
+    if (const std::optional<platform::TrayMouse> event = trayMouse(LOWORD(lParam))) onMouse(*event);
 }
 
 void Tray::onTaskbarRecreated() {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/win32/functions.h"
 #include "platform/win32/services_util.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/text.h"

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/session.h"
@@ -18,6 +19,41 @@ ui::Rgb systemColor(int index) {
     return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
+// ---- what the controls share ----------------------------------------------------
+
+std::string windowText(HWND h) {
+    if (!h) return {};
+    const int length = ::GetWindowTextLengthW(h);
+    if (length <= 0) return {};
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(h, buffer.data(), length + 1);
+    buffer.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return narrow(buffer);
+}
+
+void setWindowText(HWND h, std::string_view text) {
+    if (h) ::SetWindowTextW(h, widen(text).c_str());
+}
+
+bool mouseButton(UINT msg, ui::MouseButton& button) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: button = ui::MouseButton::Left; return true;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK: button = ui::MouseButton::Right; return true;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK: button = ui::MouseButton::Middle; return true;
+        default: return false;
+    }
+}
+
+HBRUSH paintWith(HDC dc, HBRUSH brush, ui::Rgb back, COLORREF text) {
+    ::SetBkMode(dc, OPAQUE);
+    ::SetBkColor(dc, colorRef(back));
+    ::SetTextColor(dc, text);
+    return brush;
+}
+
 // ---- containers ------------------------------------------------------------------
 
 ContainerImpl& ContainerImpl::from(ui::Container& c) {
@@ -28,22 +64,31 @@ ContainerImpl& ContainerImpl::from(ui::Container& c) {
 
 ContainerImpl* ContainerImpl::fromHwnd(HWND hwnd) {
     if (!hwnd) return nullptr;
+    // The class tells what the window is bound to.
     const auto proc = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC));
-    if (proc != &WindowImpl::proc && proc != &PictureImpl::proc) return nullptr;
-    return reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(hwnd, 0));
+    if (proc == &WindowImpl::proc) return boundObject<WindowImpl>(hwnd);
+    if (proc == &PictureImpl::proc) {
+        Widget* control = boundObject<Widget>(hwnd);
+        return control ? static_cast<PictureImpl*>(control) : nullptr;
+    }
+    return nullptr;
 }
 
 bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    // The object of the child control that sent the message, if it is one of ours.
+    const auto sender = [self](HWND child) { return child ? Widget::fromChild(self, child) : nullptr; };
     switch (msg) {
         case WM_COMMAND:
-            if (lp) {
-                if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
-                    w->command(HIWORD(wp));
-                    result = 0;
-                    return true;
-                }
-            }
-            return false;
+        case WM_VSCROLL: {
+            Widget* w = sender(reinterpret_cast<HWND>(lp));
+            if (!w) return false;
+            if (msg == WM_COMMAND)
+                w->command(HIWORD(wp));
+            else
+                w->scroll(LOWORD(wp));
+            result = 0;
+            return true;
+        }
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLOREDIT:
@@ -56,35 +101,23 @@ bool ContainerImpl::routeChildMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp,
                 }
             }
             return false;
-        case WM_VSCROLL:
-            if (lp) {
-                if (Widget* w = Widget::fromChild(self, reinterpret_cast<HWND>(lp))) {
-                    w->scroll(LOWORD(wp));
-                    result = 0;
-                    return true;
-                }
-            }
-            return false;
-        case WM_NOTIFY:
-            if (lp && reinterpret_cast<const NMHDR*>(lp)->code == TTN_GETDISPINFOW) {
+        case WM_NOTIFY: {
+            if (!lp) return false;
+            const auto* header = reinterpret_cast<const NMHDR*>(lp);
+            if (header->code == TTN_GETDISPINFOW) {
                 // A tool tip asks for the text of one of our boxes (its id is the box).
                 auto* request = reinterpret_cast<NMTTDISPINFOW*>(lp);
-                const auto box = reinterpret_cast<HWND>(request->hdr.idFrom);
-                if (auto* w = dynamic_cast<CheckBoxImpl*>(Widget::fromChild(self, box))) {
-                    w->giveToolTipText(*request);
-                    result = 0;
-                    return true;
-                }
-                return false;
+                auto* box = dynamic_cast<CheckBoxImpl*>(sender(reinterpret_cast<HWND>(request->hdr.idFrom)));
+                if (!box) return false;
+                box->giveToolTipText(*request);
+                result = 0;
+                return true;
             }
-            if (lp) {
-                const auto* header = reinterpret_cast<const NMHDR*>(lp);
-                if (Widget* w = Widget::fromChild(self, header->hwndFrom)) {
-                    result = w->notify(*header);
-                    return true;
-                }
-            }
-            return false;
+            Widget* w = sender(header->hwndFrom);
+            if (!w) return false;
+            result = w->notify(*header);
+            return true;
+        }
         default:
             return false;
     }
@@ -98,20 +131,20 @@ Widget::Widget(WindowImpl* top, const ui::Layout& l)
 }
 
 Widget::~Widget() {
-    Session* session = Session::current();
-    if (syncQueued_ && session) session->forgetSync(this);
     unhook();
-    if (bulkRow_ && hwnd_ && session)
-        session->deferDestroy(std::move(hwnd_));
-    else
-        hwnd_.reset();
+    hwnd_.reset();
     if (top_) top_->removeWidget(this);
+}
+
+UniqueWindow Widget::releaseWindow() {
+    unhook();
+    return std::move(hwnd_);
 }
 
 void Widget::unhook() {
     if (HWND h = hwnd_.get()) {
         if (original_) ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+        unbindWindow(h);
     }
 }
 
@@ -131,7 +164,7 @@ void Widget::create(ContainerImpl& parent, const wchar_t* cls, DWORD style, DWOR
     if (!h) return;
     hwnd_.reset(h);
     placed_ = px;
-    ::SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    bindWindow(h, this);
     original_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Widget::controlProc)));
     if (top_) applyFont(top_->font(), false);
@@ -147,14 +180,14 @@ LRESULT Widget::callOriginal(WNDPROC original, HWND h, UINT msg, WPARAM wp, LPAR
 
 LRESULT CALLBACK Widget::controlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch::run(L"control", msg, [&]() -> LRESULT {
-        auto* self = reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+        auto* self = boundObject<Widget>(h);
         if (!self || self->hwnd_.get() != h) return callOriginal(nullptr, h, msg, wp, lp);
         const WNDPROC original = self->original_;
         if (msg == WM_NCDESTROY) {
             // Destroyed by Windows along with its parent: the object stays,
             // without a window, until its owner lets it go.
             ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-            ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+            unbindWindow(h);
             self->hwnd_.release();
             return callOriginal(original, h, msg, wp, lp);
         }
@@ -169,7 +202,7 @@ Widget* Widget::fromChild(HWND container, HWND h) {
         const HWND parent = ::GetParent(h);
         if (parent == container) {
             if (!(::GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) return nullptr;
-            return reinterpret_cast<Widget*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+            return boundObject<Widget>(h);
         }
         h = parent;
     }
@@ -198,66 +231,16 @@ void Widget::applyFont(HFONT font, bool redraw) {
     if (hwnd() && font) ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
 }
 
-bool Widget::queueSync() {
-    if (!bulkRow_ || (!hwnd() && !lazyParent_) || !top_) return false;
-    Session* session = Session::current();
-    if (!session) return false;
-    if (!syncQueued_) {
-        syncQueued_ = true;
-        session->deferSync(this);
-    }
-    return true;
-}
-
-HWND Widget::syncParent() const { return hwnd() ? ::GetParent(hwnd()) : lazyParent_; }
-
-bool Widget::queueText(std::string_view text) {
-    if (!queueSync()) return false;
-    pendingText_ = widen(text);
-    return true;
-}
-
-Widget::Sync Widget::syncQuietly() {
-    syncQueued_ = false;
-    if (!top_) return Sync::Nothing;
-    if (!hwnd()) {
-        // A row's window is made here, once, as it is to be: in its place,
-        // with its caption, shown or not.
-        pendingText_.reset();
-        return materialize() && visible_ ? Sync::Repaint : Sync::Nothing;
-    }
-    const bool shown = (::GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
-    bool changed = false;
-    if (pendingText_) {
-        ::SetWindowTextW(hwnd(), pendingText_->c_str());
-        pendingText_.reset();
-        changed = true;
-    }
-    const RECT px = pixelRect(dpi());
-    const bool moved = !::EqualRect(&px, &placed_);
-    if (moved || shown != visible_) {
-        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
-        if (!moved) flags |= SWP_NOMOVE | SWP_NOSIZE;
-        if (visible_ && !shown) flags |= SWP_SHOWWINDOW;
-        if (!visible_ && shown) flags |= SWP_HIDEWINDOW;
-        ::SetWindowPos(hwnd(), nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, flags);
-        placed_ = px;
-        changed = true;
-    }
-    // A row that was and stays hidden changes nothing on screen.
-    return changed && (shown || visible_) ? Sync::Repaint : Sync::Nothing;
-}
-
 void Widget::doSetRect(const ui::Rect& r) {
     if (r == rect_) return;
     rect_ = r;
-    if (!queueSync()) place();
+    if (!queueChange()) place();
 }
 
 void Widget::doSetVisible(bool v) {
     if (v == visible_) return;
     visible_ = v;
-    if (!hwnd() || queueSync()) return;
+    if (!hwnd() || queueChange()) return;
     ::ShowWindow(hwnd(), v ? SW_SHOWNA : SW_HIDE);
 }
 

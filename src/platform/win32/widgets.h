@@ -6,8 +6,8 @@
 // top-level window are kept in a list in creation order: for re-layout, for
 // the font, and for the Tab order.
 //
-// A child control carries a pointer to its C++ object in GWLP_USERDATA; the
-// container it sits on (a top-level window or a picture box) routes
+// Every window is bound to its C++ object one way (binding.h); the
+// container a control sits on (a top-level window or a picture box) routes
 // WM_COMMAND, WM_CTLCOLOR*, WM_VSCROLL and WM_NOTIFY to that object. The
 // control's window procedure is replaced by ours (plain GWLP_WNDPROC
 // subclassing: SetWindowSubclass looks up a window property on every message,
@@ -39,10 +39,16 @@ class TimerImpl;
 COLORREF colorRef(ui::Rgb c);
 ui::Rgb systemColor(int index);
 
+// What the controls share: a window's text, which button a mouse message is
+// about (false for other messages), and the colours of a control's paint.
+std::string windowText(HWND h);
+void setWindowText(HWND h, std::string_view text);
+bool mouseButton(UINT msg, ui::MouseButton& button);
+HBRUSH paintWith(HDC dc, HBRUSH brush, ui::Rgb back, COLORREF text);
+
 // ---- containers ------------------------------------------------------------
 
-// A window that holds controls: a top-level window or a picture box. Both
-// window classes keep a ContainerImpl* in their first extra window bytes.
+// A window that holds controls: a top-level window or a picture box.
 class ContainerImpl {
 public:
     virtual ~ContainerImpl() = default;
@@ -83,16 +89,6 @@ public:
     virtual bool filter(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& /*result*/) { return false; }
 
     virtual bool tabStop() const { return false; }
-    // Applies a row's deferred caption, place and visibility without
-    // redrawing (see Session::deferSync); says whether its container needs a
-    // repaint. What did not change costs no call.
-    enum class Sync { Nothing, Repaint };
-    Sync syncQuietly();
-    bool hasPendingText() const { return pendingText_.has_value(); }
-    // A row whose window is still to be made, and made shown.
-    bool comesShown() const { return !hwnd() && visible_; }
-    // The window a queued change paints in.
-    HWND syncParent() const;
     // Places the window for the top-level window's current DPI.
     virtual void place();
     // The top-level window's DPI or font changed (after place()).
@@ -117,12 +113,11 @@ protected:
     static LRESULT callOriginal(WNDPROC original, HWND h, UINT msg, WPARAM wp, LPARAM lp);
     UINT dpi() const;
     virtual RECT pixelRect(UINT dpi) const;
-    // A row queues its window changes (see Session::deferSync); true if so.
-    bool queueSync();
-    // A row whose window is made at the first flush: makes it; false when it
-    // cannot be made (its container is gone).
-    virtual bool materialize() { return false; }
-    bool queueText(std::string_view text);
+    // A control whose window changes wait for the end of the handler (a row
+    // of a check-box array, see RowBatch) queues a change and says so.
+    virtual bool queueChange() { return false; }
+    // Gives the window up, unhooked, for its owner to destroy.
+    UniqueWindow releaseWindow();
     void doSetRect(const ui::Rect& r);
     void doSetVisible(bool v);
     void doSetEnabled(bool v);
@@ -135,11 +130,7 @@ protected:
     ui::Rect rect_;
     bool visible_ = true;
     bool enabled_ = true;
-    bool bulkRow_ = false;  // a row of a check-box array: see Session::deferSync
-    bool syncQueued_ = false;
-    std::optional<std::wstring> pendingText_;  // a row's caption, not yet given to its window
-    HWND lazyParent_ = nullptr;                // a row not made yet: the container it goes in
-    RECT placed_{};                            // where the window was last put, in pixels
+    RECT placed_{};  // where the window was last put, in pixels
     std::optional<ui::Rgb> back_;
 
 private:
@@ -216,7 +207,18 @@ public:
     void setToolTip(std::string_view key, std::function<std::string()> text) override;
     // The tip is about to show: fills in its text.
     void giveToolTipText(NMTTDISPINFOW& request);
-    bool materialize() override;
+
+    // ---- a row of a check-box array (see RowBatch) ----
+    // Applies the row's queued caption, place and visibility without
+    // redrawing; says whether its container needs a repaint. What did not
+    // change costs no call. A row whose window is not made yet is made here.
+    enum class Sync { Nothing, Repaint };
+    Sync syncQuietly();
+    bool hasPendingText() const { return pendingText_.has_value(); }
+    // A row whose window is still to be made, and made shown.
+    bool comesShown() const { return !hwnd() && visible_; }
+    // The window a queued change paints in.
+    HWND syncParent() const;
 
     void command(WORD code) override;
     HBRUSH ctlColor(HDC dc, UINT msg) override;
@@ -227,6 +229,12 @@ public:
     static std::unique_ptr<CheckBoxImpl> copyOf(const CheckBoxImpl& element0, int index);
 
 private:
+    bool queueChange() override;
+    bool queueText(std::string_view text);
+    // A row whose window is made at the first flush: makes it; false when it
+    // cannot be made (its container is gone).
+    bool materialize();
+
     std::string caption_;
     std::string tag_;
     std::string tipKey_;
@@ -236,6 +244,10 @@ private:
     bool hasTip_ = false;
     int value_ = 0;
     int arrayBase_ = 0;  // element 0's id, for a copy
+    bool row_ = false;     // a row of a check-box array
+    bool queued_ = false;  // ... with a change queued
+    std::optional<std::wstring> pendingText_;  // its caption, not yet given to its window
+    HWND lazyParent_ = nullptr;                // not made yet: the container it goes in
 };
 
 class LabelImpl final : public ControlImpl<ui::Label> {
@@ -402,7 +414,6 @@ public:
     void removeTimer(UINT_PTR id) { timers_.erase(id); }
     // Moves the focus to the next (or previous) control in creation order.
     void tabFrom(HWND focus, bool backwards);
-    bool inModal() const { return inModal_; }
 
     static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/win32/binding.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/resource_ids.h"
@@ -26,7 +27,7 @@ WindowImpl::WindowImpl(Session& session, std::string_view name, const ui::Window
     const HWND owner = style.showInTaskbar ? nullptr : session.parking();
     // WM_NCCREATE binds the window to this object and fills hwnd_.
     ::CreateWindowExW(wsExStyle_, kWindowClass, L"", wsStyle_, 0, 0, 100, 100, owner, nullptr, session.instance(),
-                      static_cast<ContainerImpl*>(this));
+                      this);
     session_.addWindow(this);
     if (!hwnd()) return;
     dpi_ = dpi::forWindow(hwnd());
@@ -37,7 +38,7 @@ WindowImpl::WindowImpl(Session& session, std::string_view name, const ui::Window
 
 WindowImpl::~WindowImpl() {
     *alive_ = false;
-    session_.flushShows();
+    session_.rows().flush();
     session_.removeWindow(this);
     // Controls and timers that outlive the window no longer refer to it.
     for (Widget* w = first_; w;) {
@@ -53,23 +54,20 @@ WindowImpl::~WindowImpl() {
     }
     timers_.clear();
     toolTip_.reset();
-    if (hwnd()) ::SetWindowLongPtrW(hwnd(), 0, 0);
+    if (hwnd()) unbindWindow(hwnd());
     hwnd_.reset();
 }
 
 LRESULT CALLBACK WindowImpl::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch::run(L"window", msg, [&]() -> LRESULT {
         if (msg == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-            auto* container = static_cast<ContainerImpl*>(create->lpCreateParams);
-            ::SetWindowLongPtrW(h, 0, reinterpret_cast<LONG_PTR>(container));
-            static_cast<WindowImpl*>(container)->hwnd_.reset(h);
+            bindAtCreation<WindowImpl>(h, msg, lp);
+            if (auto* self = boundObject<WindowImpl>(h)) self->hwnd_.reset(h);
         }
-        auto* container = reinterpret_cast<ContainerImpl*>(::GetWindowLongPtrW(h, 0));
-        if (!container) return ::DefWindowProcW(h, msg, wp, lp);
-        auto* self = static_cast<WindowImpl*>(container);
+        auto* self = boundObject<WindowImpl>(h);
+        if (!self) return ::DefWindowProcW(h, msg, wp, lp);
         if (msg == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(h, 0, 0);
+            unbindWindow(h);
             if (self->hwnd_.get() == h) self->hwnd_.release();
             return ::DefWindowProcW(h, msg, wp, lp);
         }
@@ -459,59 +457,5 @@ void WindowImpl::requestClose() {
 }
 
 std::uintptr_t WindowImpl::nativeHandle() const { return reinterpret_cast<std::uintptr_t>(hwnd()); }
-
-// ---- TimerImpl ----------------------------------------------------------------------------
-
-TimerImpl::TimerImpl(WindowImpl& owner, UINT_PTR id, int intervalMs)
-    : owner_(&owner), id_(id), interval_(intervalMs) {
-    owner.addTimer(id_, this);
-}
-
-TimerImpl::~TimerImpl() {
-    if (!owner_) return;
-    if (enabled_ && owner_->hwnd()) ::KillTimer(owner_->hwnd(), id_);
-    owner_->removeTimer(id_);
-}
-
-void TimerImpl::setEnabled(bool on) {
-    if (on == enabled_) return;
-    enabled_ = on;
-    if (!owner_ || !owner_->hwnd()) return;
-    if (on && interval_ > 0)
-        ::SetTimer(owner_->hwnd(), id_, static_cast<UINT>(interval_), nullptr);
-    else
-        ::KillTimer(owner_->hwnd(), id_);
-}
-
-void TimerImpl::tick() {
-    if (!enabled_) return;
-    // A copy: the handler may switch this timer off or replace its handler.
-    if (auto handler = onTick) handler();
-}
-
-// ---- PopupMenuImpl -------------------------------------------------------------------------
-
-PopupMenuImpl::PopupMenuImpl(WindowImpl& owner, std::string_view title, std::vector<Item> entries)
-    : owner_(owner.hwnd()), caption_(title), items_(std::move(entries)), menu_(::CreatePopupMenu()) {
-    if (!menu_) return;
-    UINT_PTR command = 1;
-    for (const Item& item : items_)
-        ::AppendMenuW(menu_.get(), MF_STRING, command++, widen(item.caption).c_str());
-}
-
-void PopupMenuImpl::popup() {
-    if (!menu_ || !owner_ || !::IsWindow(owner_)) return;
-    POINT at{};
-    ::GetCursorPos(&at);
-    // Without the foreground the menu would not close when clicked away from.
-    ::SetForegroundWindow(owner_);
-    const MessageLoop loop;  // the menu's
-    const int chosen = static_cast<int>(::TrackPopupMenu(
-        menu_.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y, 0,
-        owner_, nullptr));
-    ::PostMessageW(owner_, WM_NULL, 0, 0);
-    if (chosen <= 0 || static_cast<std::size_t>(chosen) > items_.size()) return;
-    if (auto handler = items_[static_cast<std::size_t>(chosen) - 1].onClick) handler();
-}
 
 }  // namespace wd::win32

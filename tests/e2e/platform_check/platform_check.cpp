@@ -48,6 +48,7 @@ void check(bool ok, const std::string& name, const std::string& detail = {}) {
 void info(const std::string& name, const std::string& detail) { line("INFO", name, detail); }
 
 std::string num(long long v) { return std::to_string(v); }
+std::string num(wd::platform::RegStatus s) { return std::to_string(static_cast<int>(s)); }
 
 std::wstring ownPath() {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -232,8 +233,8 @@ bool sameValue(const platform::RegValue& a, const platform::RegValue& b) {
 
 // A direct subkey deleted as the program deletes one: opened as itself, then
 // deleted through its handle.
-long deleteSubkey(wd::win32::Registry& reg, platform::RegKey& parent, const std::string& name) {
-    long status = -1;
+platform::RegStatus deleteSubkey(wd::win32::Registry& reg, platform::RegKey& parent, const std::string& name) {
+    platform::RegStatus status = platform::RegStatus::Failed;
     auto sub = reg.openSubkey(parent, name, status);
     return sub ? reg.deleteKey(*sub) : status;
 }
@@ -241,16 +242,16 @@ long deleteSubkey(wd::win32::Registry& reg, platform::RegKey& parent, const std:
 void checkRegistry(wd::win32::Registry& reg) {
     using platform::RootKey;
     using platform::View;
-    long status = -1;
+    platform::RegStatus status = platform::RegStatus::Failed;
     const std::string parentPath = "Software\\WardeckCheck";
     const std::string childName = "子键中文★";
     const std::string longKeyName(255, 'k');
 
     auto key = reg.create(RootKey::CurrentUser, parentPath + "\\" + childName, View::Bit64, status);
-    check(key && status == platform::kSuccess, "registry.create chinese key", "status " + num(status));
+    check(key && status == platform::RegStatus::Success, "registry.create chinese key", "status " + num(status));
     if (!key) return;
     auto longKey = reg.create(RootKey::CurrentUser, parentPath + "\\" + longKeyName, View::Bit64, status);
-    check(longKey && status == platform::kSuccess, "registry.create 255-char key", "status " + num(status));
+    check(longKey && status == platform::RegStatus::Success, "registry.create 255-char key", "status " + num(status));
 
     std::vector<platform::RegValue> values;
     values.push_back({"Dword", 4, {0x78, 0x56, 0x34, 0x12}});
@@ -272,8 +273,8 @@ void checkRegistry(wd::win32::Registry& reg) {
 
     bool allSet = true;
     for (const auto& v : values) {
-        const long s = reg.setValue(*key, v);
-        if (s != platform::kSuccess) {
+        const platform::RegStatus s = reg.setValue(*key, v);
+        if (s != platform::RegStatus::Success) {
             allSet = false;
             info("registry.setValue", "name of " + num(v.name.size()) + " bytes: status " + num(s));
         }
@@ -281,14 +282,14 @@ void checkRegistry(wd::win32::Registry& reg) {
     check(allSet, "registry.setValue", num(values.size()) + " values");
 
     std::map<std::string, platform::RegValue> seen;
-    long last = 0;
+    platform::RegStatus last = platform::RegStatus::Success;
     std::vector<std::string> names;
     for (std::uint32_t i = 0; i < 100; ++i) {
         platform::RegValue v;
         last = reg.enumValue(*key, i, v, 1u << 20);
-        if (last != platform::kSuccess) break;
+        if (last != platform::RegStatus::Success) break;
         std::string name;
-        if (reg.enumValueName(*key, i, name) == platform::kSuccess) names.push_back(name);
+        if (reg.enumValueName(*key, i, name) == platform::RegStatus::Success) names.push_back(name);
         seen[v.name] = v;
     }
     check(names.size() == seen.size() && std::all_of(names.begin(), names.end(), [&](const std::string& n) { return seen.count(n); }),
@@ -299,26 +300,26 @@ void checkRegistry(wd::win32::Registry& reg) {
         std::size_t binaryIndex = 0;
         for (std::size_t i = 0; i < names.size(); ++i)
             if (names[i] == "Binary100K") binaryIndex = i;
-        const long s = reg.enumValue(*key, static_cast<std::uint32_t>(binaryIndex), cut, 64 * 1024);
+        const platform::RegStatus s = reg.enumValue(*key, static_cast<std::uint32_t>(binaryIndex), cut, 64 * 1024);
         const auto& whole = values[2].data;
-        check(s == platform::kSuccess && cut.name == "Binary100K" && cut.size == whole.size() &&
+        check(s == platform::RegStatus::Success && cut.name == "Binary100K" && cut.size == whole.size() &&
                   cut.data.size() == 64 * 1024 && std::equal(cut.data.begin(), cut.data.end(), whole.begin()),
               "registry.enumValue with a limit gives the first 64 KiB of a 100 KB value",
               "status " + num(s) + ", " + num(cut.data.size()) + " of " + num(cut.size) + " bytes");
         platform::RegValue queried;
-        const long q = reg.queryValue(*key, "BINARY100k", queried, 1000);
-        check(q == platform::kSuccess && queried.size == whole.size() && queried.data.size() == 1000 &&
+        const platform::RegStatus q = reg.queryValue(*key, "BINARY100k", queried, 1000);
+        check(q == platform::RegStatus::Success && queried.size == whole.size() && queried.data.size() == 1000 &&
                   std::equal(queried.data.begin(), queried.data.end(), whole.begin()),
               "registry.queryValue matches the name as the registry does and cuts at the limit",
               "status " + num(q) + ", " + num(queried.data.size()) + " of " + num(queried.size) + " bytes");
-        check(reg.queryValue(*key, "no such value", queried, 1000) == platform::kFileNotFound,
+        check(reg.queryValue(*key, "no such value", queried, 1000) == platform::RegStatus::NotFound,
               "registry.queryValue of a missing value");
         platform::KeyInfo held;
-        const long i = reg.info(*key, held);
-        check(i == platform::kSuccess && held.values == values.size() && held.subkeys == 0,
+        const platform::RegStatus i = reg.info(*key, held);
+        check(i == platform::RegStatus::Success && held.values == values.size() && held.subkeys == 0,
               "registry.info counts the values", num(held.values) + " values");
     }
-    check(last == platform::kNoMoreItems, "registry.enumValue end", "status " + num(last));
+    check(last == platform::RegStatus::NoMoreItems, "registry.enumValue end", "status " + num(last));
     for (const auto& v : values) {
         const auto it = seen.find(v.name);
         const std::string label = v.name.size() > 40 ? "name of " + num(v.name.size()) + " bytes" : "'" + v.name + "'";
@@ -328,52 +329,54 @@ void checkRegistry(wd::win32::Registry& reg) {
     }
 
     auto parent = reg.open(RootKey::CurrentUser, parentPath, View::Bit64, status);
-    check(parent && status == platform::kSuccess, "registry.open", "status " + num(status));
+    check(parent && status == platform::RegStatus::Success, "registry.open", "status " + num(status));
     if (!parent) return;
     std::vector<std::string> subkeys;
     for (std::uint32_t i = 0; i < 100; ++i) {
         std::string name;
         last = reg.enumSubkey(*parent, i, name);
-        if (last != platform::kSuccess) break;
+        if (last != platform::RegStatus::Success) break;
         subkeys.push_back(name);
     }
     const bool foundChinese = std::find(subkeys.begin(), subkeys.end(), childName) != subkeys.end();
     const bool foundLong = std::find(subkeys.begin(), subkeys.end(), longKeyName) != subkeys.end();
-    check(subkeys.size() == 2 && foundChinese && foundLong && last == platform::kNoMoreItems, "registry.enumSubkey",
+    check(subkeys.size() == 2 && foundChinese && foundLong && last == platform::RegStatus::NoMoreItems, "registry.enumSubkey",
           num(subkeys.size()) + " keys, end status " + num(last));
 
     auto software = reg.open(RootKey::CurrentUser, "Software", View::Bit64, status);
     check(software != nullptr, "registry.open Software", "status " + num(status));
     if (!software) return;
     status = deleteSubkey(reg, *software, "WardeckCheck");
-    check(status != platform::kSuccess, "registry.deleteSubkey refuses a key with subkeys", "status " + num(status));
+    check(status != platform::RegStatus::Success, "registry.deleteSubkey refuses a key with subkeys", "status " + num(status));
 
     bool deletedAll = true;
-    for (const auto& v : values) deletedAll = reg.deleteValue(*key, v.name) == platform::kSuccess && deletedAll;
+    for (const auto& v : values) deletedAll = reg.deleteValue(*key, v.name) == platform::RegStatus::Success && deletedAll;
     check(deletedAll, "registry.deleteValue");
     status = reg.deleteValue(*key, "Dword");
-    check(status == platform::kFileNotFound, "registry.deleteValue missing", "status " + num(status));
+    check(status == platform::RegStatus::NotFound, "registry.deleteValue missing", "status " + num(status));
     platform::RegValue none;
     status = reg.enumValue(*key, 0, none, 1024);
-    check(status == platform::kNoMoreItems, "registry.enumValue empty key", "status " + num(status));
+    check(status == platform::RegStatus::NoMoreItems, "registry.enumValue empty key", "status " + num(status));
 
     key.reset();
     longKey.reset();
-    const long s1 = deleteSubkey(reg, *parent, childName);
-    const long s2 = deleteSubkey(reg, *parent, longKeyName);
+    const platform::RegStatus s1 = deleteSubkey(reg, *parent, childName);
+    const platform::RegStatus s2 = deleteSubkey(reg, *parent, longKeyName);
     parent.reset();
-    const long s3 = deleteSubkey(reg, *software, "WardeckCheck");
-    check(s1 == 0 && s2 == 0 && s3 == 0, "registry.deleteSubkey",
+    const platform::RegStatus s3 = deleteSubkey(reg, *software, "WardeckCheck");
+    check(s1 == platform::RegStatus::Success && s2 == platform::RegStatus::Success &&
+              s3 == platform::RegStatus::Success,
+          "registry.deleteSubkey",
           "status " + num(s1) + " " + num(s2) + " " + num(s3));
     reg.open(RootKey::CurrentUser, parentPath, View::Bit64, status);
-    check(status == platform::kFileNotFound, "registry.open deleted", "status " + num(status));
+    check(status == platform::RegStatus::NotFound, "registry.open deleted", "status " + num(status));
 
     auto run = reg.open(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", View::Bit64, status);
     info("registry.open HKLM Run", "status " + num(status));
     if (run) {
         int count = 0;
         platform::RegValue v;
-        while (count < 1000 && reg.enumValue(*run, static_cast<std::uint32_t>(count), v, 1024) == platform::kSuccess) ++count;
+        while (count < 1000 && reg.enumValue(*run, static_cast<std::uint32_t>(count), v, 1024) == platform::RegStatus::Success) ++count;
         info("registry.enumValue HKLM Run", num(count) + " values");
     }
 }
@@ -384,7 +387,7 @@ void checkRegistry(wd::win32::Registry& reg) {
 void checkRegistryViews(wd::win32::Registry& reg) {
     using platform::RootKey;
     using platform::View;
-    long status = -1;
+    platform::RegStatus status = platform::RegStatus::Failed;
     const std::string name = "WardeckViewCheck";
     auto key = reg.create(RootKey::LocalMachine, "Software\\" + name + "\\Inner", View::Bit32, status);
     if (!key) {
@@ -395,7 +398,7 @@ void checkRegistryViews(wd::win32::Registry& reg) {
               reg.storedPath(*key) == std::optional<std::string>("SOFTWARE\\WOW6432Node\\" + name + "\\Inner"),
           "registry.storedPath 32-bit view", reg.storedPath(*key).value_or("(nothing)"));
     reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit64, status);
-    check(status == platform::kFileNotFound, "registry.open 64-bit view misses the 32-bit key", "status " + num(status));
+    check(status == platform::RegStatus::NotFound, "registry.open 64-bit view misses the 32-bit key", "status " + num(status));
     auto user = reg.open(RootKey::CurrentUser, "Software", View::Bit32, status);
     check(user && reg.storedPath(*user) == std::optional<std::string>("Software"), "registry.storedPath HKCU, shared",
           user ? reg.storedPath(*user).value_or("(nothing)") : "status " + num(status));
@@ -406,16 +409,18 @@ void checkRegistryViews(wd::win32::Registry& reg) {
         info("registry.storedPath IFEO", reg.storedPath(*ifeo64).value_or("?") + " / " + reg.storedPath(*ifeo32).value_or("?"));
     key.reset();
     auto parent = reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit32, status);
-    const long inner = parent ? deleteSubkey(reg, *parent, "Inner") : status;
+    const platform::RegStatus inner = parent ? deleteSubkey(reg, *parent, "Inner") : status;
     auto software = reg.open(RootKey::LocalMachine, "Software", View::Bit32, status);
     parent.reset();
-    const long outer = software ? deleteSubkey(reg, *software, name) : status;
+    const platform::RegStatus outer = software ? deleteSubkey(reg, *software, name) : status;
     reg.open(RootKey::LocalMachine, "Software\\" + name, View::Bit32, status);
-    check(inner == 0 && outer == 0 && status == platform::kFileNotFound, "registry.deleteSubkey in the 32-bit view",
+    check(inner == platform::RegStatus::Success && outer == platform::RegStatus::Success &&
+              status == platform::RegStatus::NotFound,
+          "registry.deleteSubkey in the 32-bit view",
           "status " + num(inner) + " " + num(outer) + " " + num(status));
     // A name with a NUL is refused, not read short.
     check(reg.open(RootKey::CurrentUser, std::string("Software\0x", 10), View::Bit64, status) == nullptr &&
-              status == ERROR_INVALID_PARAMETER,
+              status == platform::RegStatus::Invalid,
           "registry.open refuses a NUL", "status " + num(status));
 }
 
@@ -442,13 +447,13 @@ void checkRegistryLinks(wd::win32::Registry& reg) {
     if (link) ::RegCloseKey(link);
     check(linked, "registry link made for the checks", "status " + num(made));
     if (linked) {
-        long status = -1;
+        platform::RegStatus status = platform::RegStatus::Failed;
         auto through = reg.open(RootKey::LocalMachine, "Software\\WardeckLink\\Inside", View::Bit64, status);
         check(through != nullptr, "registry.open follows a link on the way", "status " + num(status));
         auto software = reg.open(RootKey::LocalMachine, "Software", View::Bit64, status);
         auto itself = software ? reg.openSubkey(*software, "WardeckLink", status) : nullptr;
-        check(!itself && status == platform::kLinkRefused, "registry.openSubkey refuses a link", "status " + num(status));
-        check(software && deleteSubkey(reg, *software, "WardeckLink") == platform::kLinkRefused,
+        check(!itself && status == platform::RegStatus::LinkRefused, "registry.openSubkey refuses a link", "status " + num(status));
+        check(software && deleteSubkey(reg, *software, "WardeckLink") == platform::RegStatus::LinkRefused,
               "a link is never deleted, nor what it leads to");
         auto inside = reg.open(RootKey::LocalMachine, "Software\\WardeckLinkTarget\\Inside", View::Bit64, status);
         check(inside != nullptr, "the key a link leads to stays", "status " + num(status));
@@ -537,20 +542,9 @@ void checkFiles(wd::win32::Files& files, wd::win32::Shell& shell) {
                                     ", read " + (back ? *back : "nothing"));
     }
 
-    // The properties sheet of a file (SEE_MASK_INVOKEIDLIST | NOCLOSEPROCESS | FLAG_NO_UI).
-    platform::ShellExecuteRequest props;
-    props.mask = 0x44C;
-    props.verb = "properties";
-    props.file = c;
-    props.show = SW_SHOWNORMAL;
-    info("shell.execute properties", "hInstApp " + num(shell.execute(props)));
-    platform::ShellExecuteRequest missing;
-    missing.mask = 0x400;  // SEE_MASK_FLAG_NO_UI
-    missing.verb = "open";
-    missing.file = folder + "\\no such file.txt";
-    missing.show = SW_SHOWNORMAL;
-    const auto missingResult = shell.execute(missing);
-    check(missingResult <= 32, "shell.execute missing file", "hInstApp " + num(missingResult));
+    // The properties sheet of a file, and of one that is not there.
+    info("shell.showProperties", shell.showProperties(c, 0) ? "accepted" : "refused");
+    check(!shell.showProperties(folder + "\\no such file.txt", 0), "shell.showProperties missing file");
 
     // Tidy up (the folder tree of this run only).
     std::string sub = folder;
@@ -620,9 +614,9 @@ void checkTray() {
     check(!tray.window(), "tray.window made with the first icon, not before");
     check(!tray.remove(), "tray.remove before any icon");
 
-    std::vector<int> mouse;
+    std::vector<wd::platform::TrayMouse> mouse;
     int taskbar = 0;
-    tray.onMouse = [&](int m) { mouse.push_back(m); };
+    tray.onMouse = [&](wd::platform::TrayMouse m) { mouse.push_back(m); };
     tray.onTaskbarCreated = [&] { ++taskbar; };
 
     {
@@ -654,7 +648,7 @@ void checkTray() {
     ::PostMessageW(window, WM_APP + 1, 1, MAKELPARAM(WM_RBUTTONUP, 7));
     ::PostMessageW(window, WM_APP + 1, 2, WM_LBUTTONUP);  // not our icon
     pump(200);
-    check(mouse == std::vector<int>{platform::kTrayLeftButtonUp, platform::kTrayRightButtonUp}, "tray.onMouse",
+    check(mouse == std::vector<platform::TrayMouse>{platform::TrayMouse::LeftUp, platform::TrayMouse::RightUp}, "tray.onMouse",
           num(mouse.size()) + " messages");
 
     check(tray.remove(), "tray.remove");

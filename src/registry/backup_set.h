@@ -1,10 +1,8 @@
-// Backups of what the cleaners delete, as files that the Windows registry
-// editor imports ("Windows Registry Editor Version 5.00", UTF-16LE with a
-// byte-order mark, CRLF line ends). Importing a backup puts back every key and
-// value it holds, with the same types and data.
+// What a click of a cleaner is about to delete, read whole before anything
+// is deleted; the pages delete only what it holds.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,59 +11,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/environment.h"
-#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "registry/reg_file.h"
 #include "registry/registry_access.h"
 
 namespace wd::registry {
-
-struct RegFileValue {
-    std::string name;  // UTF-8; empty for the key's default value
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    friend bool operator==(const RegFileValue&, const RegFileValue&) = default;
-};
-
-struct RegFileKey {
-    std::string path;  // with its root: "HKEY_LOCAL_MACHINE\Software\..."
-    std::vector<RegFileValue> values;
-    friend bool operator==(const RegFileKey&, const RegFileKey&) = default;
-};
-
-// The keys of a file in their order: a key's block comes before its subkeys'.
-struct RegFile {
-    std::vector<RegFileKey> keys;
-    friend bool operator==(const RegFile&, const RegFile&) = default;
-};
-
-inline constexpr char kRegFileHeader[] = "Windows Registry Editor Version 5.00";
-
-// The bytes of the file: byte-order mark, then UTF-16LE text.
-//   "name"="text"        REG_SZ that reads back exactly (\ and " escaped)
-//   @=...                the default (unnamed) value
-//   dword:0000002a       REG_DWORD of four bytes
-//   hex:01,02            REG_BINARY
-//   hex(N):...           every other type N, and any data of the types above
-//                        that the short forms cannot carry exactly
-// Long hex data is continued on the next line after ",\" as the registry
-// editor does, keeping lines to about 80 columns.
-//
-// The bytes go to `sink` in pieces of kRegFilePiece bytes (the last one
-// shorter) as they are made, so that writing needs no more memory than one
-// piece whatever the size of the data. False as soon as the sink fails.
-using RegFileSink = std::function<bool(std::string_view piece)>;
-bool WriteRegFile(const RegFile& file, const RegFileSink& sink);
-// The same, all the bytes at once.
-std::string WriteRegFile(const RegFile& file);
-
-inline constexpr std::size_t kRegFilePiece = 64 * 1024;
-
-// Reads a file in that format back (UTF-16LE with its byte-order mark, or
-// UTF-8). Nothing when it is not such a file or holds anything this program
-// does not write (deletion entries, values outside a key, broken data).
-std::optional<RegFile> ParseRegFile(std::string_view bytes);
 
 // Collects, before a click deletes anything, all that the click is about to
 // delete. Keys are read whole (values and subkeys to any depth), each in the
@@ -149,24 +100,5 @@ private:
     std::unordered_set<std::string> wholeKeys_;              // the trees held whole
     bool complete_ = true;
 };
-
-// Backups go to <folder>\Wardeck\Backups\<timestamp>-<page>.reg. Running
-// with an administrator's full rights, the folder is the machine's data
-// folder, and Wardeck and Backups in it are folders that only Administrators
-// and SYSTEM may change: a backup that any program of the user could edit
-// would be imported later with an administrator's rights. Without them it is
-// the user's local application data (only the user's own keys can then be
-// deleted).
-inline constexpr char kBackupFolder[] = "Wardeck\\Backups";
-inline constexpr char kProgramFolder[] = "Wardeck";
-
-// Writes the backup of one click; `page` is "hijack" or "browser". The file
-// is made new: one of the same name, also one another copy of the program
-// makes at the same moment, is never opened or replaced, and "-2", "-3", ...
-// is added instead. The file is written in pieces and is on the disk when
-// this returns its path. Nothing when the backup could not be written whole
-// (no folder for it, a failed write or flush): then no part of it is left.
-std::optional<std::string> WriteBackupFile(platform::Files& files, platform::Environment& env, std::string_view page,
-                                           const BackupSet& set);
 
 }  // namespace wd::registry
