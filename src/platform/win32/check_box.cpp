@@ -92,6 +92,10 @@ HBRUSH CheckBoxImpl::ctlColor(HDC dc, UINT) {
 }
 
 bool CheckBoxImpl::filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    // Kept here, so that asking costs no call to the system (a list asks
+    // each of its rows when it scrolls or refills).
+    if (msg == WM_SETFOCUS) focused_ = true;
+    if (msg == WM_KILLFOCUS) focused_ = false;
     if (hasTip_ && msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK && top()) {
         // The tip sees the mouse through us rather than through a subclass of
         // its own (TTF_SUBCLASS), which would slow every message of the box.

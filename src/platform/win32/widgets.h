@@ -222,6 +222,7 @@ public:
 
     void command(WORD code) override;
     HBRUSH ctlColor(HDC dc, UINT msg) override;
+    bool hasFocus() const override { return focused_; }
     bool filter(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     bool tabStop() const override { return true; }
 
@@ -229,6 +230,7 @@ public:
     static std::unique_ptr<CheckBoxImpl> copyOf(const CheckBoxImpl& element0, int index);
 
 private:
+    bool focused_ = false;  // between WM_SETFOCUS and WM_KILLFOCUS
     bool queueChange() override;
     bool queueText(std::string_view text);
     // A row whose window is made at the first flush: makes it; false when it
