@@ -211,8 +211,10 @@ double regQuery(const std::wstring& args, std::wstring* error) {
     si.hStdError = nul;
     PROCESS_INFORMATION pi{};
     const auto t0 = Clock::now();
-    const bool ok = CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+    const bool ok = startRetrying([&] {
+        return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                                    &si, &pi);
+    });
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     if (!ok) {
         *error = L"reg.exe does not start";

@@ -217,8 +217,6 @@ platform::EndResult Processes::terminate(std::uint32_t pid, std::uint64_t create
                                                            : platform::EndResult::Refused;
     }
     if (createTime != 0 && startTimeOf(process.get()) != createTime) return platform::EndResult::Gone;
-    DWORD code = 0;
-    if (::GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return platform::EndResult::Gone;
     if (isCritical(process.get())) return platform::EndResult::Critical;
     return ::TerminateProcess(process.get(), 0) ? platform::EndResult::Ended : platform::EndResult::Refused;
 }

@@ -136,8 +136,10 @@ Process launch(const std::wstring& app, const std::wstring& commandLine, const s
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.empty() ? nullptr : dir.c_str(), &si, &pi)) {
+    if (!startRetrying([&] {
+            return CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  dir.empty() ? nullptr : dir.c_str(), &si, &pi);
+        })) {
         if (error) *error = L"CreateProcessW failed, error " + std::to_wstring(GetLastError());
         return p;
     }

@@ -231,10 +231,12 @@ SpecialProcess SpecialProcess::start(const std::wstring& app, const std::wstring
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    const BOOL ok = token ? CreateProcessAsUserW(token, app.c_str(), cmd.data(), sd ? &attributes : nullptr, nullptr,
+    const BOOL ok = startRetrying([&] {
+        return token ? CreateProcessAsUserW(token, app.c_str(), cmd.data(), sd ? &attributes : nullptr, nullptr,
                                                  FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)
                           : CreateProcessW(app.c_str(), cmd.data(), sd ? &attributes : nullptr, nullptr, FALSE, 0,
                                            nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    });
     if (sd) LocalFree(sd);
     if (!ok) return fail(L"cannot start " + app);
     CloseHandle(pi.hThread);

@@ -1060,7 +1060,8 @@ double timeCommand(const std::wstring& command) {
     si.hStdOutput = si.hStdError = nul;
     PROCESS_INFORMATION pi{};
     std::wstring line = command;
-    const BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    const BOOL ok = startRetrying(
+        [&] { return CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi); });
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     if (!ok) return -1;
     WaitForSingleObject(pi.hProcess, 120000);
