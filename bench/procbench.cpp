@@ -65,6 +65,7 @@
 #include "platform/win32/text.h"
 #include "process/process_page.h"
 #include "process/termination.h"
+#include "start_retry.h"
 
 namespace {
 
@@ -153,18 +154,6 @@ private:
     long pathReads_ = 0;
 };
 
-// Runs `start` (a CreateProcess call) and tries again, a few times, when it
-// fails with ERROR_INTERNAL_ERROR: Wine answers so now and then under load
-// for a start that works a moment later.
-template <typename Start>
-BOOL startRetrying(Start start) {
-    for (int attempt = 0;; ++attempt) {
-        if (start()) return TRUE;
-        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt >= 4) return FALSE;
-        Sleep(100);
-    }
-}
-
 std::wstring folderOfSelf() {
     wchar_t buf[MAX_PATH * 2] = {};
     GetModuleFileNameW(nullptr, buf, MAX_PATH * 2);
@@ -211,7 +200,7 @@ public:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!startRetrying([&] {
+        if (!wdauto::startRetrying([&] {
                 return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
             })) {
             *error = "CreateProcess of " + narrow(exe) + " failed, error " + std::to_string(GetLastError());
@@ -291,7 +280,7 @@ long runAndWait(const std::wstring& exe, const std::wstring& args) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;  // no console output of its own
     PROCESS_INFORMATION pi{};
-    if (!startRetrying([&] {
+    if (!wdauto::startRetrying([&] {
             return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                                   &si, &pi);
         })) {
