@@ -202,9 +202,10 @@ void RowBoxList::setColumnScrollBar(ui::VScrollBar* bar) {
 void RowBoxList::fitScrollBar() {
     if (!bar_ || columns_ != Columns::Two) return;
     const int step = element0_.rect().height;
-    long long bottom = 0;
-    if (count_ > 0) bottom = rect(std::min(count_, layout::kProcessColumnRows + 1 + (count_ - 1 - layout::kProcessColumnRows > 0 ? count_ - 1 - layout::kProcessColumnRows : 0))).top + offset() + step;
-    if (count_ > layout::kProcessColumnRows) bottom = std::max<long long>(bottom, rect(count_).top + offset() + step);
+    // The lower of the two columns' last rows.
+    const long long bottom =
+        count_ > 0 ? std::max(rect(std::min(count_, layout::kProcessColumnRows)).top, rect(count_).top) + offset() + step
+                   : 0;
     const long long overflow = bottom - box_.rect().height;
     // One unit more than the overflow, so the last row clears the border.
     const long long maximum = overflow > 0 ? (overflow + step - 1) / step + 1 : 0;
